@@ -1,0 +1,11 @@
+#pragma once
+
+// The program's entry point: configuration, login, then the main window's event loop.
+class Startup {
+public:
+    static int run(int argc, char *argv[]);
+
+    // Maps the editor's font name "楷体" to an installed Kai face where the system has none of
+    // that name, so the name can stay "楷体" everywhere else.
+    static void installFontSubstitutions();
+};

@@ -1,0 +1,6 @@
+#include "app/usersession.h"
+
+UserSession &UserSession::instance() {
+    static UserSession session;
+    return session;
+}
