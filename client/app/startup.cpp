@@ -1,20 +1,23 @@
 #include "app/startup.h"
 
 #include "app/serverconfig.h"
+#include "browser/mainwindow.h"
+#include "login/teacherlogindialog.h"
 
 #include <QApplication>
 #include <QFontDatabase>
 
-void Startup::installFontSubstitutions() {
+void Startup::installFontSubstitutions()
+{
     const QString kai = QStringLiteral("楷体");
     const QFontDatabase database;
     if (database.hasFamily(kai))
         return;
-    QStringList candidates = {QStringLiteral("KaiTi"),           QStringLiteral("STKaiti"),
-                              QStringLiteral("AR PL UKai CN"),   QStringLiteral("AR PL UKai TW"),
-                              QStringLiteral("AR PL KaitiM GB"), QStringLiteral("Kaiti SC")};
+    const QStringList candidates = {QStringLiteral("KaiTi"),          QStringLiteral("STKaiti"),
+                                    QStringLiteral("AR PL UKai CN"),  QStringLiteral("AR PL UKai TW"),
+                                    QStringLiteral("AR PL KaitiM GB"), QStringLiteral("Kaiti SC")};
     QStringList installed;
-    for (const QString &family : qAsConst(candidates)) {
+    for (const QString &family : candidates) {
         if (database.hasFamily(family))
             installed << family;
     }
@@ -22,9 +25,22 @@ void Startup::installFontSubstitutions() {
         QFont::insertSubstitutions(kai, installed);
 }
 
-int Startup::run(int argc, char *argv[]) {
+int Startup::run(int argc, char *argv[])
+{
     QApplication app(argc, argv);
     installFontSubstitutions();
     loadServerConfig(configPath(argv[0]));
-    return 0;
+
+    int exitCode = 0;
+    TeacherLoginDialog login;
+    if (login.exec() == QDialog::Accepted) {
+        MainWindow window;
+        window.fetchExercisesCount();
+        window.fetchGroups();
+        window.fetchExerciseTypes();
+        window.fetchExerciseKnowledge();
+        window.show();
+        exitCode = app.exec();
+    }
+    return exitCode;
 }

@@ -1,0 +1,121 @@
+#pragma once
+
+#include "model/exercisetypeinfo.h"
+#include "model/groupinfo.h"
+
+#include <QMainWindow>
+
+namespace Ui {
+class MainWindow;
+}
+class QButtonGroup;
+class QNetworkAccessManager;
+class QNetworkReply;
+
+// The one window after login: the composer page and the bank page. It owns the shared lists
+// and every browser and composer request; the widgets report to it by signals.
+class MainWindow : public QMainWindow
+{
+    Q_OBJECT
+
+public:
+    explicit MainWindow(QWidget *parent = nullptr);
+    ~MainWindow() override;
+
+    // The four requests start-up sends, and the ones the bank reloads with.
+    void fetchExercisesCount();
+    void fetchGroups();
+    void fetchExerciseTypes();
+    void fetchExerciseKnowledge();
+    void fetchGroupExerciseTypes();
+
+    const GroupInfoList &groupList() const { return groups; }
+
+    // "Quenmo 1.1.2 －用户名：NAME 今日录入题数：C 总题数：T"
+    static QString statisticsTitle(const QString &realName, int count, int totalCount);
+
+public slots:
+    void addGroup(QString name);
+    void modifyGroup(int id, QString name);
+    void removeGroup(int id);
+    void selectGroup(int id);
+    void selectPage(int page);
+    void moveExercise(int id, int oldGroupId);
+    void removeExercise(int id);
+    void modifyExercise(int id);
+    void selectExerciseType(int index);
+    void resetTabWidgetText();
+    void addExerciseQuestionWidget();
+    void removeExerciseQuestionWidget(int index);
+    void movedExerciseQuestionWidget(int from, int to);
+    void previewExercise();
+    void submitExercise();
+    void cancelExercise();
+    void selectExerciseTypeView(int index);
+    void selectExerciseDifficultyLevelView(int index);
+
+    void replyGroupsFinished(QNetworkReply *reply);
+    void replyAddGroupFinished(QNetworkReply *reply);
+    void replyModifyGroupFinished(QNetworkReply *reply);
+    void replyRemoveGroupFinished(QNetworkReply *reply);
+    void replyExerciseTypesFinished(QNetworkReply *reply);
+    void replyExerciseTypeFinished(QNetworkReply *reply);
+    void replyExerciseKnowledgeFinished(QNetworkReply *reply);
+    void replyAddExerciseFinished(QNetworkReply *reply);
+    void replyExerciseFinished(QNetworkReply *reply);
+    void replyModifyExerciseFinished(QNetworkReply *reply);
+    void replyMoveExerciseFinished(QNetworkReply *reply);
+    void replyMoveExercisesFinished(QNetworkReply *reply);
+    void replyRemoveExerciseFinished(QNetworkReply *reply);
+    void replyRemoveExercisesFinished(QNetworkReply *reply);
+    void replyExercisesFinished(QNetworkReply *reply);
+    void replyGroupExerciseTypesFinished(QNetworkReply *reply);
+    void replyGetExercisesCountFinished(QNetworkReply *reply);
+    void replyTransferExerciseFinished(QNetworkReply *reply);
+
+private slots:
+    void on_inputPushButton_clicked(bool checked);
+    void on_repertoryPushButton_clicked(bool checked);
+    void on_checkBoxSelectAllExercises_clicked();
+    void on_btnMoveSomeExercises_clicked();
+    void on_btnRemoveSomeExercises_clicked();
+    void on_refreshPushButton_clicked();
+    void on_aboutPushButton_clicked();
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    // One manager per reply slot, created in this order and wired to the slot of that name.
+    enum Request {
+        GroupsRequest,
+        AddGroupRequest,
+        ModifyGroupRequest,
+        RemoveGroupRequest,
+        ExerciseTypesRequest,
+        ExerciseTypeRequest,
+        ExerciseKnowledgeRequest,
+        AddExerciseRequest,
+        ExerciseRequest,
+        ModifyExerciseRequest,
+        MoveExerciseRequest,
+        MoveExercisesRequest,
+        RemoveExerciseRequest,
+        RemoveExercisesRequest,
+        ExercisesRequest,
+        GroupExerciseTypesRequest,
+        GetExercisesCountRequest,
+        TransferExerciseRequest,
+        RequestCount
+    };
+    void post(Request request, const QString &base, const QString &path, const QVariantMap &body);
+    void showComposerPage();
+    void showBankPage();
+
+    Ui::MainWindow *ui;
+    QNetworkAccessManager *managers[RequestCount] = {};
+    QButtonGroup *pageButtons;
+    GroupInfoList groups;
+    ExerciseTypeInfoList exerciseTypes;
+    int modifyingExerciseId = -1;
+};
