@@ -1,5 +1,6 @@
 #include "app/startup.h"
 
-int main(int argc, char *argv[]) {
+int main(int argc, char *argv[])
+{
     return Startup::run(argc, argv);
 }

@@ -15,31 +15,36 @@ namespace Api {
 const QString apologyText = QStringLiteral("抱歉，Lumo录题开了个小差，请尝试刷新页面或者重新登录");
 const QString warningTitle = QStringLiteral("警告");
 
-QUrl url(const QString &base, const QString &path) {
+QUrl url(const QString &base, const QString &path)
+{
     return QUrl(base + path, QUrl::TolerantMode);
 }
 
-QNetworkRequest jsonRequest(const QString &base, const QString &path, RequestOptions options) {
+QNetworkRequest jsonRequest(const QString &base, const QString &path, RequestOptions options)
+{
     QNetworkRequest request(url(base, path));
-    request.setHeader(QNetworkRequest::ContentTypeHeader,
-                      QStringLiteral("application/json;charset=UTF-8"));
+    request.setHeader(
+        QNetworkRequest::ContentTypeHeader, QStringLiteral("application/json;charset=UTF-8"));
     if (!options.testFlag(WithoutToken))
         request.setRawHeader("loginToken", UserSession::instance().loginToken.toUtf8());
     return request;
 }
 
-QByteArray jsonBody(const QVariantMap &body) {
+QByteArray jsonBody(const QVariantMap &body)
+{
     return QJsonDocument::fromVariant(body).toJson(QJsonDocument::Indented);
 }
 
 QNetworkReply *postJson(QNetworkAccessManager *manager, const QString &base, const QString &path,
-                        const QVariantMap &body, RequestOptions options) {
+    const QVariantMap &body, RequestOptions options)
+{
     const QByteArray text = jsonBody(body);
     qDebug().noquote() << text;
     return manager->post(jsonRequest(base, path, options), text);
 }
 
-bool parseEnvelope(const QByteArray &body, QJsonObject *envelope) {
+bool parseEnvelope(const QByteArray &body, QJsonObject *envelope)
+{
     QJsonParseError error;
     const QJsonDocument document = QJsonDocument::fromJson(body, &error);
     if (error.error != QJsonParseError::NoError)
@@ -49,12 +54,13 @@ bool parseEnvelope(const QByteArray &body, QJsonObject *envelope) {
     return true;
 }
 
-int status(const QJsonObject &envelope) {
+int status(const QJsonObject &envelope)
+{
     return envelope.toVariantMap().value(QStringLiteral("status")).toInt();
 }
 
-bool checkReply(QNetworkReply *reply, QWidget *parent, QJsonObject *envelope,
-                CheckOptions options) {
+bool checkReply(QNetworkReply *reply, QWidget *parent, QJsonObject *envelope, CheckOptions options)
+{
     reply->deleteLater();
     if (reply->error() != QNetworkReply::NoError) {
         showNetworkError(parent, reply->error());
@@ -69,13 +75,14 @@ bool checkReply(QNetworkReply *reply, QWidget *parent, QJsonObject *envelope,
 
     const QString msg = envelope->value(QStringLiteral("msg")).toString();
     const bool apology = options.testFlag(LoginMessages)
-                             ? code == FailedStatus && msg == QStringLiteral("发生错误")
-                             : code == FailedStatus;
+        ? code == FailedStatus && msg == QStringLiteral("发生错误")
+        : code == FailedStatus;
     showMessage(parent, warningTitle, apology ? apologyText : msg, false);
     return false;
 }
 
-QString networkErrorMessage(int errorCode) {
+QString networkErrorMessage(int errorCode)
+{
     QString text;
     switch (errorCode) {
     case QNetworkReply::ConnectionRefusedError:
@@ -102,6 +109,7 @@ QString networkErrorMessage(int errorCode) {
 
 } // namespace Api
 
-void showNetworkError(QWidget *parent, int errorCode) {
+void showNetworkError(QWidget *parent, int errorCode)
+{
     showMessage(parent, Api::warningTitle, Api::networkErrorMessage(errorCode), false);
 }

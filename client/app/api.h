@@ -26,26 +26,26 @@ Q_DECLARE_FLAGS(RequestOptions, RequestOption)
 
 enum CheckOption {
     NoCheckOption = 0x0,
-    AcceptNoData = 0x1,  // the slot handles status 100900000 itself
+    AcceptNoData = 0x1, // the slot handles status 100900000 itself
     LoginMessages = 0x2, // the fixed apology only for -1 with msg "发生错误"
 };
 Q_DECLARE_FLAGS(CheckOptions, CheckOption)
 
 QUrl url(const QString &base, const QString &path);
-QNetworkRequest jsonRequest(const QString &base, const QString &path,
-                            RequestOptions options = NoRequestOption);
+QNetworkRequest jsonRequest(
+    const QString &base, const QString &path, RequestOptions options = NoRequestOption);
 // The indented UTF-8 text of body; members come out in ascending order of their names.
 QByteArray jsonBody(const QVariantMap &body);
 
 // Posts body to base + path through manager, the one reserved for this kind of request.
 QNetworkReply *postJson(QNetworkAccessManager *manager, const QString &base, const QString &path,
-                        const QVariantMap &body, RequestOptions options = NoRequestOption);
+    const QVariantMap &body, RequestOptions options = NoRequestOption);
 
 // The standard reply check. Releases the reply in every case (deferred, so the caller may keep
 // reading it until its slot returns). Returns true when the slot goes on with the envelope:
 // status 0, or 100900000 with AcceptNoData. Failures have been shown to the user on parent.
 bool checkReply(QNetworkReply *reply, QWidget *parent, QJsonObject *envelope,
-                CheckOptions options = NoCheckOption);
+    CheckOptions options = NoCheckOption);
 
 // Parses a reply body as a JSON object; false when it is not JSON.
 bool parseEnvelope(const QByteArray &body, QJsonObject *envelope);

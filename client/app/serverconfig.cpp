@@ -14,17 +14,18 @@ QString CONVERT_SERVER;
 QString LIBRARY_SERVER;
 QString ACCOUNT_SERVER;
 
-void loadServerConfig(const QString &path) {
+void loadServerConfig(const QString &path)
+{
     QSettings settings(path, QSettings::IniFormat);
     settings.beginGroup(QStringLiteral("default"));
     BENCH_SERVER = settings.value(QStringLiteral("BENCH_SERVER"), defaultServerAddress).toString();
     IMG_SERVER = settings.value(QStringLiteral("IMG_SERVER"), defaultServerAddress).toString();
-    CONVERT_SERVER =
-        settings.value(QStringLiteral("CONVERT_SERVER"), defaultServerAddress).toString();
-    LIBRARY_SERVER =
-        settings.value(QStringLiteral("LIBRARY_SERVER"), defaultServerAddress).toString();
-    ACCOUNT_SERVER =
-        settings.value(QStringLiteral("ACCOUNT_SERVER"), defaultServerAddress).toString();
+    CONVERT_SERVER
+        = settings.value(QStringLiteral("CONVERT_SERVER"), defaultServerAddress).toString();
+    LIBRARY_SERVER
+        = settings.value(QStringLiteral("LIBRARY_SERVER"), defaultServerAddress).toString();
+    ACCOUNT_SERVER
+        = settings.value(QStringLiteral("ACCOUNT_SERVER"), defaultServerAddress).toString();
     settings.endGroup();
 
     qDebug().noquote() << BENCH_SERVER;
@@ -34,12 +35,14 @@ void loadServerConfig(const QString &path) {
     qDebug().noquote() << ACCOUNT_SERVER;
 }
 
-QString configPathFromProgramPath(const QString &programPath) {
+QString configPathFromProgramPath(const QString &programPath)
+{
     const int cut = programPath.lastIndexOf(QLatin1Char('\\'));
     return programPath.left(cut + 1) + QStringLiteral("settings.ini");
 }
 
-QString configPath(const char *argv0) {
+QString configPath(const char *argv0)
+{
 #ifdef Q_OS_WIN
     return configPathFromProgramPath(QString::fromLocal8Bit(argv0));
 #else

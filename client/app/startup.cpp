@@ -13,9 +13,9 @@ void Startup::installFontSubstitutions()
     const QFontDatabase database;
     if (database.hasFamily(kai))
         return;
-    const QStringList candidates = {QStringLiteral("KaiTi"),          QStringLiteral("STKaiti"),
-                                    QStringLiteral("AR PL UKai CN"),  QStringLiteral("AR PL UKai TW"),
-                                    QStringLiteral("AR PL KaitiM GB"), QStringLiteral("Kaiti SC")};
+    const QStringList candidates = {QStringLiteral("KaiTi"), QStringLiteral("STKaiti"),
+        QStringLiteral("AR PL UKai CN"), QStringLiteral("AR PL UKai TW"),
+        QStringLiteral("AR PL KaitiM GB"), QStringLiteral("Kaiti SC")};
     QStringList installed;
     for (const QString &family : candidates) {
         if (database.hasFamily(family))

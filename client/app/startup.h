@@ -1,7 +1,8 @@
 #pragma once
 
 // The program's entry point: configuration, login, then the main window's event loop.
-class Startup {
+class Startup
+{
 public:
     static int run(int argc, char *argv[]);
 

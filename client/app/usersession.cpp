@@ -1,6 +1,7 @@
 #include "app/usersession.h"
 
-UserSession &UserSession::instance() {
+UserSession &UserSession::instance()
+{
     static UserSession session;
     return session;
 }

@@ -3,7 +3,8 @@
 #include <QString>
 
 // The one login of this process, filled by the login reply and read by every request after it.
-class UserSession {
+class UserSession
+{
 public:
     static UserSession &instance();
 

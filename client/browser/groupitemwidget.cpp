@@ -24,7 +24,8 @@ GroupItemWidget::~GroupItemWidget()
 
 QString GroupItemWidget::rowText(const QString &groupName, int count)
 {
-    const QString name = groupName.size() > 15 ? groupName.left(12) + QStringLiteral("...") : groupName;
+    const QString name
+        = groupName.size() > 15 ? groupName.left(12) + QStringLiteral("...") : groupName;
     return name + QStringLiteral(" （") + QString::number(count) + QStringLiteral("道）");
 }
 
@@ -72,9 +73,9 @@ void GroupItemWidget::on_editPushButton_clicked()
         return;
     if (name.size() > maxNameLength) {
         QMessageBox box(QMessageBox::Warning, QStringLiteral("警告"),
-                        QStringLiteral("名称不能大于") + QString::number(maxNameLength) +
-                            QStringLiteral("个字"),
-                        QMessageBox::Ok, this);
+            QStringLiteral("名称不能大于") + QString::number(maxNameLength)
+                + QStringLiteral("个字"),
+            QMessageBox::Ok, this);
         box.button(QMessageBox::Ok)->setText(QStringLiteral("确定"));
         box.exec();
         return;
@@ -86,8 +87,9 @@ void GroupItemWidget::on_removePushButton_clicked()
 {
     MessageDialog dialog(this);
     dialog.setTitle(QStringLiteral("删除分组"));
-    dialog.setText(m_count <= 0 ? QStringLiteral("是否确定要删除？")
-                                : QStringLiteral("若删除，该分组下的题目也会删除，是否确定要删除？"));
+    dialog.setText(m_count <= 0
+            ? QStringLiteral("是否确定要删除？")
+            : QStringLiteral("若删除，该分组下的题目也会删除，是否确定要删除？"));
     if (dialog.exec() == 1)
         emit removeGroup(m_groupId);
 }

@@ -27,13 +27,13 @@ QString GroupNamePrompt::stripTags(const QString &text)
 bool GroupNamePrompt::contains(const GroupInfoList &groups, const QString &name)
 {
     return std::any_of(groups.cbegin(), groups.cend(),
-                       [&name](const GroupInfo &group) { return group.groupName == name; });
+        [&name](const GroupInfo &group) { return group.groupName == name; });
 }
 
 void GroupNamePrompt::warnDuplicate(QWidget *parent, const QString &name)
 {
     QMessageBox box(QMessageBox::Warning, QStringLiteral("警告"),
-                    name + QStringLiteral("的组已存在。"), QMessageBox::Ok, parent);
+        name + QStringLiteral("的组已存在。"), QMessageBox::Ok, parent);
     box.button(QMessageBox::Ok)->setText(QStringLiteral("确定"));
     box.exec();
 }

@@ -64,23 +64,21 @@ MainWindow::MainWindow(QWidget *parent)
         connect(managers[i], &QNetworkAccessManager::finished, this, replySlots[i]);
     }
 
-    connect(ui->exerciseHeaderWidget, &ExerciseHeaderWidget::addGroup, this,
-            &MainWindow::addGroup);
+    connect(ui->exerciseHeaderWidget, &ExerciseHeaderWidget::addGroup, this, &MainWindow::addGroup);
     connect(ui->exerciseHeaderWidget, &ExerciseHeaderWidget::selectExerciseType, this,
-            &MainWindow::selectExerciseType);
+        &MainWindow::selectExerciseType);
     connect(ui->groupWidget, &GroupWidget::addGroup, this, &MainWindow::addGroup);
     connect(ui->groupWidget, &GroupWidget::modifyGroup, this, &MainWindow::modifyGroup);
     connect(ui->groupWidget, &GroupWidget::removeGroup, this, &MainWindow::removeGroup);
     connect(ui->groupWidget, &GroupWidget::selectGroup, this, &MainWindow::selectGroup);
     connect(ui->exerciseTypeWidget, &RadioButtonWidget::selected, this,
-            &MainWindow::selectExerciseTypeView);
+        &MainWindow::selectExerciseTypeView);
     connect(ui->exerciseDifficultyLevelWidget, &RadioButtonWidget::selected, this,
-            &MainWindow::selectExerciseDifficultyLevelView);
+        &MainWindow::selectExerciseDifficultyLevelView);
     connect(ui->pageSelectwidget, &PageSelectWidget::selectPage, this, &MainWindow::selectPage);
 
     ui->exerciseDifficultyLevelWidget->setItems({QStringLiteral("全部"), QStringLiteral("1"),
-                                                 QStringLiteral("2"), QStringLiteral("3"),
-                                                 QStringLiteral("4"), QStringLiteral("5")});
+        QStringLiteral("2"), QStringLiteral("3"), QStringLiteral("4"), QStringLiteral("5")});
     ui->exerciseDifficultyLevelWidget->rebuildButtons();
     ui->exerciseDifficultyLevelWidget->setSelectedIndex(0);
 }
@@ -90,17 +88,17 @@ MainWindow::~MainWindow()
     delete ui;
 }
 
-void MainWindow::post(Request request, const QString &base, const QString &path,
-                      const QVariantMap &body)
+void MainWindow::post(
+    Request request, const QString &base, const QString &path, const QVariantMap &body)
 {
     Api::postJson(managers[request], base, path, body);
 }
 
 QString MainWindow::statisticsTitle(const QString &realName, int count, int totalCount)
 {
-    return appName + QLatin1Char(' ') + appVersion + QStringLiteral(" －用户名：") + realName +
-           QStringLiteral(" 今日录入题数：") + QString::number(count) + QStringLiteral(" 总题数：") +
-           QString::number(totalCount);
+    return appName + QLatin1Char(' ') + appVersion + QStringLiteral(" －用户名：") + realName
+        + QStringLiteral(" 今日录入题数：") + QString::number(count) + QStringLiteral(" 总题数：")
+        + QString::number(totalCount);
 }
 
 // ---- navigation, about, closing
@@ -161,8 +159,9 @@ void MainWindow::closeEvent(QCloseEvent *event)
 void MainWindow::fetchExercisesCount()
 {
     post(GetExercisesCountRequest, LIBRARY_SERVER, QStringLiteral("/library/statistics/count"),
-         {{QStringLiteral("userId"), UserSession::instance().userId},
-          {QStringLiteral("createDate"), QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd"))}});
+        {{QStringLiteral("userId"), UserSession::instance().userId},
+            {QStringLiteral("createDate"),
+                QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd"))}});
 }
 
 void MainWindow::replyGetExercisesCountFinished(QNetworkReply *reply)
@@ -172,8 +171,8 @@ void MainWindow::replyGetExercisesCountFinished(QNetworkReply *reply)
         return;
     const QJsonObject data = envelope.value(QStringLiteral("data")).toObject();
     setWindowTitle(statisticsTitle(UserSession::instance().realName,
-                                   data.value(QStringLiteral("count")).toVariant().toInt(),
-                                   data.value(QStringLiteral("totalCount")).toVariant().toInt()));
+        data.value(QStringLiteral("count")).toVariant().toInt(),
+        data.value(QStringLiteral("totalCount")).toVariant().toInt()));
 }
 
 // ---- groups
@@ -181,7 +180,7 @@ void MainWindow::replyGetExercisesCountFinished(QNetworkReply *reply)
 void MainWindow::fetchGroups()
 {
     post(GroupsRequest, LIBRARY_SERVER, QStringLiteral("/library/fetch/groups"),
-         {{QStringLiteral("userId"), UserSession::instance().userId}});
+        {{QStringLiteral("userId"), UserSession::instance().userId}});
 }
 
 void MainWindow::replyGroupsFinished(QNetworkReply *reply)
@@ -213,23 +212,22 @@ void MainWindow::replyGroupsFinished(QNetworkReply *reply)
 void MainWindow::addGroup(QString name)
 {
     post(AddGroupRequest, LIBRARY_SERVER, QStringLiteral("/library/add/group"),
-         {{QStringLiteral("userId"), UserSession::instance().userId},
-          {QStringLiteral("groupName"), name}});
+        {{QStringLiteral("userId"), UserSession::instance().userId},
+            {QStringLiteral("groupName"), name}});
 }
 
 void MainWindow::modifyGroup(int id, QString name)
 {
     post(ModifyGroupRequest, LIBRARY_SERVER, QStringLiteral("/library/modify/group"),
-         {{QStringLiteral("userId"), UserSession::instance().userId},
-          {QStringLiteral("groupId"), id},
-          {QStringLiteral("groupName"), name}});
+        {{QStringLiteral("userId"), UserSession::instance().userId},
+            {QStringLiteral("groupId"), id}, {QStringLiteral("groupName"), name}});
 }
 
 void MainWindow::removeGroup(int id)
 {
     post(RemoveGroupRequest, LIBRARY_SERVER, QStringLiteral("/library/remove/group"),
-         {{QStringLiteral("userId"), UserSession::instance().userId},
-          {QStringLiteral("groupId"), id}});
+        {{QStringLiteral("userId"), UserSession::instance().userId},
+            {QStringLiteral("groupId"), id}});
 }
 
 void MainWindow::replyAddGroupFinished(QNetworkReply *reply)
@@ -253,7 +251,7 @@ void MainWindow::replyRemoveGroupFinished(QNetworkReply *reply)
         return;
     fetchGroups();
     QMessageBox box(QMessageBox::Information, QStringLiteral("成功"),
-                    QStringLiteral("删除分组成功"), QMessageBox::Ok, this);
+        QStringLiteral("删除分组成功"), QMessageBox::Ok, this);
     box.button(QMessageBox::Ok)->setText(QStringLiteral("确定"));
     box.exec();
 }
@@ -271,7 +269,7 @@ void MainWindow::fetchGroupExerciseTypes()
     if (row < 0 || row >= groups.size())
         return;
     post(GroupExerciseTypesRequest, LIBRARY_SERVER, QStringLiteral("/library/fetch/type"),
-         {{QStringLiteral("groupId"), groups.at(row).groupId}});
+        {{QStringLiteral("groupId"), groups.at(row).groupId}});
 }
 
 void MainWindow::replyGroupExerciseTypesFinished(QNetworkReply *reply)
@@ -286,17 +284,17 @@ void MainWindow::replyExercisesFinished(QNetworkReply *reply)
     Api::checkReply(reply, this, &envelope);
 }
 
-void MainWindow::selectPage(int) {}
-void MainWindow::selectExerciseTypeView(int) {}
-void MainWindow::selectExerciseDifficultyLevelView(int) {}
+void MainWindow::selectPage(int) { }
+void MainWindow::selectExerciseTypeView(int) { }
+void MainWindow::selectExerciseDifficultyLevelView(int) { }
 
 // ---- moving and removing exercises
 
-void MainWindow::moveExercise(int, int) {}
-void MainWindow::removeExercise(int) {}
-void MainWindow::on_checkBoxSelectAllExercises_clicked() {}
-void MainWindow::on_btnMoveSomeExercises_clicked() {}
-void MainWindow::on_btnRemoveSomeExercises_clicked() {}
+void MainWindow::moveExercise(int, int) { }
+void MainWindow::removeExercise(int) { }
+void MainWindow::on_checkBoxSelectAllExercises_clicked() { }
+void MainWindow::on_btnMoveSomeExercises_clicked() { }
+void MainWindow::on_btnRemoveSomeExercises_clicked() { }
 
 void MainWindow::replyMoveExerciseFinished(QNetworkReply *reply)
 {
@@ -335,14 +333,14 @@ void MainWindow::replyRemoveExercisesFinished(QNetworkReply *reply)
 void MainWindow::fetchExerciseTypes()
 {
     post(ExerciseTypesRequest, LIBRARY_SERVER, QStringLiteral("/library/fetch/exerciseTypes"),
-         {{QStringLiteral("userId"), UserSession::instance().userId}});
+        {{QStringLiteral("userId"), UserSession::instance().userId}});
 }
 
 void MainWindow::fetchExerciseKnowledge()
 {
     post(ExerciseKnowledgeRequest, LIBRARY_SERVER,
-         QStringLiteral("/library/fetch/exerciseKnowledge"),
-         {{QStringLiteral("userId"), UserSession::instance().userId}});
+        QStringLiteral("/library/fetch/exerciseKnowledge"),
+        {{QStringLiteral("userId"), UserSession::instance().userId}});
 }
 
 void MainWindow::replyExerciseTypesFinished(QNetworkReply *reply)
@@ -377,15 +375,15 @@ void MainWindow::replyExerciseKnowledgeFinished(QNetworkReply *reply)
 
 // ---- composer (filled in with the composer)
 
-void MainWindow::selectExerciseType(int) {}
-void MainWindow::resetTabWidgetText() {}
-void MainWindow::addExerciseQuestionWidget() {}
-void MainWindow::removeExerciseQuestionWidget(int) {}
-void MainWindow::movedExerciseQuestionWidget(int, int) {}
-void MainWindow::previewExercise() {}
-void MainWindow::submitExercise() {}
-void MainWindow::cancelExercise() {}
-void MainWindow::modifyExercise(int) {}
+void MainWindow::selectExerciseType(int) { }
+void MainWindow::resetTabWidgetText() { }
+void MainWindow::addExerciseQuestionWidget() { }
+void MainWindow::removeExerciseQuestionWidget(int) { }
+void MainWindow::movedExerciseQuestionWidget(int, int) { }
+void MainWindow::previewExercise() { }
+void MainWindow::submitExercise() { }
+void MainWindow::cancelExercise() { }
+void MainWindow::modifyExercise(int) { }
 
 void MainWindow::replyAddExerciseFinished(QNetworkReply *reply)
 {

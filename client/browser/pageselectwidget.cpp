@@ -69,7 +69,7 @@ void PageSelectWidget::on_pushButtonJump_clicked()
     const int n = ui->lineEditJump->text().toInt();
     if (n < 1 || n > m_pageCount) {
         QMessageBox::information(this, QStringLiteral("错误"),
-                                 QStringLiteral("页码范围为1-") + QString::number(m_pageCount));
+            QStringLiteral("页码范围为1-") + QString::number(m_pageCount));
         return;
     }
     if (n != m_currentPage) {

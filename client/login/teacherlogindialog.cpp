@@ -21,7 +21,7 @@ namespace {
 QSettings rememberedLogin()
 {
     return QSettings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("TeacherUser"),
-                     QStringLiteral("Application"));
+        QStringLiteral("Application"));
 }
 
 } // namespace
@@ -36,11 +36,11 @@ TeacherLoginDialog::TeacherLoginDialog(QWidget *parent)
     ui->pushButton->setEnabled(false);
 
     m_loginManager = new QNetworkAccessManager(this);
-    connect(m_loginManager, &QNetworkAccessManager::finished, this,
-            &TeacherLoginDialog::replyFinished);
+    connect(
+        m_loginManager, &QNetworkAccessManager::finished, this, &TeacherLoginDialog::replyFinished);
     m_checkUpdateManager = new QNetworkAccessManager(this);
     connect(m_checkUpdateManager, &QNetworkAccessManager::finished, this,
-            &TeacherLoginDialog::replyCheckUpdateFinished);
+        &TeacherLoginDialog::replyCheckUpdateFinished);
 
     const QSettings settings = rememberedLogin();
     const bool remember = settings.value(QStringLiteral("remember"), false).toBool();
@@ -61,7 +61,7 @@ TeacherLoginDialog::~TeacherLoginDialog()
 void TeacherLoginDialog::sendVersionCheck()
 {
     Api::postJson(m_checkUpdateManager, LIBRARY_SERVER, QStringLiteral("/library/version/check"),
-                  {{QStringLiteral("version"), appVersion}}, Api::WithoutToken);
+        {{QStringLiteral("version"), appVersion}}, Api::WithoutToken);
 }
 
 void TeacherLoginDialog::on_pushButton_clicked()
@@ -79,8 +79,8 @@ void TeacherLoginDialog::on_pushButton_clicked()
         settings.remove(QStringLiteral("password")); // no plain-text password left behind
 
     Api::postJson(m_loginManager, LIBRARY_SERVER, QStringLiteral("/user/login"),
-                  {{QStringLiteral("phoneNumber"), phone}, {QStringLiteral("password"), password}},
-                  Api::WithoutToken);
+        {{QStringLiteral("phoneNumber"), phone}, {QStringLiteral("password"), password}},
+        Api::WithoutToken);
     ui->progressIndicator->startAnimation();
     ui->pushButton->setEnabled(false);
 }
@@ -112,8 +112,7 @@ void TeacherLoginDialog::replyFinished(QNetworkReply *reply)
         return;
     }
     showMessage(this, Api::warningTitle,
-                QStringLiteral("对不起，目前仅开放语文、数学、英语三科录题，其他科目暂缓开放"),
-                false);
+        QStringLiteral("对不起，目前仅开放语文、数学、英语三科录题，其他科目暂缓开放"), false);
 }
 
 void TeacherLoginDialog::replyCheckUpdateFinished(QNetworkReply *reply)
@@ -138,9 +137,8 @@ void TeacherLoginDialog::replyCheckUpdateFinished(QNetworkReply *reply)
 
     if (strategy == 1) {
         QMessageBox box(QMessageBox::NoIcon, QStringLiteral("是否升级？"),
-                        QStringLiteral("检测到新版本，是否升级？"),
-                        QMessageBox::Yes | QMessageBox::No, nullptr,
-                        Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint);
+            QStringLiteral("检测到新版本，是否升级？"), QMessageBox::Yes | QMessageBox::No, nullptr,
+            Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint);
         box.button(QMessageBox::Yes)->setText(QStringLiteral("确定"));
         box.button(QMessageBox::No)->setText(QStringLiteral("取消"));
         if (box.exec() == QMessageBox::Yes)

@@ -5,7 +5,8 @@
 
 MessageDialog::MessageDialog(QWidget *parent)
     : QDialog(parent)
-    , ui(new Ui::MessageDialog) {
+    , ui(new Ui::MessageDialog)
+{
     ui->setupUi(this);
     setWindowFlags(Qt::Dialog | Qt::WindowCloseButtonHint);
 
@@ -21,39 +22,48 @@ MessageDialog::MessageDialog(QWidget *parent)
         "197, 245);border-radius:5px;width:80px;height:20px;"));
 }
 
-MessageDialog::~MessageDialog() {
+MessageDialog::~MessageDialog()
+{
     delete ui;
 }
 
-void MessageDialog::setTitle(const QString &text) {
+void MessageDialog::setTitle(const QString &text)
+{
     setWindowTitle(text);
 }
 
-void MessageDialog::setText(const QString &text) {
+void MessageDialog::setText(const QString &text)
+{
     ui->label->setText(text);
 }
 
-void MessageDialog::setCancelVisible(bool visible) {
+void MessageDialog::setCancelVisible(bool visible)
+{
     ui->buttonBox->button(QDialogButtonBox::Cancel)->setVisible(visible);
 }
 
-void MessageDialog::on_okPushButton_clicked() {
+void MessageDialog::on_okPushButton_clicked()
+{
     accept();
 }
 
-void MessageDialog::on_buttonBox_accepted() {
+void MessageDialog::on_buttonBox_accepted()
+{
     accept();
 }
 
-void MessageDialog::on_cancelPushButton_clicked() {
+void MessageDialog::on_cancelPushButton_clicked()
+{
     reject();
 }
 
-void MessageDialog::on_buttonBox_rejected() {
+void MessageDialog::on_buttonBox_rejected()
+{
     reject();
 }
 
-int showMessage(QWidget *parent, const QString &title, const QString &text, bool showCancel) {
+int showMessage(QWidget *parent, const QString &title, const QString &text, bool showCancel)
+{
     MessageDialog dialog(parent);
     dialog.setTitle(title);
     dialog.setText(text);

@@ -7,7 +7,8 @@ class MessageDialog;
 }
 
 // The modal message and confirmation dialog of the reply failures and the composer checks.
-class MessageDialog : public QDialog {
+class MessageDialog : public QDialog
+{
     Q_OBJECT
 
 public:

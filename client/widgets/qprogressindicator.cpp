@@ -3,24 +3,29 @@
 #include <QPainter>
 
 QProgressIndicator::QProgressIndicator(QWidget *parent)
-    : QWidget(parent) {
+    : QWidget(parent)
+{
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     setFocusPolicy(Qt::NoFocus);
 }
 
-bool QProgressIndicator::isAnimated() const {
+bool QProgressIndicator::isAnimated() const
+{
     return m_timerId != -1;
 }
 
-QSize QProgressIndicator::sizeHint() const {
+QSize QProgressIndicator::sizeHint() const
+{
     return QSize(20, 20);
 }
 
-int QProgressIndicator::heightForWidth(int w) const {
+int QProgressIndicator::heightForWidth(int w) const
+{
     return w;
 }
 
-QProgressIndicator::Geometry QProgressIndicator::geometryFor(const QSize &size) {
+QProgressIndicator::Geometry QProgressIndicator::geometryFor(const QSize &size)
+{
     const int width = qMin(size.width(), size.height());
     Geometry g;
     g.outerRadius = int((width - 1) * 0.5);
@@ -31,20 +36,23 @@ QProgressIndicator::Geometry QProgressIndicator::geometryFor(const QSize &size) 
     return g;
 }
 
-void QProgressIndicator::startAnimation() {
+void QProgressIndicator::startAnimation()
+{
     m_angle = 0;
     if (m_timerId == -1)
         m_timerId = startTimer(m_delay, Qt::CoarseTimer);
 }
 
-void QProgressIndicator::stopAnimation() {
+void QProgressIndicator::stopAnimation()
+{
     if (m_timerId != -1)
         killTimer(m_timerId);
     m_timerId = -1;
     update();
 }
 
-void QProgressIndicator::setAnimationDelay(int delay) {
+void QProgressIndicator::setAnimationDelay(int delay)
+{
     if (m_timerId != -1) {
         killTimer(m_timerId);
         m_delay = delay;
@@ -54,22 +62,26 @@ void QProgressIndicator::setAnimationDelay(int delay) {
     }
 }
 
-void QProgressIndicator::setDisplayedWhenStopped(bool state) {
+void QProgressIndicator::setDisplayedWhenStopped(bool state)
+{
     m_displayedWhenStopped = state;
     update();
 }
 
-void QProgressIndicator::setColor(QColor color) {
+void QProgressIndicator::setColor(QColor color)
+{
     m_color = color;
     update();
 }
 
-void QProgressIndicator::timerEvent(QTimerEvent *) {
+void QProgressIndicator::timerEvent(QTimerEvent *)
+{
     m_angle = (m_angle + 30) % 360;
     update();
 }
 
-void QProgressIndicator::paintEvent(QPaintEvent *) {
+void QProgressIndicator::paintEvent(QPaintEvent *)
+{
     if (!m_displayedWhenStopped && !isAnimated())
         return;
 
@@ -85,7 +97,7 @@ void QProgressIndicator::paintEvent(QPaintEvent *) {
         p.translate((rect().right() - rect().left()) / 2, (rect().bottom() - rect().top()) / 2);
         p.rotate(m_angle - i * 30.0);
         p.drawRoundedRect(int(-g.capsuleWidth * 0.5), -g.outerRadius, g.capsuleWidth,
-                          g.capsuleHeight, g.capsuleRadius, g.capsuleRadius);
+            g.capsuleHeight, g.capsuleRadius, g.capsuleRadius);
         p.restore();
     }
 }

@@ -4,7 +4,8 @@
 #include <QWidget>
 
 // A ring of twelve capsules that turns while something is under way.
-class QProgressIndicator : public QWidget {
+class QProgressIndicator : public QWidget
+{
     Q_OBJECT
     Q_PROPERTY(int delay READ animationDelay WRITE setAnimationDelay)
     Q_PROPERTY(bool displayedWhenStopped READ isDisplayedWhenStopped WRITE setDisplayedWhenStopped)

@@ -11,11 +11,13 @@
 #include <QtTest>
 
 // Drives a request through the standard reply check the way a reply slot does.
-class ReplySink : public QObject {
+class ReplySink : public QObject
+{
     Q_OBJECT
 public:
     explicit ReplySink(Api::CheckOptions options = Api::NoCheckOption)
-        : m_options(options) {
+        : m_options(options)
+    {
         connect(&manager, &QNetworkAccessManager::finished, this, &ReplySink::replyFinished);
     }
     QNetworkAccessManager manager;
@@ -24,7 +26,8 @@ public:
     QJsonObject envelope;
 
 private slots:
-    void replyFinished(QNetworkReply *reply) {
+    void replyFinished(QNetworkReply *reply)
+    {
         proceeded = Api::checkReply(reply, nullptr, &envelope, m_options);
         ++replies;
     }
@@ -33,7 +36,8 @@ private:
     Api::CheckOptions m_options;
 };
 
-class tst_Api : public QObject {
+class tst_Api : public QObject
+{
     Q_OBJECT
 
 private slots:
@@ -54,24 +58,27 @@ private:
     ScriptedHttpResponder m_responder;
 };
 
-void tst_Api::initTestCase() {
+void tst_Api::initTestCase()
+{
     QVERIFY(m_responder.listen());
 }
 
-void tst_Api::init() {
+void tst_Api::init()
+{
     m_responder.clear();
     UserSession::instance().loginToken = QStringLiteral("token-ü-1");
 }
 
-void tst_Api::requestHeadersAndSortedIndentedBody() {
+void tst_Api::requestHeadersAndSortedIndentedBody()
+{
     m_responder.respondEnvelope(QStringLiteral("/library/fetch/groups"), 0, QJsonArray());
     ReplySink sink;
     QVariantMap body;
     body.insert(QStringLiteral("userId"), 7);
     body.insert(QStringLiteral("groupName"), QStringLiteral("默认分组"));
     body.insert(QStringLiteral("difficuty"), -1);
-    Api::postJson(&sink.manager, m_responder.baseUrl(), QStringLiteral("/library/fetch/groups"),
-                  body);
+    Api::postJson(
+        &sink.manager, m_responder.baseUrl(), QStringLiteral("/library/fetch/groups"), body);
     QTRY_COMPARE(sink.replies, 1);
     QVERIFY(sink.proceeded);
 
@@ -79,22 +86,25 @@ void tst_Api::requestHeadersAndSortedIndentedBody() {
     QCOMPARE(request.method, QByteArray("POST"));
     QCOMPARE(request.header("content-type"), QByteArray("application/json;charset=UTF-8"));
     QCOMPARE(request.header("loginToken"), QStringLiteral("token-ü-1").toUtf8());
-    QCOMPARE(request.body, QStringLiteral("{\n    \"difficuty\": -1,\n    \"groupName\": "
-                                          "\"默认分组\",\n    \"userId\": 7\n}\n")
-                               .toUtf8());
+    QCOMPARE(request.body,
+        QStringLiteral("{\n    \"difficuty\": -1,\n    \"groupName\": "
+                       "\"默认分组\",\n    \"userId\": 7\n}\n")
+            .toUtf8());
 }
 
-void tst_Api::loginAndVersionGoWithoutToken() {
+void tst_Api::loginAndVersionGoWithoutToken()
+{
     m_responder.respondEnvelope(QStringLiteral("/user/login"), 0, QJsonObject());
     ReplySink sink;
     Api::postJson(&sink.manager, m_responder.baseUrl(), QStringLiteral("/user/login"),
-                  {{QStringLiteral("phoneNumber"), QStringLiteral("1")}}, Api::WithoutToken);
+        {{QStringLiteral("phoneNumber"), QStringLiteral("1")}}, Api::WithoutToken);
     QTRY_COMPARE(sink.replies, 1);
     const auto request = m_responder.requestsTo(QStringLiteral("/user/login")).value(0);
     QVERIFY(!request.headers.contains("logintoken"));
 }
 
-void tst_Api::replyCheck_data() {
+void tst_Api::replyCheck_data()
+{
     QTest::addColumn<QByteArray>("body");
     QTest::addColumn<bool>("proceeds");
     QTest::addColumn<QString>("shown"); // empty: no dialog
@@ -108,7 +118,8 @@ void tst_Api::replyCheck_data() {
     QTest::newRow("empty body shows nothing") << QByteArray() << false << "";
 }
 
-void tst_Api::replyCheck() {
+void tst_Api::replyCheck()
+{
     QFETCH(QByteArray, body);
     QFETCH(bool, proceeds);
     QFETCH(QString, shown);
@@ -127,13 +138,14 @@ void tst_Api::replyCheck() {
         QCOMPARE(answerer.last().className, QStringLiteral("MessageDialog"));
         QCOMPARE(answerer.last().title, QStringLiteral("警告"));
         QCOMPARE(answerer.last().text, shown);
-        QCOMPARE(answerer.last().buttons, QStringList{QStringLiteral("确定")});
+        QCOMPARE(answerer.last().buttons, QStringList {QStringLiteral("确定")});
     }
 }
 
-void tst_Api::noDataStatusOnlyWhereAccepted() {
-    m_responder.respondEnvelope(QStringLiteral("/x"), Api::NoDataStatus, QJsonValue(),
-                                QStringLiteral("暂无数据"));
+void tst_Api::noDataStatusOnlyWhereAccepted()
+{
+    m_responder.respondEnvelope(
+        QStringLiteral("/x"), Api::NoDataStatus, QJsonValue(), QStringLiteral("暂无数据"));
     ModalDialogAnswerer answerer;
     ReplySink accepting(Api::AcceptNoData);
     Api::postJson(&accepting.manager, m_responder.baseUrl(), QStringLiteral("/x"), {});
@@ -150,7 +162,8 @@ void tst_Api::noDataStatusOnlyWhereAccepted() {
     QCOMPARE(answerer.last().text, QStringLiteral("暂无数据"));
 }
 
-void tst_Api::loginMessages_data() {
+void tst_Api::loginMessages_data()
+{
     QTest::addColumn<QByteArray>("body");
     QTest::addColumn<QString>("shown");
     QTest::newRow("-1 with 发生错误")
@@ -160,20 +173,22 @@ void tst_Api::loginMessages_data() {
     QTest::newRow("other status") << QByteArray(R"({"status":3,"msg":"y"})") << "y";
 }
 
-void tst_Api::loginMessages() {
+void tst_Api::loginMessages()
+{
     QFETCH(QByteArray, body);
     QFETCH(QString, shown);
     m_responder.respondRaw(QStringLiteral("/user/login"), body);
     ModalDialogAnswerer answerer;
     ReplySink sink(Api::LoginMessages);
-    Api::postJson(&sink.manager, m_responder.baseUrl(), QStringLiteral("/user/login"), {},
-                  Api::WithoutToken);
+    Api::postJson(
+        &sink.manager, m_responder.baseUrl(), QStringLiteral("/user/login"), {}, Api::WithoutToken);
     QTRY_COMPARE(sink.replies, 1);
     QCOMPARE(answerer.count(), 1);
     QCOMPARE(answerer.last().text, shown);
 }
 
-void tst_Api::networkErrorText_data() {
+void tst_Api::networkErrorText_data()
+{
     QTest::addColumn<int>("code");
     QTest::addColumn<QString>("text");
     QTest::newRow("1") << 1 << "服务器拒绝请求（错误代码1）";
@@ -185,12 +200,14 @@ void tst_Api::networkErrorText_data() {
     QTest::newRow("2") << 2 << "网络连接失败（错误代码2）";
 }
 
-void tst_Api::networkErrorText() {
+void tst_Api::networkErrorText()
+{
     QFETCH(int, code);
     QTEST(Api::networkErrorMessage(code), "text");
 }
 
-void tst_Api::refusedConnectionShowsNetworkError() {
+void tst_Api::refusedConnectionShowsNetworkError()
+{
     // a port nobody listens on
     QTcpServer probe;
     QVERIFY(probe.listen(QHostAddress::LocalHost, 0));

@@ -4,7 +4,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-class tst_ServerConfig : public QObject {
+class tst_ServerConfig : public QObject
+{
     Q_OBJECT
 
 private slots:
@@ -20,11 +21,13 @@ private:
     QTemporaryDir m_dir;
 };
 
-void tst_ServerConfig::init() {
+void tst_ServerConfig::init()
+{
     BENCH_SERVER = IMG_SERVER = CONVERT_SERVER = LIBRARY_SERVER = ACCOUNT_SERVER = QString();
 }
 
-QString tst_ServerConfig::writeIni(const QByteArray &text) {
+QString tst_ServerConfig::writeIni(const QByteArray &text)
+{
     const QString path = m_dir.filePath(QStringLiteral("settings.ini"));
     QFile file(path);
     file.open(QIODevice::WriteOnly | QIODevice::Truncate);
@@ -32,14 +35,16 @@ QString tst_ServerConfig::writeIni(const QByteArray &text) {
     return path;
 }
 
-void tst_ServerConfig::missingFileGivesDefaults() {
+void tst_ServerConfig::missingFileGivesDefaults()
+{
     loadServerConfig(m_dir.filePath(QStringLiteral("absent.ini")));
     for (const QString *base :
-         {&BENCH_SERVER, &IMG_SERVER, &CONVERT_SERVER, &LIBRARY_SERVER, &ACCOUNT_SERVER})
+        {&BENCH_SERVER, &IMG_SERVER, &CONVERT_SERVER, &LIBRARY_SERVER, &ACCOUNT_SERVER})
         QCOMPARE(*base, QStringLiteral("http://127.0.0.1:8080"));
 }
 
-void tst_ServerConfig::onlyLibraryServer() {
+void tst_ServerConfig::onlyLibraryServer()
+{
     loadServerConfig(writeIni("[default]\nLIBRARY_SERVER=http://library.test:9000\n"
                               "[other]\nBENCH_SERVER=http://wrong.test\n"));
     QCOMPARE(LIBRARY_SERVER, QStringLiteral("http://library.test:9000"));
@@ -49,12 +54,14 @@ void tst_ServerConfig::onlyLibraryServer() {
     QCOMPARE(ACCOUNT_SERVER, defaultServerAddress);
 }
 
-void tst_ServerConfig::trailingSlashKept() {
+void tst_ServerConfig::trailingSlashKept()
+{
     loadServerConfig(writeIni("[default]\nIMG_SERVER=http://img.test/\n"));
     QCOMPARE(IMG_SERVER, QStringLiteral("http://img.test/"));
 }
 
-void tst_ServerConfig::configPathFromProgramPath_data() {
+void tst_ServerConfig::configPathFromProgramPath_data()
+{
     QTest::addColumn<QString>("program");
     QTest::addColumn<QString>("expected");
     QTest::newRow("no backslash") << "quenmo"
@@ -65,7 +72,8 @@ void tst_ServerConfig::configPathFromProgramPath_data() {
                                   << "settings.ini";
 }
 
-void tst_ServerConfig::configPathFromProgramPath() {
+void tst_ServerConfig::configPathFromProgramPath()
+{
     QFETCH(QString, program);
     QFETCH(QString, expected);
     QCOMPARE(::configPathFromProgramPath(program), expected);

@@ -8,7 +8,8 @@
 #include <QPushButton>
 #include <QtTest>
 
-class tst_Widgets : public QObject {
+class tst_Widgets : public QObject
+{
     Q_OBJECT
 
 private slots:
@@ -21,7 +22,8 @@ private slots:
     void indicatorPaintsNothingWhenStopped();
 };
 
-void tst_Widgets::messageDialogForm() {
+void tst_Widgets::messageDialogForm()
+{
     MessageDialog dialog;
     QCOMPARE(dialog.size(), QSize(256, 111));
     QCOMPARE(dialog.windowTitle(), QStringLiteral("Dialog"));
@@ -37,7 +39,8 @@ void tst_Widgets::messageDialogForm() {
     QVERIFY(box->centerButtons());
 }
 
-void tst_Widgets::showMessageResults_data() {
+void tst_Widgets::showMessageResults_data()
+{
     QTest::addColumn<bool>("showCancel");
     QTest::addColumn<QString>("answer"); // button text, or empty to close the window
     QTest::addColumn<QStringList>("buttons");
@@ -50,7 +53,8 @@ void tst_Widgets::showMessageResults_data() {
     QTest::newRow("confirm, cancel") << true << "取消" << both << 0;
 }
 
-void tst_Widgets::showMessageResults() {
+void tst_Widgets::showMessageResults()
+{
     QFETCH(bool, showCancel);
     QFETCH(QString, answer);
     QFETCH(QStringList, buttons);
@@ -61,8 +65,8 @@ void tst_Widgets::showMessageResults() {
         answerer.answerWith([](QWidget *dialog) { dialog->close(); });
     else
         answerer.clickButton(answer);
-    QCOMPARE(showMessage(nullptr, QStringLiteral("警告"), QStringLiteral("内容"), showCancel),
-             result);
+    QCOMPARE(
+        showMessage(nullptr, QStringLiteral("警告"), QStringLiteral("内容"), showCancel), result);
     QCOMPARE(answerer.count(), 1);
     QCOMPARE(answerer.last().title, QStringLiteral("警告"));
     QCOMPARE(answerer.last().text, QStringLiteral("内容"));
@@ -72,7 +76,8 @@ void tst_Widgets::showMessageResults() {
     QCOMPARE(seen, buttons);
 }
 
-void tst_Widgets::indicatorGeometry_data() {
+void tst_Widgets::indicatorGeometry_data()
+{
     QTest::addColumn<QSize>("size");
     QTest::addColumn<int>("outer");
     QTest::addColumn<int>("inner");
@@ -83,7 +88,8 @@ void tst_Widgets::indicatorGeometry_data() {
     QTest::newRow("100x60") << QSize(100, 60) << 29 << 11 << 18 << 4 << 2;
 }
 
-void tst_Widgets::indicatorGeometry() {
+void tst_Widgets::indicatorGeometry()
+{
     QFETCH(QSize, size);
     const QProgressIndicator::Geometry g = QProgressIndicator::geometryFor(size);
     QTEST(g.outerRadius, "outer");
@@ -93,7 +99,8 @@ void tst_Widgets::indicatorGeometry() {
     QTEST(g.capsuleRadius, "radius");
 }
 
-void tst_Widgets::indicatorAnimation() {
+void tst_Widgets::indicatorAnimation()
+{
     QProgressIndicator indicator;
     QCOMPARE(indicator.sizeHint(), QSize(20, 20));
     QCOMPARE(indicator.heightForWidth(33), 33);
@@ -114,7 +121,8 @@ void tst_Widgets::indicatorAnimation() {
     QVERIFY(!indicator.isAnimated());
 }
 
-void tst_Widgets::indicatorPaintsNothingWhenStopped() {
+void tst_Widgets::indicatorPaintsNothingWhenStopped()
+{
     QProgressIndicator indicator;
     indicator.resize(20, 20);
     auto transparentPixels = [&indicator] {

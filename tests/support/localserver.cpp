@@ -7,11 +7,13 @@
 
 LocalServer::LocalServer() = default;
 
-LocalServer::~LocalServer() {
+LocalServer::~LocalServer()
+{
     stop();
 }
 
-QString LocalServer::serverPath() {
+QString LocalServer::serverPath()
+{
 #ifdef QUENMO_SERVER_BIN
     return QStringLiteral(QUENMO_SERVER_BIN);
 #else
@@ -19,26 +21,31 @@ QString LocalServer::serverPath() {
 #endif
 }
 
-quint16 LocalServer::freePort() {
+quint16 LocalServer::freePort()
+{
     QTcpServer probe;
     if (!probe.listen(QHostAddress::LocalHost, 0))
         return 0;
     return probe.serverPort();
 }
 
-QString LocalServer::baseUrl() const {
+QString LocalServer::baseUrl() const
+{
     return QStringLiteral("http://127.0.0.1:") + QString::number(m_port);
 }
 
-QString LocalServer::dataDir() const {
+QString LocalServer::dataDir() const
+{
     return m_data ? m_data->path() : QString();
 }
 
-bool LocalServer::isRunning() const {
+bool LocalServer::isRunning() const
+{
     return m_process && m_process->state() == QProcess::Running;
 }
 
-bool LocalServer::start(const QStringList &extraArguments) {
+bool LocalServer::start(const QStringList &extraArguments)
+{
     stop();
     m_extra = extraArguments;
     m_data = std::make_unique<QTemporaryDir>();
@@ -55,7 +62,8 @@ bool LocalServer::start(const QStringList &extraArguments) {
     return false;
 }
 
-bool LocalServer::restart() {
+bool LocalServer::restart()
+{
     if (m_process) {
         m_log += m_process->readAll();
         m_process->terminate();
@@ -68,7 +76,8 @@ bool LocalServer::restart() {
     return launch();
 }
 
-bool LocalServer::launch() {
+bool LocalServer::launch()
+{
     const QString program = serverPath();
     if (program.isEmpty()) {
         m_error = QStringLiteral("quenmo-server was not built");
@@ -77,7 +86,7 @@ bool LocalServer::launch() {
     m_process = std::make_unique<QProcess>();
     m_process->setProcessChannelMode(QProcess::MergedChannels);
     QStringList arguments = {QStringLiteral("--port"), QString::number(m_port),
-                             QStringLiteral("--data"), m_data->path()};
+        QStringLiteral("--data"), m_data->path()};
     arguments << m_extra;
     m_process->start(program, arguments);
     if (!m_process->waitForStarted(5000)) {
@@ -102,7 +111,8 @@ bool LocalServer::launch() {
     return false;
 }
 
-void LocalServer::stop() {
+void LocalServer::stop()
+{
     if (!m_process)
         return;
     m_log += m_process->readAll();

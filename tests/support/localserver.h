@@ -8,7 +8,8 @@
 #include <memory>
 
 // The built quenmo-server on a free loopback port with a temporary data folder.
-class LocalServer {
+class LocalServer
+{
 public:
     LocalServer();
     ~LocalServer();

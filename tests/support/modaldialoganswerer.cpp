@@ -11,20 +11,23 @@
 #include <QTest>
 
 ModalDialogAnswerer::ModalDialogAnswerer(QObject *parent)
-    : QObject(parent) {
+    : QObject(parent)
+{
     m_timer.setInterval(5);
     connect(&m_timer, &QTimer::timeout, this, &ModalDialogAnswerer::poll);
     m_timer.start();
 }
 
-void ModalDialogAnswerer::clickButton(const QString &text) {
+void ModalDialogAnswerer::clickButton(const QString &text)
+{
     m_answers << [text](QWidget *dialog) {
         if (!clickButtonIn(dialog, text))
             qWarning("ModalDialogAnswerer: no button %s", qPrintable(text));
     };
 }
 
-void ModalDialogAnswerer::enterText(const QString &text) {
+void ModalDialogAnswerer::enterText(const QString &text)
+{
     m_answers << [text](QWidget *dialog) {
         if (auto input = qobject_cast<QInputDialog *>(dialog)) {
             input->setTextValue(text);
@@ -33,7 +36,8 @@ void ModalDialogAnswerer::enterText(const QString &text) {
     };
 }
 
-void ModalDialogAnswerer::chooseFile(const QString &path) {
+void ModalDialogAnswerer::chooseFile(const QString &path)
+{
     m_answers << [path](QWidget *dialog) {
         if (auto files = qobject_cast<QFileDialog *>(dialog)) {
             files->selectFile(path);
@@ -42,7 +46,8 @@ void ModalDialogAnswerer::chooseFile(const QString &path) {
     };
 }
 
-void ModalDialogAnswerer::rejectDialog() {
+void ModalDialogAnswerer::rejectDialog()
+{
     m_answers << [](QWidget *dialog) {
         if (auto d = qobject_cast<QDialog *>(dialog))
             d->reject();
@@ -51,20 +56,24 @@ void ModalDialogAnswerer::rejectDialog() {
     };
 }
 
-void ModalDialogAnswerer::answerWith(const Action &action) {
+void ModalDialogAnswerer::answerWith(const Action &action)
+{
     m_answers << action;
 }
 
-void ModalDialogAnswerer::clear() {
+void ModalDialogAnswerer::clear()
+{
     m_seen.clear();
     m_answers.clear();
 }
 
-bool ModalDialogAnswerer::waitForCount(int n, int timeoutMs) {
+bool ModalDialogAnswerer::waitForCount(int n, int timeoutMs)
+{
     return QTest::qWaitFor([&] { return m_seen.size() >= n; }, timeoutMs);
 }
 
-ModalDialogAnswerer::Seen ModalDialogAnswerer::describe(QWidget *dialog) {
+ModalDialogAnswerer::Seen ModalDialogAnswerer::describe(QWidget *dialog)
+{
     Seen seen;
     seen.className = QString::fromLatin1(dialog->metaObject()->className());
     seen.objectName = dialog->objectName();
@@ -96,7 +105,8 @@ ModalDialogAnswerer::Seen ModalDialogAnswerer::describe(QWidget *dialog) {
     return seen;
 }
 
-bool ModalDialogAnswerer::clickButtonIn(QWidget *dialog, const QString &text) {
+bool ModalDialogAnswerer::clickButtonIn(QWidget *dialog, const QString &text)
+{
     const auto buttons = dialog->findChildren<QAbstractButton *>();
     for (QAbstractButton *button : buttons) {
         if (button->isVisibleTo(dialog) && button->text().remove(QLatin1Char('&')) == text) {
@@ -107,7 +117,8 @@ bool ModalDialogAnswerer::clickButtonIn(QWidget *dialog, const QString &text) {
     return false;
 }
 
-void ModalDialogAnswerer::poll() {
+void ModalDialogAnswerer::poll()
+{
     QWidget *dialog = QApplication::activeModalWidget();
     if (!dialog || !dialog->isVisible())
         return;

@@ -11,7 +11,8 @@
 // Waits for the modal dialogs that code under test opens (MessageDialog, QMessageBox,
 // QInputDialog, QFileDialog, or any QDialog), records what they showed and answers them with
 // the queued answers in order. A dialog without a queued answer is rejected.
-class ModalDialogAnswerer : public QObject {
+class ModalDialogAnswerer : public QObject
+{
     Q_OBJECT
 
 public:
@@ -19,7 +20,7 @@ public:
         QString className;
         QString objectName;
         QString title;
-        QString text;        // label of a MessageDialog, text of a QMessageBox, label of an input
+        QString text; // label of a MessageDialog, text of a QMessageBox, label of an input
         QStringList buttons; // texts of the visible buttons, in layout order
     };
     using Action = std::function<void(QWidget *dialog)>;
@@ -27,9 +28,9 @@ public:
     explicit ModalDialogAnswerer(QObject *parent = nullptr);
 
     void clickButton(const QString &text);
-    void enterText(const QString &text);   // QInputDialog: set the value, then OK
-    void chooseFile(const QString &path);  // QFileDialog: select the file, then accept
-    void rejectDialog();                   // close with reject()
+    void enterText(const QString &text); // QInputDialog: set the value, then OK
+    void chooseFile(const QString &path); // QFileDialog: select the file, then accept
+    void rejectDialog(); // close with reject()
     void answerWith(const Action &action); // anything else
 
     const QList<Seen> &seen() const { return m_seen; }

@@ -9,33 +9,44 @@
 #include <QUrl>
 
 ScriptedHttpResponder::ScriptedHttpResponder(QObject *parent)
-    : QObject(parent) {
+    : QObject(parent)
+{
     connect(&m_server, &QTcpServer::newConnection, this, &ScriptedHttpResponder::onNewConnection);
 }
 
-ScriptedHttpResponder::~ScriptedHttpResponder() {
-    for (QTcpSocket *socket : qAsConst(m_hanging))
+ScriptedHttpResponder::~ScriptedHttpResponder()
+{
+    // the sockets die with the server object, after this object's own members
+    const auto sockets = m_server.findChildren<QTcpSocket *>();
+    for (QTcpSocket *socket : sockets) {
+        socket->disconnect(this);
         socket->abort();
+    }
 }
 
-bool ScriptedHttpResponder::listen() {
+bool ScriptedHttpResponder::listen()
+{
     return m_server.listen(QHostAddress::LocalHost, 0);
 }
 
-quint16 ScriptedHttpResponder::port() const {
+quint16 ScriptedHttpResponder::port() const
+{
     return m_server.serverPort();
 }
 
-QString ScriptedHttpResponder::baseUrl() const {
+QString ScriptedHttpResponder::baseUrl() const
+{
     return QStringLiteral("http://127.0.0.1:") + QString::number(port());
 }
 
-void ScriptedHttpResponder::respond(const QString &path, const Response &response) {
+void ScriptedHttpResponder::respond(const QString &path, const Response &response)
+{
     m_scripts[path] << response;
 }
 
-void ScriptedHttpResponder::respondRaw(const QString &path, const QByteArray &body, int httpStatus,
-                                       const QByteArray &contentType) {
+void ScriptedHttpResponder::respondRaw(
+    const QString &path, const QByteArray &body, int httpStatus, const QByteArray &contentType)
+{
     Response response;
     response.body = body;
     response.httpStatus = httpStatus;
@@ -43,7 +54,8 @@ void ScriptedHttpResponder::respondRaw(const QString &path, const QByteArray &bo
     respond(path, response);
 }
 
-QByteArray ScriptedHttpResponder::envelope(int status, const QJsonValue &data, const QString &msg) {
+QByteArray ScriptedHttpResponder::envelope(int status, const QJsonValue &data, const QString &msg)
+{
     QJsonObject object;
     object.insert(QStringLiteral("status"), status);
     object.insert(QStringLiteral("msg"), msg);
@@ -52,33 +64,39 @@ QByteArray ScriptedHttpResponder::envelope(int status, const QJsonValue &data, c
     return QJsonDocument(object).toJson(QJsonDocument::Compact);
 }
 
-void ScriptedHttpResponder::respondEnvelope(const QString &path, int status, const QJsonValue &data,
-                                            const QString &msg) {
+void ScriptedHttpResponder::respondEnvelope(
+    const QString &path, int status, const QJsonValue &data, const QString &msg)
+{
     respondRaw(path, envelope(status, data, msg));
 }
 
-void ScriptedHttpResponder::hang(const QString &path) {
+void ScriptedHttpResponder::hang(const QString &path)
+{
     Response response;
     response.action = Action::Hang;
     respond(path, response);
 }
 
-void ScriptedHttpResponder::closeConnection(const QString &path) {
+void ScriptedHttpResponder::closeConnection(const QString &path)
+{
     Response response;
     response.action = Action::Close;
     respond(path, response);
 }
 
-void ScriptedHttpResponder::reset(const QString &path) {
+void ScriptedHttpResponder::reset(const QString &path)
+{
     m_scripts.remove(path);
 }
 
-void ScriptedHttpResponder::clear() {
+void ScriptedHttpResponder::clear()
+{
     m_scripts.clear();
     m_requests.clear();
 }
 
-QList<ScriptedHttpResponder::Request> ScriptedHttpResponder::requestsTo(const QString &path) const {
+QList<ScriptedHttpResponder::Request> ScriptedHttpResponder::requestsTo(const QString &path) const
+{
     QList<Request> found;
     for (const Request &request : m_requests) {
         if (request.path == path)
@@ -87,11 +105,13 @@ QList<ScriptedHttpResponder::Request> ScriptedHttpResponder::requestsTo(const QS
     return found;
 }
 
-bool ScriptedHttpResponder::waitForRequests(const QString &path, int n, int timeoutMs) const {
+bool ScriptedHttpResponder::waitForRequests(const QString &path, int n, int timeoutMs) const
+{
     return QTest::qWaitFor([&] { return count(path) >= n; }, timeoutMs);
 }
 
-void ScriptedHttpResponder::onNewConnection() {
+void ScriptedHttpResponder::onNewConnection()
+{
     while (QTcpSocket *socket = m_server.nextPendingConnection()) {
         connect(socket, &QTcpSocket::readyRead, this, [this, socket] { onReadyRead(socket); });
         connect(socket, &QTcpSocket::disconnected, this, [this, socket] {
@@ -102,7 +122,8 @@ void ScriptedHttpResponder::onNewConnection() {
     }
 }
 
-void ScriptedHttpResponder::onReadyRead(QTcpSocket *socket) {
+void ScriptedHttpResponder::onReadyRead(QTcpSocket *socket)
+{
     m_buffers[socket] += socket->readAll();
     // answering may close the socket, which forgets its buffer: look it up each round
     while (m_buffers.contains(socket)) {
@@ -118,8 +139,8 @@ void ScriptedHttpResponder::onReadyRead(QTcpSocket *socket) {
         for (int i = 1; i < lines.size(); ++i) {
             const int colon = lines[i].indexOf(':');
             if (colon > 0)
-                request.headers.insert(lines[i].left(colon).trimmed().toLower(),
-                                       lines[i].mid(colon + 1).trimmed());
+                request.headers.insert(
+                    lines[i].left(colon).trimmed().toLower(), lines[i].mid(colon + 1).trimmed());
         }
         const int length = request.headers.value("content-length").toInt();
         if (buffer.size() < headerEnd + 4 + length)
@@ -136,7 +157,8 @@ void ScriptedHttpResponder::onReadyRead(QTcpSocket *socket) {
     }
 }
 
-void ScriptedHttpResponder::answer(QTcpSocket *socket, const Request &request) {
+void ScriptedHttpResponder::answer(QTcpSocket *socket, const Request &request)
+{
     Response response;
     auto script = m_scripts.find(request.path);
     if (script == m_scripts.end() || script->isEmpty()) {

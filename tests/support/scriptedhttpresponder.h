@@ -13,7 +13,8 @@ class QTcpSocket;
 
 // An HTTP/1.1 server on a free loopback port that answers each path with canned replies and
 // records every request, for the failure cases a real server will not produce on demand.
-class ScriptedHttpResponder : public QObject {
+class ScriptedHttpResponder : public QObject
+{
     Q_OBJECT
 
 public:
@@ -21,7 +22,7 @@ public:
         QByteArray method;
         QString path;
         QUrlQuery query;
-        QByteArray target;                    // path and query as sent
+        QByteArray target; // path and query as sent
         QMap<QByteArray, QByteArray> headers; // names in lower case
         QByteArray body;
         QByteArray header(const QByteArray &name) const { return headers.value(name.toLower()); }
@@ -46,13 +47,13 @@ public:
     // Each path answers with its queued responses in turn; the last one repeats.
     void respond(const QString &path, const Response &response);
     void respondRaw(const QString &path, const QByteArray &body, int httpStatus = 200,
-                    const QByteArray &contentType = "application/json;charset=UTF-8");
+        const QByteArray &contentType = "application/json;charset=UTF-8");
     void respondEnvelope(const QString &path, int status, const QJsonValue &data = QJsonValue(),
-                         const QString &msg = QString());
+        const QString &msg = QString());
     void hang(const QString &path);
     void closeConnection(const QString &path);
     void reset(const QString &path); // forget what path answers
-    void clear();                    // forget every script and every request
+    void clear(); // forget every script and every request
 
     const QList<Request> &requests() const { return m_requests; }
     QList<Request> requestsTo(const QString &path) const;
