@@ -4,6 +4,7 @@
 #include "app/api.h"
 #include "app/serverconfig.h"
 #include "app/usersession.h"
+#include "model/exercisecodec.h"
 
 #include <QApplication>
 #include <QButtonGroup>
@@ -81,6 +82,8 @@ MainWindow::MainWindow(QWidget *parent)
         QStringLiteral("2"), QStringLiteral("3"), QStringLiteral("4"), QStringLiteral("5")});
     ui->exerciseDifficultyLevelWidget->rebuildButtons();
     ui->exerciseDifficultyLevelWidget->setSelectedIndex(0);
+
+    knowledge = std::make_unique<KnowledgeNode>();
 }
 
 MainWindow::~MainWindow()
@@ -361,21 +364,105 @@ void MainWindow::replyExerciseTypesFinished(QNetworkReply *reply)
     ui->exerciseHeaderWidget->setExerciseTypes(exerciseTypes);
 }
 
+void MainWindow::fetchExerciseType(int exerciseTypeId)
+{
+    post(ExerciseTypeRequest, BENCH_SERVER,
+        QStringLiteral("/api/exercise_and_question/type/detail"),
+        {{QStringLiteral("exerciseTypeId"), exerciseTypeId},
+            {QStringLiteral("provinceId"), UserSession::instance().provinceId}});
+}
+
 void MainWindow::replyExerciseTypeFinished(QNetworkReply *reply)
 {
     QJsonObject envelope;
-    Api::checkReply(reply, this, &envelope);
+    if (!Api::checkReply(reply, this, &envelope))
+        return;
+    typeDetail = ExerciseTypeDetail::fromJson(envelope.value(QStringLiteral("data")).toObject());
+    showComposerPage();
 }
 
 void MainWindow::replyExerciseKnowledgeFinished(QNetworkReply *reply)
 {
     QJsonObject envelope;
-    Api::checkReply(reply, this, &envelope);
+    if (!Api::checkReply(reply, this, &envelope))
+        return;
+    knowledge->setChildren(envelope.value(QStringLiteral("data")).toArray());
+}
+
+// ---- exercise record
+
+void MainWindow::setSavedExercise(const ExerciseInfo &exercise)
+{
+    savedExercise = std::make_unique<ExerciseInfo>(exercise);
+}
+
+void MainWindow::modifyExercise(int id)
+{
+    savedExercise.reset();
+    post(ExerciseRequest, LIBRARY_SERVER, QStringLiteral("/library/fetch/exercise/id"),
+        {{QStringLiteral("exerciseId"), id}});
+}
+
+void MainWindow::replyExerciseFinished(QNetworkReply *reply)
+{
+    QJsonObject envelope;
+    if (!Api::checkReply(reply, this, &envelope))
+        return;
+    const ExerciseInfo exercise
+        = ExerciseCodec::fromFetchReply(envelope.value(QStringLiteral("data")).toObject());
+    loadExercise(exercise);
+}
+
+void MainWindow::loadExercise(const ExerciseInfo &exercise)
+{
+    setSavedExercise(exercise);
+    modifyingExerciseId = exercise.id;
+    for (int i = 0; i < groups.size(); ++i) {
+        if (groups.at(i).groupId == exercise.folderId) {
+            ui->exerciseHeaderWidget->setGroupIndex(i);
+            break;
+        }
+    }
+    for (int i = 0; i < exerciseTypes.size(); ++i) {
+        if (exerciseTypes.at(i).id == exercise.exerciseTypeId) {
+            ui->exerciseHeaderWidget->setExerciseTypeIndex(i);
+            break;
+        }
+    }
+    ui->exerciseHeaderWidget->setRate(exercise.difficultyDegree);
+    fetchExerciseType(exercise.exerciseTypeId);
+}
+
+void MainWindow::sendAddExercise(const ExerciseInfo &exercise)
+{
+    post(AddExerciseRequest, LIBRARY_SERVER, QStringLiteral("/library/add/exercise"),
+        ExerciseCodec::addBody(exercise, UserSession::instance().userId));
+}
+
+void MainWindow::sendModifyExercise(const ExerciseInfo &exercise)
+{
+    post(ModifyExerciseRequest, LIBRARY_SERVER, QStringLiteral("/library/modify/exercise"),
+        ExerciseCodec::modifyBody(exercise, UserSession::instance().userId));
+}
+
+void MainWindow::sendTransferExercise()
+{
+    if (!savedExercise)
+        return;
+    const QStringList texts = ExerciseCodec::transferTexts(*savedExercise);
+    if (texts.isEmpty())
+        return;
+    post(TransferExerciseRequest, LIBRARY_SERVER, QStringLiteral("/library/transfer/xml"),
+        {{QStringLiteral("xmls"), texts}});
 }
 
 // ---- composer (filled in with the composer)
 
-void MainWindow::selectExerciseType(int) { }
+void MainWindow::selectExerciseType(int index)
+{
+    if (index >= 0 && index < exerciseTypes.size())
+        fetchExerciseType(exerciseTypes.at(index).id);
+}
 void MainWindow::resetTabWidgetText() { }
 void MainWindow::addExerciseQuestionWidget() { }
 void MainWindow::removeExerciseQuestionWidget(int) { }
@@ -383,15 +470,8 @@ void MainWindow::movedExerciseQuestionWidget(int, int) { }
 void MainWindow::previewExercise() { }
 void MainWindow::submitExercise() { }
 void MainWindow::cancelExercise() { }
-void MainWindow::modifyExercise(int) { }
 
 void MainWindow::replyAddExerciseFinished(QNetworkReply *reply)
-{
-    QJsonObject envelope;
-    Api::checkReply(reply, this, &envelope);
-}
-
-void MainWindow::replyExerciseFinished(QNetworkReply *reply)
 {
     QJsonObject envelope;
     Api::checkReply(reply, this, &envelope);

@@ -1,9 +1,14 @@
 #pragma once
 
+#include "model/exerciseinfo.h"
+#include "model/exercisetypedetail.h"
 #include "model/exercisetypeinfo.h"
 #include "model/groupinfo.h"
+#include "model/knowledgenode.h"
 
 #include <QMainWindow>
+
+#include <memory>
 
 namespace Ui {
 class MainWindow;
@@ -28,8 +33,22 @@ public:
     void fetchExerciseTypes();
     void fetchExerciseKnowledge();
     void fetchGroupExerciseTypes();
+    void fetchExerciseType(int exerciseTypeId);
+    void sendAddExercise(const ExerciseInfo &exercise);
+    void sendModifyExercise(const ExerciseInfo &exercise);
+    // Sends the code text fields of savedExercise for conversion; nothing when there are none.
+    void sendTransferExercise();
 
     const GroupInfoList &groupList() const { return groups; }
+    const ExerciseTypeInfoList &exerciseTypeList() const { return exerciseTypes; }
+    const ExerciseTypeDetail &currentTypeDetail() const { return typeDetail; }
+    const KnowledgeNode &knowledgeTree() const { return *knowledge; }
+    const ExerciseInfo *savedExerciseRecord() const { return savedExercise.get(); }
+    void setSavedExercise(const ExerciseInfo &exercise);
+    int modifyingId() const { return modifyingExerciseId; }
+    // Opens a stored exercise in the composer for modification.
+    void loadExercise(const ExerciseInfo &exercise);
+
 
     // "Quenmo 1.1.2 －用户名：NAME 今日录入题数：C 总题数：T"
     static QString statisticsTitle(const QString &realName, int count, int totalCount);
@@ -117,5 +136,8 @@ private:
     QButtonGroup *pageButtons;
     GroupInfoList groups;
     ExerciseTypeInfoList exerciseTypes;
+    ExerciseTypeDetail typeDetail;
+    std::unique_ptr<KnowledgeNode> knowledge;
     int modifyingExerciseId = -1;
+    std::unique_ptr<ExerciseInfo> savedExercise;
 };
