@@ -4,7 +4,9 @@
 #include "app/api.h"
 #include "app/serverconfig.h"
 #include "app/usersession.h"
+#include "composer/exercisepreviewdialog.h"
 #include "model/exercisecodec.h"
+#include "widgets/safewebsettings.h"
 
 #include <QApplication>
 #include <QButtonGroup>
@@ -15,7 +17,6 @@
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QVBoxLayout>
-#include <QWebSettings>
 #include <QWebView>
 
 MainWindow::MainWindow(QWidget *parent)
@@ -141,9 +142,7 @@ void MainWindow::on_aboutPushButton_clicked()
     dialog.setWindowTitle(QStringLiteral("关于 Quenmo"));
     auto layout = new QVBoxLayout(&dialog);
     auto view = new QWebView(&dialog);
-    QWebSettings *settings = view->settings();
-    settings->setAttribute(QWebSettings::JavascriptEnabled, false);
-    settings->setAttribute(QWebSettings::PluginsEnabled, false);
+    SafeWebSettings::apply(view);
     layout->addWidget(view);
     view->load(QUrl(QStringLiteral("qrc:/about.html")));
     dialog.setWindowState(Qt::WindowMaximized);
@@ -485,6 +484,23 @@ void MainWindow::replyModifyExerciseFinished(QNetworkReply *reply)
 
 void MainWindow::replyTransferExerciseFinished(QNetworkReply *reply)
 {
+    // a network error is reported even when there is nothing left to preview
+    if (!savedExercise && reply->error() == QNetworkReply::NoError) {
+        reply->deleteLater();
+        return;
+    }
     QJsonObject envelope;
-    Api::checkReply(reply, this, &envelope);
+    if (!Api::checkReply(reply, this, &envelope) || !savedExercise)
+        return;
+    QStringList texts;
+    const QJsonArray data = envelope.value(QStringLiteral("data")).toArray();
+    for (const QJsonValue &value : data)
+        texts << value.toVariant().toString();
+    ExerciseInfo converted = *savedExercise;
+    ExerciseCodec::applyTransferredTexts(converted, texts);
+
+    ExercisePreviewDialog dialog;
+    dialog.setExerciseInfo(converted);
+    dialog.showPreview();
+    dialog.exec();
 }
