@@ -15,6 +15,7 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <limits>
 
 TableDialog::TableDialog(const QString &fileName, int rows, int cols, QWidget *parent)
     : QDialog(parent)
@@ -76,30 +77,41 @@ QMenu *TableDialog::createContextMenu()
     if (!table)
         return nullptr;
     const QList<QTableWidgetItem *> items = table->selectedItems();
+    if (items.isEmpty())
+        return nullptr;
     QSet<int> rows;
     QSet<int> columns;
+    int lastRow = 0;
+    int lastColumn = 0;
+    selRow = selCol = std::numeric_limits<int>::max();
     for (const QTableWidgetItem *item : items) {
-        rows.insert(item->row());
-        columns.insert(item->column());
+        const int row = item->row();
+        const int column = item->column();
+        rows.insert(row);
+        columns.insert(column);
+        selRow = std::min(selRow, row);
+        selCol = std::min(selCol, column);
+        lastRow = std::max(lastRow, row + table->rowSpan(row, column) - 1);
+        lastColumn = std::max(lastColumn, column + table->columnSpan(row, column) - 1);
     }
-    if (rows.isEmpty())
-        return nullptr;
-
-    selRow = *std::min_element(rows.cbegin(), rows.cend());
-    selCol = *std::min_element(columns.cbegin(), columns.cend());
-    selRowCount = rows.size();
-    selColCount = columns.size();
+    // Cells covered by a merged cell never count as selected, so the rectangle to merge or
+    // split runs to the far edge of the selection rather than over as many rows and columns
+    // as were seen.
+    selRowCount = lastRow - selRow + 1;
+    selColCount = lastColumn - selCol + 1;
+    const bool oneRow = rows.size() == 1;
+    const bool oneColumn = columns.size() == 1;
 
     auto menu = new QMenu(table);
-    if (selRowCount == 1) {
+    if (oneRow) {
         menu->addAction(QStringLiteral("在此行之前插入"), this, &TableDialog::slotAddRowBefor);
         menu->addAction(QStringLiteral("在此行之后插入"), this, &TableDialog::slotAddRowAfter);
     }
-    if (selColCount == 1) {
+    if (oneColumn) {
         menu->addAction(QStringLiteral("在此列之前插入"), this, &TableDialog::slotAddColumnBefor);
         menu->addAction(QStringLiteral("在此列之后插入"), this, &TableDialog::slotAddColumnAfter);
     }
-    if (selRowCount > 1 || selColCount > 1)
+    if (!oneRow || !oneColumn)
         menu->addAction(QStringLiteral("合并单元格"), this, &TableDialog::slotSpan);
     menu->addAction(QStringLiteral("拆分单元格"), this, &TableDialog::slotSplit);
     return menu;
