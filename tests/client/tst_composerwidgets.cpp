@@ -88,14 +88,13 @@ void tst_ComposerWidgets::starClickBoundaries()
 void tst_ComposerWidgets::starsPaintRating()
 {
     RatingView view;
+    // a full star is filled with the accent blue at its centre, an empty one is not
     auto fullStars = [&view] {
         const QImage image = view.grab().toImage();
-        const QImage full(QStringLiteral(":/images/rating-star-full.png"));
         int count = 0;
         for (int i = 0; i < 5; ++i) {
-            const QImage star
-                = image.copy(i * 23, 0, 20, 20).convertToFormat(QImage::Format_ARGB32);
-            count += star == full.scaled(20, 20).convertToFormat(QImage::Format_ARGB32);
+            const QColor centre = image.pixelColor(i * 23 + 10, 11);
+            count += centre.alpha() > 128 && centre.blue() > 200 && centre.red() < 120;
         }
         return count;
     };
