@@ -4,6 +4,7 @@
 #include "editor/textedit.h"
 #include "tools/drawtexdialog.h"
 #include "tools/tabledialogpre.h"
+#include "widgets/prompts.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QDir>
@@ -11,8 +12,6 @@
 #include <QFileDialog>
 #include <QFormLayout>
 #include <QHBoxLayout>
-#include <QInputDialog>
-#include <QMessageBox>
 #include <QPushButton>
 #include <QUuid>
 
@@ -72,28 +71,6 @@ void TextEditWidget::adjustHeight()
     ui->textEdit->setMinimumHeight(qMax(content, m_minimumEditorHeight));
 }
 
-bool TextEditWidget::ask(
-    const QString &title, const QString &label, const QString &initial, QString *answer)
-{
-    QInputDialog dialog(this, Qt::Dialog | Qt::WindowCloseButtonHint);
-    dialog.setWindowTitle(title);
-    dialog.setLabelText(label);
-    dialog.setTextValue(initial);
-    dialog.setOkButtonText(QStringLiteral("确定"));
-    dialog.setCancelButtonText(QStringLiteral("取消"));
-    if (dialog.exec() != QDialog::Accepted)
-        return false;
-    *answer = dialog.textValue();
-    return true;
-}
-
-void TextEditWidget::warn(const QString &text)
-{
-    QMessageBox box(QMessageBox::Warning, QStringLiteral("警告"), text, QMessageBox::Ok, this);
-    box.button(QMessageBox::Ok)->setText(QStringLiteral("确定"));
-    box.exec();
-}
-
 void TextEditWidget::on_undoPushButton_clicked()
 {
     ui->textEdit->undo();
@@ -142,7 +119,8 @@ void TextEditWidget::on_subscriptPushButton_clicked()
 void TextEditWidget::on_superSubscriptPushButton_clicked()
 {
     QString answer;
-    if (!ask(QStringLiteral("上下标"), QStringLiteral("请输入上下标，以空格分开"), QString(), &answer)
+    if (!Prompts::askText(this, QStringLiteral("上下标"),
+            QStringLiteral("请输入上下标，以空格分开"), QString(), &answer)
         || answer.isEmpty())
         return;
     const QStringList parts = answer.split(QLatin1Char(' '));
@@ -195,8 +173,10 @@ void TextEditWidget::insertImageWithPrompt(const QImage &image)
 {
     const QSize proposed = defaultImageSize(image.size());
     QString answer;
-    if (!ask(QStringLiteral("图片"), QStringLiteral("请输入图片宽度和高度，以空格分开"),
-            QString::number(proposed.width()) + QLatin1Char(' ') + QString::number(proposed.height()),
+    if (!Prompts::askText(this, QStringLiteral("图片"),
+            QStringLiteral("请输入图片宽度和高度，以空格分开"),
+            QString::number(proposed.width()) + QLatin1Char(' ')
+                + QString::number(proposed.height()),
             &answer)
         || answer.isEmpty())
         return;
@@ -208,12 +188,13 @@ void TextEditWidget::insertImageWithPrompt(const QImage &image)
     const int w = parts.at(0).toInt(&wideOk);
     const int h = parts.at(1).toInt(&highOk);
     if (wideOk && w > maxImageWidth) {
-        warn(QStringLiteral("图片的宽度不能大于") + QString::number(maxImageWidth));
+        Prompts::warning(
+            this, QStringLiteral("图片的宽度不能大于") + QString::number(maxImageWidth));
         return;
     }
     // an empty or degenerate picture would only reach the server as garbage
     if (!wideOk || !highOk || w <= 0 || h <= 0 || image.isNull()) {
-        warn(QStringLiteral("图片的宽度和高度必须是正整数"));
+        Prompts::warning(this, QStringLiteral("图片的宽度和高度必须是正整数"));
         return;
     }
     const QImage scaled = image.scaled(w, h, Qt::IgnoreAspectRatio, Qt::FastTransformation);
@@ -252,7 +233,8 @@ void TextEditWidget::on_specCharPushButton_clicked()
             auto button = new QPushButton(QString(c), &palette);
             button->setFixedSize(30, 30);
             button->setAutoDefault(false);
-            connect(button, &QPushButton::clicked, this, &TextEditWidget::slotSpecCharButtonClicked);
+            connect(
+                button, &QPushButton::clicked, this, &TextEditWidget::slotSpecCharButtonClicked);
             line->addWidget(button);
         }
         form->addRow(line);
@@ -284,7 +266,8 @@ void TextEditWidget::on_indentPushButton_clicked()
 void TextEditWidget::on_tablePushButton_clicked()
 {
     // a writable place, whatever the current directory is
-    const QString file = QDir::temp().filePath(QUuid::createUuid().toString() + QStringLiteral(".jpg"));
+    const QString file
+        = QDir::temp().filePath(QUuid::createUuid().toString() + QStringLiteral(".jpg"));
     TableDialogPre dialog(file, 5, 5);
     if (dialog.exec() == QDialog::Accepted)
         insertImageWithPrompt(QImage(file));

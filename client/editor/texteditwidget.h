@@ -60,8 +60,6 @@ private slots:
     void slotSpecCharButtonClicked();
 
 private:
-    bool ask(const QString &title, const QString &label, const QString &initial, QString *answer);
-    void warn(const QString &text);
     void adjustHeight();
 
     Ui::TextEditWidget *ui;
