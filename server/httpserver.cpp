@@ -234,7 +234,10 @@ void HttpServer::registerRoutes() {
         const std::string formula = req.get_param_value("formulaStr");
         const FormulaRenderer::Result result = p->formulas.render(formula);
         if (!result.ok) {
-            res.status = 400;
+            // An error page, not an error status: the formula dialog asks on every keystroke
+            // and keeps its last picture when the answer is not an image, but would warn about
+            // every failed request.
+            res.status = 200;
             res.set_content(result.error, "text/plain;charset=UTF-8");
             return;
         }
