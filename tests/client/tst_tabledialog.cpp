@@ -244,6 +244,7 @@ void tst_TableDialog::finishSavesEveryColumnAndRow()
     table->setColumnWidth(1, 380);
     table->setRowHeight(2, 90);
     table->item(2, 3)->setText(QStringLiteral("末"));
+    table->item(0, 1)->setText(QStringLiteral("加宽的一列"));
     int width = 0;
     for (int column = 0; column < 4; ++column)
         width += table->columnWidth(column);
@@ -260,6 +261,9 @@ void tst_TableDialog::finishSavesEveryColumnAndRow()
     const QImage picture(picturePath());
     QVERIFY(!picture.isNull());
     QCOMPARE(picture.size(), QSize(width + 10, height + 10));
+    const QString shots = qEnvironmentVariable("QUENMO_SHOTS");
+    if (!shots.isEmpty())
+        picture.save(shots + QStringLiteral("/table-picture.png"));
 
     // The last cell's text made it into the picture, not only the part the grid shows.
     const int left = width - table->columnWidth(3);
