@@ -51,6 +51,9 @@ void GroupItemWidget::setSelected(bool on)
     palette.setColor(QPalette::WindowText, on ? QColor(Qt::white) : QColor(Qt::black));
     setPalette(palette);
     ui->label->setPalette(palette);
+    // the window's style sheet greys every label; the selected row needs its white text
+    ui->label->setStyleSheet(on ? QStringLiteral("color: rgb(255, 255, 255);")
+                                : QStringLiteral("color: rgb(0, 0, 0);"));
     ui->editPushButton->setVisible(on);
     ui->removePushButton->setVisible(on);
 }

@@ -1,0 +1,208 @@
+#include "editor/textobject.h"
+
+#include "editor/style.h"
+#include "editor/textobjectproperty.h"
+
+#include <QFontMetricsF>
+#include <QPainter>
+#include <QPainterPath>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocument>
+
+namespace {
+
+const int textPointSize = 13;
+const int scriptPointSize = 6;
+
+// Building a QFont and its metrics for every object on every layout and paint dominated the
+// editor's cost; there are only eight combinations, so each is built once.
+struct FontEntry {
+    QFont font;
+    QFontMetricsF metrics;
+    qreal space;
+    explicit FontEntry(const QFont &f)
+        : font(f)
+        , metrics(f)
+        , space(metrics.horizontalAdvance(QLatin1Char(' '))) {}
+};
+
+const FontEntry &fontEntry(bool bold, bool italic, int pointSize) {
+    static FontEntry *entries[2][2][2] = {};
+    FontEntry *&entry = entries[bold][italic][pointSize == textPointSize];
+    if (!entry)
+        entry = new FontEntry(TextObject::font(bold, italic, pointSize));
+    return *entry;
+}
+
+QString textOf(const QTextFormat &format) {
+    return format.property(TextProperty).toString();
+}
+
+bool isBoxed(const QTextCharFormat &format) {
+    return format.intProperty(UnderlineProperty) == Rectangle;
+}
+
+} // namespace
+
+TextObject::TextObject(QObject *parent)
+    : QObject(parent) {}
+
+QFont TextObject::font(bool bold, bool italic, int pointSize) {
+    QFont f(QStringLiteral("楷体"));
+    f.setPointSize(pointSize);
+    f.setWeight(bold ? QFont::Bold : QFont::Normal);
+    f.setItalic(italic);
+    return f;
+}
+
+QPainterPath TextObject::wavePath(qreal w) {
+    const qreal step = 3.23606798;
+    const qreal half = 1.61803399;
+    QPainterPath path(QPointF(0, 0));
+    qreal x = 0;
+    bool up = true;
+    while (x < w) {
+        x += step;
+        path.quadTo(QPointF(x - half, up ? -2 : 2), QPointF(x, 0));
+        up = !up;
+    }
+    return path;
+}
+
+QSizeF TextObject::intrinsicSize(QTextDocument *, int, const QTextFormat &format) {
+    const bool italic = format.boolProperty(ItalicProperty);
+    const FontEntry &entry = fontEntry(format.boolProperty(BoldProperty), italic, textPointSize);
+    const qreal height = entry.metrics.height() * 1.2;
+
+    if (const int length = format.intProperty(SpaceLengthProperty))
+        return QSizeF(length * entry.space, height);
+    if (format.boolProperty(IndentProperty) || format.boolProperty(QuestionNumProperty))
+        return QSizeF(4 * entry.space, height);
+    const int script = format.intProperty(ScriptProperty);
+    if (script == Subscript || script == Superscript)
+        return QSizeF(0.5 * entry.metrics.horizontalAdvance(textOf(format)), height);
+    if (script == SuperSubscript) {
+        const QStringList parts = textOf(format).split(QLatin1Char(' '));
+        const qreal wider = qMax(entry.metrics.horizontalAdvance(parts.value(0)),
+                                 entry.metrics.horizontalAdvance(parts.value(1)));
+        return QSizeF(0.5 * wider, height);
+    }
+    const qreal width = entry.metrics.horizontalAdvance(textOf(format));
+    return QSizeF(italic ? width * 1.2 : width, height);
+}
+
+void TextObject::drawObject(QPainter *painter, const QRectF &rect, QTextDocument *doc,
+                            int posInDocument, const QTextFormat &format) {
+    const qreal x = rect.x(), y = rect.y(), w = rect.width(), h = rect.height();
+    const qreal d = (h - h / 1.2) / 2;
+    QRectF t(x, y + d, w, h - 2 * d);
+    const qreal yU = y + h - d / 2;
+    const Style &style = Style::instance();
+
+    if (format.boolProperty(IndentProperty))
+        return;
+    if (format.boolProperty(QuestionNumProperty)) {
+        painter->save();
+        painter->setFont(fontEntry(false, false, textPointSize).font);
+        painter->drawText(t, QStringLiteral("题号"), QTextOption());
+        painter->drawLine(QPointF(x, yU), QPointF(x + w, yU));
+        painter->restore();
+        return;
+    }
+
+    const bool bold = format.boolProperty(BoldProperty);
+    const bool italic = format.boolProperty(ItalicProperty);
+    const int script = format.intProperty(ScriptProperty);
+    const qreal band = h / 2.4;
+    int pointSize = textPointSize;
+    if (script == Subscript) {
+        t.setY(t.y() + t.height() - band);
+        t.setHeight(band);
+        pointSize = scriptPointSize;
+    } else if (script == Superscript) {
+        t.setHeight(band);
+        pointSize = scriptPointSize;
+    } else if (script == SuperSubscript) {
+        pointSize = scriptPointSize;
+    }
+
+    const QString text = textOf(format);
+    const FontEntry &entry = fontEntry(bold, italic, pointSize);
+    painter->save();
+    painter->setFont(entry.font);
+    if (format.intProperty(SpaceLengthProperty)) {
+        const qreal tw = entry.metrics.horizontalAdvance(text);
+        if (tw < t.width()) {
+            t.setX(t.x() + (t.width() - tw) / 2);
+            t.setWidth(tw);
+        }
+    }
+    QColor color = style.textColor;
+    if (bold)
+        color = style.boldColor;
+    if (italic)
+        color = style.italicColor;
+    painter->setPen(QPen(color));
+    if (script == SuperSubscript) {
+        const QStringList parts = text.split(QLatin1Char(' '));
+        painter->drawText(QRectF(t.x(), t.y(), t.width(), band), parts.value(0), QTextOption());
+        painter->drawText(QRectF(t.x(), t.y() + t.height() - band, t.width(), band), parts.value(1),
+                          QTextOption());
+    } else {
+        painter->drawText(t, text, QTextOption());
+    }
+    painter->restore();
+
+    switch (format.intProperty(UnderlineProperty)) {
+    case UnderPoint: {
+        painter->save();
+        QPen pen(Style::painted(style.underPointColor));
+        pen.setWidth(2);
+        painter->setPen(pen);
+        painter->drawPoint(QPointF(x + w / 2, yU));
+        painter->restore();
+        break;
+    }
+    case SingleUnderline:
+        painter->save();
+        painter->setPen(QPen(Style::painted(style.singleUnderlineColor)));
+        painter->drawLine(QPointF(x, yU), QPointF(x + w, yU));
+        painter->restore();
+        break;
+    case WaveUnderline:
+        painter->save();
+        painter->strokePath(wavePath(w).translated(x, yU),
+                            QPen(Style::painted(style.waveUnderlineColor)));
+        painter->restore();
+        break;
+    case Rectangle: {
+        const qreal top = y + d / 2;
+        painter->save();
+        painter->setPen(QPen(Style::painted(style.singleUnderlineColor)));
+        painter->drawLine(QPointF(x, top), QPointF(x + w, top));
+        painter->drawLine(QPointF(x, yU), QPointF(x + w, yU));
+        const QTextBlock block = doc->findBlock(posInDocument);
+        QTextCursor cursor(doc);
+        cursor.setPosition(posInDocument);
+        if (posInDocument == block.position() || !isBoxed(cursor.charFormat()))
+            painter->drawLine(QPointF(x, top), QPointF(x, yU));
+        const bool endsBlock = posInDocument + 1 >= block.position() + block.length() - 1;
+        if (!endsBlock)
+            cursor.setPosition(posInDocument + 2);
+        if (endsBlock || !isBoxed(cursor.charFormat()))
+            painter->drawLine(QPointF(x + w, top), QPointF(x + w, yU));
+        painter->restore();
+        break;
+    }
+    default:
+        break;
+    }
+
+    if (format.boolProperty(StrikeOutProperty)) {
+        painter->save();
+        painter->setPen(QPen(Style::painted(style.strikeOutColor)));
+        painter->drawLine(QPointF(x, y + h / 2), QPointF(x + w, y + h / 2));
+        painter->restore();
+    }
+}
