@@ -53,6 +53,8 @@ TableDialog::TableDialog(const QString &fileName, int rows, int cols, QWidget *p
     connect(table, &QWidget::customContextMenuRequested, this, &TableDialog::slotRightClick);
     for (int row = 0; row < rows; ++row)
         fillRow(row);
+    // The teacher came to type cells, not the counts.
+    table->setFocus();
     auto tableLayout = new QHBoxLayout;
     tableLayout->addWidget(table);
     containerLayout->addLayout(tableLayout);

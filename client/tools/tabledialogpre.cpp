@@ -7,7 +7,7 @@
 #include <QMessageBox>
 #include <QUuid>
 
-const QString TableDialogPre::countWarningText = QStringLiteral("行数和列数必须是大于0的整数");
+const QString TableDialogPre::countWarningText = QStringLiteral("行数和列数必须是1到100之间的整数");
 
 TableDialogPre::TableDialogPre(const QString &fileName, int rows, int cols, QWidget *parent)
     : QDialog(parent)
@@ -36,8 +36,9 @@ void TableDialogPre::on_pushButtonOK_clicked()
 {
     const int cols = ui->lineEditColumnCount->text().toInt();
     const int rows = ui->lineEditRowCount->text().toInt();
-    if (rows < 1 || cols < 1) {
-        // An empty grid would make an empty picture; let the teacher correct the counts.
+    if (rows < 1 || cols < 1 || rows > maximumCount || cols > maximumCount) {
+        // An empty grid makes no picture, and a huge one exhausts memory before it shows; let
+        // the teacher correct the counts.
         QMessageBox box(QMessageBox::Warning, QStringLiteral("警告"), countWarningText,
             QMessageBox::NoButton, this);
         box.addButton(QStringLiteral("确定"), QMessageBox::AcceptRole);

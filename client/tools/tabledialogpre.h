@@ -21,6 +21,7 @@ public:
     // A fresh picture path in the system's temporary directory: a braced UUID with ".jpg".
     static QString newImageFileName();
 
+    static constexpr int maximumCount = 100;
     static const QString countWarningText;
 
 private slots:

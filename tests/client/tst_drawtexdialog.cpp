@@ -3,12 +3,18 @@
 #include "tools/painterwidget.h"
 #include "tools/picturebox.h"
 
+#include "localserver.h"
 #include "modaldialoganswerer.h"
 #include "scriptedhttpresponder.h"
 
 #include <QBuffer>
 #include <QDialogButtonBox>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QMouseEvent>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QScreen>
 #include <QTextEdit>
 #include <QtTest>
@@ -45,6 +51,7 @@ private slots:
     void emptyRecognitionClearsTextAndPicture();
     void canvasButtonsDriveTheCanvas();
     void acceptedEmptyDialogHasEmptyFormula();
+    void handwritingRenderedByLocalServer();
 
     void pictureBoxClampsScale_data();
     void pictureBoxClampsScale();
@@ -230,6 +237,60 @@ void tst_DrawTexDialog::acceptedEmptyDialogHasEmptyFormula()
     QCOMPARE(m_dialog->exec(), int(QDialog::Accepted));
     QCOMPARE(m_dialog->formula(), QString());
     QCOMPARE(m_responder.count(formulaPath), before);
+}
+
+// Strokes on the canvas, recognised by a scripted service, rendered by the real image server.
+void tst_DrawTexDialog::handwritingRenderedByLocalServer()
+{
+    if (LocalServer::serverPath().isEmpty())
+        QSKIP("quenmo-server is not built");
+    LocalServer server;
+    QVERIFY2(server.start(), qPrintable(server.errorString()));
+    const QString scripted = IMG_SERVER;
+    const auto restore = qScopeGuard([scripted] { IMG_SERVER = scripted; });
+    IMG_SERVER = server.baseUrl();
+
+    const QString tex = QStringLiteral("\\dfrac{1}{2}+x^{2}");
+    const QJsonObject latex {{QStringLiteral("type"), QStringLiteral("LATEX")},
+        {QStringLiteral("value"), QStringLiteral("\\frac{1}{2}+x^{2}")}};
+    const QJsonObject results {{QStringLiteral("results"), QJsonArray {latex}}};
+    m_responder.respondRaw(QStringLiteral("/recognize"),
+        QJsonDocument(QJsonObject {{QStringLiteral("result"), results}}).toJson());
+
+    m_dialog->resize(760, 560);
+    m_dialog->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_dialog));
+    PainterWidget *canvas = m_dialog->painterWidget();
+    const QVector<QVector<QPoint>> strokes {
+        {{60, 30}, {66, 24}, {66, 70}}, // 1
+        {{40, 85}, {95, 85}}, // fraction bar
+        {{48, 105}, {60, 96}, {74, 102}, {50, 140}, {80, 140}}, // 2
+        {{115, 85}, {150, 85}}, {{132, 68}, {132, 102}}, // +
+        {{170, 72}, {200, 108}}, {{200, 72}, {170, 108}}, // x
+        {{208, 56}, {216, 50}, {224, 56}, {208, 70}, {226, 70}}, // small 2
+    };
+    for (const QVector<QPoint> &points : strokes) {
+        QMouseEvent press(QEvent::MouseButtonPress, points.first(), Qt::LeftButton, Qt::LeftButton,
+            Qt::NoModifier);
+        QApplication::sendEvent(canvas, &press);
+        for (const QPoint &point : points) {
+            QMouseEvent move(
+                QEvent::MouseMove, point, Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+            QApplication::sendEvent(canvas, &move);
+        }
+        QMouseEvent release(QEvent::MouseButtonRelease, points.last(), Qt::LeftButton, Qt::NoButton,
+            Qt::NoModifier);
+        QApplication::sendEvent(canvas, &release);
+    }
+    QTRY_COMPARE(m_dialog->textEdit()->toPlainText(), tex);
+    QCOMPARE(m_dialog->formula(), tex);
+    QTRY_VERIFY_WITH_TIMEOUT(m_dialog->pictureBox()->pixmap().size() != QSize(160, 120), 30000);
+    const QImage rendered = m_dialog->pictureBox()->pixmap().toImage();
+    QVERIFY(rendered.width() > rendered.height());
+
+    const QString shots = qEnvironmentVariable("QUENMO_SHOTS");
+    if (!shots.isEmpty())
+        m_dialog->grab().save(shots + QStringLiteral("/formula.png"));
 }
 
 void tst_DrawTexDialog::pictureBoxClampsScale_data()

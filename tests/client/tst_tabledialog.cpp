@@ -62,8 +62,8 @@ private slots:
     void finishWithoutGridWritesNothing();
 
     void preDialogShowsCounts();
-    void preDialogRefusesCountsBelowOne_data();
-    void preDialogRefusesCountsBelowOne();
+    void preDialogRefusesCountsOutOfRange_data();
+    void preDialogRefusesCountsOutOfRange();
     void preDialogOpensGridAndFollowsItsResult_data();
     void preDialogOpensGridAndFollowsItsResult();
     void newPictureNamesAreTemporaryJpegs();
@@ -244,6 +244,7 @@ void tst_TableDialog::finishSavesEveryColumnAndRow()
     table->setColumnWidth(1, 380);
     table->setRowHeight(2, 90);
     table->item(2, 3)->setText(QStringLiteral("末"));
+    table->item(0, 1)->setText(QStringLiteral("加宽的一列"));
     int width = 0;
     for (int column = 0; column < 4; ++column)
         width += table->columnWidth(column);
@@ -260,6 +261,9 @@ void tst_TableDialog::finishSavesEveryColumnAndRow()
     const QImage picture(picturePath());
     QVERIFY(!picture.isNull());
     QCOMPARE(picture.size(), QSize(width + 10, height + 10));
+    const QString shots = qEnvironmentVariable("QUENMO_SHOTS");
+    if (!shots.isEmpty())
+        picture.save(shots + QStringLiteral("/table-picture.png"));
 
     // The last cell's text made it into the picture, not only the part the grid shows.
     const int left = width - table->columnWidth(3);
@@ -318,7 +322,7 @@ void tst_TableDialog::preDialogShowsCounts()
     QCOMPARE(pre.fileName(), picturePath());
 }
 
-void tst_TableDialog::preDialogRefusesCountsBelowOne_data()
+void tst_TableDialog::preDialogRefusesCountsOutOfRange_data()
 {
     QTest::addColumn<QString>("rows");
     QTest::addColumn<QString>("columns");
@@ -326,9 +330,11 @@ void tst_TableDialog::preDialogRefusesCountsBelowOne_data()
     QTest::newRow("negative columns") << QStringLiteral("5") << QStringLiteral("-2");
     QTest::newRow("not a number") << QStringLiteral("五") << QStringLiteral("5");
     QTest::newRow("empty") << QStringLiteral("3") << QString();
+    QTest::newRow("too many rows") << QStringLiteral("101") << QStringLiteral("5");
+    QTest::newRow("far too many columns") << QStringLiteral("3") << QStringLiteral("40000000");
 }
 
-void tst_TableDialog::preDialogRefusesCountsBelowOne()
+void tst_TableDialog::preDialogRefusesCountsOutOfRange()
 {
     QFETCH(QString, rows);
     QFETCH(QString, columns);
@@ -347,13 +353,18 @@ void tst_TableDialog::preDialogRefusesCountsBelowOne()
 
 void tst_TableDialog::preDialogOpensGridAndFollowsItsResult_data()
 {
+    QTest::addColumn<int>("rows");
+    QTest::addColumn<int>("columns");
     QTest::addColumn<bool>("finish");
-    QTest::newRow("finished") << true;
-    QTest::newRow("closed") << false;
+    QTest::newRow("finished") << 2 << 3 << true;
+    QTest::newRow("closed") << 2 << 3 << false;
+    QTest::newRow("largest count") << 100 << 2 << true;
 }
 
 void tst_TableDialog::preDialogOpensGridAndFollowsItsResult()
 {
+    QFETCH(int, rows);
+    QFETCH(int, columns);
     QFETCH(bool, finish);
     ModalDialogAnswerer answerer;
     QSize grid;
@@ -370,14 +381,15 @@ void tst_TableDialog::preDialogOpensGridAndFollowsItsResult()
             dialog->reject();
     });
     TableDialogPre pre(picturePath(), 5, 5);
-    pre.findChild<QLineEdit *>(QStringLiteral("lineEditRowCount"))->setText(QStringLiteral("2"));
-    pre.findChild<QLineEdit *>(QStringLiteral("lineEditColumnCount"))->setText(QStringLiteral("3"));
+    pre.findChild<QLineEdit *>(QStringLiteral("lineEditRowCount"))->setText(QString::number(rows));
+    pre.findChild<QLineEdit *>(QStringLiteral("lineEditColumnCount"))
+        ->setText(QString::number(columns));
     pre.findChild<QPushButton *>(QStringLiteral("pushButtonOK"))->click();
 
     QCOMPARE(answerer.count(), 1);
     QCOMPARE(answerer.last().className, QStringLiteral("TableDialog"));
-    QCOMPARE(grid, QSize(3, 2));
-    QCOMPARE(dialogSize, QSize(400, 200));
+    QCOMPARE(grid, QSize(columns, rows));
+    QCOMPARE(dialogSize, QSize(columns * 100 + 100, rows * 50 + 100));
     QCOMPARE(pre.result(), int(finish ? QDialog::Accepted : QDialog::Rejected));
     QCOMPARE(QFileInfo::exists(picturePath()), finish);
     if (finish)
