@@ -27,6 +27,8 @@ void Startup::installFontSubstitutions()
 
 int Startup::run(int argc, char *argv[])
 {
+    // the images come in 1x and 2x; let high-density screens pick the sharper one
+    QCoreApplication::setAttribute(Qt::AA_UseHighDpiPixmaps);
     QApplication app(argc, argv);
     installFontSubstitutions();
     loadServerConfig(configPath(argv[0]));

@@ -4,18 +4,25 @@
 #include "app/api.h"
 #include "app/serverconfig.h"
 #include "app/usersession.h"
+#include "composer/exercisepreviewdialog.h"
+#include "composer/exercisequestionstemwidget.h"
+#include "composer/exercisequestionwidget.h"
 #include "model/exercisecodec.h"
+#include "widgets/messagedialog.h"
+#include "widgets/safewebsettings.h"
 
 #include <QApplication>
 #include <QButtonGroup>
 #include <QCloseEvent>
 #include <QDate>
+#include <QDialogButtonBox>
 #include <QJsonArray>
 #include <QMessageBox>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
+#include <QTabBar>
+#include <QTabWidget>
 #include <QVBoxLayout>
-#include <QWebSettings>
 #include <QWebView>
 
 MainWindow::MainWindow(QWidget *parent)
@@ -141,9 +148,7 @@ void MainWindow::on_aboutPushButton_clicked()
     dialog.setWindowTitle(QStringLiteral("关于 Quenmo"));
     auto layout = new QVBoxLayout(&dialog);
     auto view = new QWebView(&dialog);
-    QWebSettings *settings = view->settings();
-    settings->setAttribute(QWebSettings::JavascriptEnabled, false);
-    settings->setAttribute(QWebSettings::PluginsEnabled, false);
+    SafeWebSettings::apply(view);
     layout->addWidget(view);
     view->load(QUrl(QStringLiteral("qrc:/about.html")));
     dialog.setWindowState(Qt::WindowMaximized);
@@ -379,6 +384,7 @@ void MainWindow::replyExerciseTypeFinished(QNetworkReply *reply)
         return;
     typeDetail = ExerciseTypeDetail::fromJson(envelope.value(QStringLiteral("data")).toObject());
     showComposerPage();
+    rebuildComposer();
 }
 
 void MainWindow::replyExerciseKnowledgeFinished(QNetworkReply *reply)
@@ -460,31 +466,304 @@ void MainWindow::sendTransferExercise()
 
 void MainWindow::selectExerciseType(int index)
 {
-    if (index >= 0 && index < exerciseTypes.size())
-        fetchExerciseType(exerciseTypes.at(index).id);
+    if (index < 0 || index >= exerciseTypes.size())
+        return;
+    const int typeId = exerciseTypes.at(index).id;
+    ExerciseInfo gathered;
+    if (getExerciseInfo(gathered, false))
+        setSavedExercise(gathered);
+    else if (modifyingExerciseId == -1)
+        savedExercise.reset();
+    // while modifying, a failed gathering keeps the stored exercise, so it stays a modification
+    fetchExerciseType(typeId);
 }
-void MainWindow::resetTabWidgetText() { }
-void MainWindow::addExerciseQuestionWidget() { }
-void MainWindow::removeExerciseQuestionWidget(int) { }
-void MainWindow::movedExerciseQuestionWidget(int, int) { }
-void MainWindow::previewExercise() { }
-void MainWindow::submitExercise() { }
-void MainWindow::cancelExercise() { }
+
+ExerciseQuestionWidget *MainWindow::newQuestionPage()
+{
+    auto page = new ExerciseQuestionWidget;
+    page->setTitle(QStringLiteral("小问"));
+    page->setQuestionTypes(typeDetail.questionTypes);
+    page->setKnowledgeRoot(knowledge.get());
+    return page;
+}
+
+void MainWindow::rebuildComposer()
+{
+    QVBoxLayout *layout = ui->verticalLayout_3;
+    // the body goes between the header and the closing spacer
+    auto append = [layout](QWidget *widget) { layout->insertWidget(layout->count() - 1, widget); };
+    auto discard = [](QWidget *widget) {
+        if (!widget)
+            return;
+        widget->hide();
+        widget->setParent(nullptr);
+        widget->deleteLater();
+    };
+
+    discard(stemWidget);
+    stemWidget = nullptr;
+    if (typeDetail.hasExerciseContentCode) {
+        stemWidget = new ExerciseQuestionStemWidget(ui->scrollAreaWidgetContents);
+        if (savedExercise)
+            stemWidget->setText(savedExercise->content);
+        append(stemWidget);
+    }
+
+    discard(questionTabWidget);
+    addQuestionButton = nullptr;
+    questionTabWidget = new QTabWidget(ui->scrollAreaWidgetContents);
+    questionTabWidget->setMovable(true);
+    questionTabWidget->setUsesScrollButtons(true);
+    if (savedExercise && !savedExercise->questions.isEmpty()) {
+        for (const QuestionInfo &question : qAsConst(savedExercise->questions)) {
+            ExerciseQuestionWidget *page = newQuestionPage();
+            page->setStoredQuestion(question);
+            page->rebuildPanels();
+            questionTabWidget->addTab(page, QStringLiteral("小问"));
+        }
+    } else {
+        ExerciseQuestionWidget *page = newQuestionPage();
+        page->rebuildPanels();
+        questionTabWidget->addTab(page, QStringLiteral("小问"));
+    }
+    connect(questionTabWidget, &QTabWidget::tabCloseRequested, this,
+        &MainWindow::removeExerciseQuestionWidget);
+    connect(questionTabWidget->tabBar(), &QTabBar::tabMoved, this,
+        &MainWindow::movedExerciseQuestionWidget);
+    resetTabWidgetText();
+    append(questionTabWidget);
+
+    if (typeDetail.hasMoreQuestionCode) {
+        addQuestionButton = new QPushButton(QStringLiteral("+添加小问"), questionTabWidget);
+        addQuestionButton->setStyleSheet(QStringLiteral(
+            "color: rgb(0, 0, 0);background-color: rgb(255, 255, 255);border: 1px solid rgb(130, "
+            "140, 149);border-radius:0px;width:80px;height:20px;"));
+        connect(
+            addQuestionButton, &QPushButton::clicked, this, &MainWindow::addExerciseQuestionWidget);
+        questionTabWidget->setCornerWidget(addQuestionButton, Qt::TopRightCorner);
+    }
+
+    discard(composerButtonBox);
+    composerButtonBox = new QDialogButtonBox(
+        QDialogButtonBox::Save | QDialogButtonBox::Ok | QDialogButtonBox::Cancel, Qt::Horizontal,
+        ui->scrollAreaWidgetContents);
+    const QString plain = QStringLiteral(
+        "color: rgb(27, 197, 245);background-color: rgb(255, 255, 255);border: 1px solid rgb(27, "
+        "197, 245);border-radius:5px;width:80px;height:20px;");
+    QPushButton *preview = composerButtonBox->button(QDialogButtonBox::Save);
+    preview->setText(QStringLiteral("预览"));
+    preview->setStyleSheet(plain);
+    connect(preview, &QPushButton::clicked, this, &MainWindow::previewExercise);
+    QPushButton *done = composerButtonBox->button(QDialogButtonBox::Ok);
+    done->setText(QStringLiteral("完成"));
+    done->setStyleSheet(QStringLiteral(
+        "color: rgb(255, 255, 255);background-color: rgb(27, 197, 245);border: 1px solid rgb(27, "
+        "197, 245);border-radius:5px;width:80px;height:20px;"));
+    connect(done, &QPushButton::clicked, this, &MainWindow::submitExercise);
+    QPushButton *cancel = composerButtonBox->button(QDialogButtonBox::Cancel);
+    cancel->setText(QStringLiteral("取消"));
+    cancel->setStyleSheet(plain);
+    connect(cancel, &QPushButton::clicked, this, &MainWindow::cancelExercise);
+    append(composerButtonBox);
+}
+
+void MainWindow::resetTabWidgetText()
+{
+    if (!questionTabWidget)
+        return;
+    const int n = questionTabWidget->count();
+    questionTabWidget->setTabsClosable(n > 1);
+    for (int i = 0; i < n; ++i) {
+        const QString title
+            = n > 1 ? QStringLiteral("小问") + QString::number(i + 1) : QStringLiteral("小问");
+        questionTabWidget->setTabText(i, title);
+        if (auto page = qobject_cast<ExerciseQuestionWidget *>(questionTabWidget->widget(i))) {
+            page->setTitle(title);
+            page->retitleAnswers();
+        }
+    }
+}
+
+void MainWindow::addExerciseQuestionWidget()
+{
+    if (!questionTabWidget || questionTabWidget->count() >= maxQuestions)
+        return;
+    ExerciseQuestionWidget *page = newQuestionPage();
+    page->rebuildPanels();
+    questionTabWidget->addTab(
+        page, QStringLiteral("小问") + QString::number(questionTabWidget->count() + 1));
+    questionTabWidget->setCurrentWidget(page);
+    resetTabWidgetText();
+}
+
+void MainWindow::removeExerciseQuestionWidget(int index)
+{
+    if (!questionTabWidget || questionTabWidget->count() <= 1)
+        return;
+    if (showMessage(this, QStringLiteral("删除"), QStringLiteral("是否删除这个小问？"), true) != 1)
+        return;
+    QWidget *page = questionTabWidget->widget(index);
+    questionTabWidget->removeTab(index);
+    if (page)
+        page->deleteLater();
+    resetTabWidgetText();
+}
+
+void MainWindow::movedExerciseQuestionWidget(int, int)
+{
+    resetTabWidgetText();
+}
+
+bool MainWindow::getExerciseInfo(ExerciseInfo &exerciseInfo, bool check)
+{
+    exerciseInfo.id = modifyingExerciseId;
+    exerciseInfo.subjectId = typeDetail.subjectCode;
+    exerciseInfo.exerciseTypeId = typeDetail.exerciseId;
+    exerciseInfo.exerciseTypeName = typeDetail.name;
+    exerciseInfo.difficultyDegree = ui->exerciseHeaderWidget->rate();
+
+    const int group = ui->exerciseHeaderWidget->groupIndex();
+    if (group < 0 || group >= groups.size()) {
+        if (check)
+            showMessage(this, Api::warningTitle, QStringLiteral("需要选择分组"), false);
+        return false;
+    }
+    exerciseInfo.folderId = groups.at(group).groupId;
+
+    if (stemWidget) {
+        exerciseInfo.content = stemWidget->text();
+        if (check && exerciseInfo.content.isEmpty()) {
+            showMessage(this, Api::warningTitle, QStringLiteral("需要填写题干信息"), false);
+            ui->scrollArea->ensureWidgetVisible(stemWidget, 50, 50);
+            return false;
+        }
+    }
+    if (!questionTabWidget)
+        return false;
+
+    QList<QuestionInfo> unsorted;
+    QMultiMap<int, QuestionInfo> sorted;
+    QStringList names;
+    const int n = questionTabWidget->count();
+    for (int i = 0; i < n; ++i) {
+        auto page = qobject_cast<ExerciseQuestionWidget *>(questionTabWidget->widget(i));
+        QuestionInfo question;
+        if (!page || !page->getQuestionInfo(question, check, i, n)) {
+            questionTabWidget->setCurrentIndex(i);
+            ui->scrollArea->ensureWidgetVisible(questionTabWidget, 50, 50);
+            return false;
+        }
+        question.questionIndex = i + 1;
+        if (question.questionTypeSort == 0)
+            unsorted << question;
+        else
+            sorted.insert(question.questionTypeSort, question); // before earlier equal keys
+        const QStringList pieces = question.knowledgeNames.split(QStringLiteral(", "));
+        for (const QString &piece : pieces) {
+            if (!piece.isEmpty() && !names.contains(piece))
+                names << piece;
+        }
+    }
+    exerciseInfo.questions = unsorted;
+    for (auto it = sorted.cbegin(); it != sorted.cend(); ++it)
+        exerciseInfo.questions << it.value();
+    exerciseInfo.knowledgeNames = names.join(QStringLiteral(", "));
+    return true;
+}
+
+void MainWindow::previewExercise()
+{
+    // while modifying, a failed check keeps the stored exercise, so it stays a modification
+    if (modifyingExerciseId == -1)
+        savedExercise.reset();
+    ExerciseInfo gathered;
+    if (!getExerciseInfo(gathered, true))
+        return;
+    setSavedExercise(gathered);
+    sendTransferExercise();
+}
+
+void MainWindow::submitExercise()
+{
+    ExerciseInfo gathered;
+    if (!getExerciseInfo(gathered, true))
+        return;
+    if (savedExercise && modifyingExerciseId != -1)
+        sendModifyExercise(gathered);
+    else
+        sendAddExercise(gathered);
+    if (composerButtonBox)
+        composerButtonBox->button(QDialogButtonBox::Ok)->setEnabled(false);
+}
+
+void MainWindow::showPageAfterComposing()
+{
+    if (modifyingExerciseId == -1)
+        showComposerPage();
+    else
+        showBankPage();
+}
+
+void MainWindow::cancelExercise()
+{
+    if (showMessage(this, QStringLiteral("取消"), QStringLiteral("是否取消录题？"), true) != 1)
+        return;
+    showPageAfterComposing();
+    savedExercise.reset();
+    modifyingExerciseId = -1;
+    ui->exerciseHeaderWidget->setRate(3);
+    rebuildComposer();
+}
 
 void MainWindow::replyAddExerciseFinished(QNetworkReply *reply)
 {
+    if (composerButtonBox)
+        composerButtonBox->button(QDialogButtonBox::Ok)->setEnabled(true);
     QJsonObject envelope;
-    Api::checkReply(reply, this, &envelope);
+    if (!Api::checkReply(reply, this, &envelope))
+        return;
+    showMessage(this, Api::warningTitle, QStringLiteral("录入成功"), false);
+    savedExercise.reset();
+    modifyingExerciseId = -1;
+    fetchExercisesCount();
+    rebuildComposer();
+    fetchGroups();
 }
 
 void MainWindow::replyModifyExerciseFinished(QNetworkReply *reply)
 {
+    if (composerButtonBox)
+        composerButtonBox->button(QDialogButtonBox::Ok)->setEnabled(true);
     QJsonObject envelope;
-    Api::checkReply(reply, this, &envelope);
+    if (!Api::checkReply(reply, this, &envelope))
+        return;
+    showMessage(this, Api::warningTitle, QStringLiteral("修改成功"), false);
+    showPageAfterComposing();
+    savedExercise.reset();
+    modifyingExerciseId = -1;
+    rebuildComposer();
+    fetchGroups();
 }
 
 void MainWindow::replyTransferExerciseFinished(QNetworkReply *reply)
 {
+    // a network error is reported even when there is nothing left to preview
+    if (!savedExercise && reply->error() == QNetworkReply::NoError) {
+        reply->deleteLater();
+        return;
+    }
     QJsonObject envelope;
-    Api::checkReply(reply, this, &envelope);
+    if (!Api::checkReply(reply, this, &envelope) || !savedExercise)
+        return;
+    QStringList texts;
+    const QJsonArray data = envelope.value(QStringLiteral("data")).toArray();
+    for (const QJsonValue &value : data)
+        texts << value.toVariant().toString();
+    ExerciseInfo converted = *savedExercise;
+    ExerciseCodec::applyTransferredTexts(converted, texts);
+
+    ExercisePreviewDialog dialog;
+    dialog.setExerciseInfo(converted);
+    dialog.showPreview();
+    dialog.exec();
 }

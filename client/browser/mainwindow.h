@@ -13,7 +13,12 @@
 namespace Ui {
 class MainWindow;
 }
+class ExerciseQuestionStemWidget;
+class ExerciseQuestionWidget;
 class QButtonGroup;
+class QDialogButtonBox;
+class QPushButton;
+class QTabWidget;
 class QNetworkAccessManager;
 class QNetworkReply;
 
@@ -46,9 +51,13 @@ public:
     const ExerciseInfo *savedExerciseRecord() const { return savedExercise.get(); }
     void setSavedExercise(const ExerciseInfo &exercise);
     int modifyingId() const { return modifyingExerciseId; }
+    QTabWidget *questionTabs() const { return questionTabWidget; }
+    ExerciseQuestionStemWidget *stem() const { return stemWidget; }
+    QDialogButtonBox *composerButtons() const { return composerButtonBox; }
+
+    static constexpr int maxQuestions = 20;
     // Opens a stored exercise in the composer for modification.
     void loadExercise(const ExerciseInfo &exercise);
-
 
     // "Quenmo 1.1.2 －用户名：NAME 今日录入题数：C 总题数：T"
     static QString statisticsTitle(const QString &realName, int count, int totalCount);
@@ -70,6 +79,7 @@ public slots:
     void previewExercise();
     void submitExercise();
     void cancelExercise();
+    bool getExerciseInfo(ExerciseInfo &exerciseInfo, bool check);
     void selectExerciseTypeView(int index);
     void selectExerciseDifficultyLevelView(int index);
 
@@ -130,6 +140,9 @@ private:
     void post(Request request, const QString &base, const QString &path, const QVariantMap &body);
     void showComposerPage();
     void showBankPage();
+    void rebuildComposer();
+    ExerciseQuestionWidget *newQuestionPage();
+    void showPageAfterComposing();
 
     Ui::MainWindow *ui;
     QNetworkAccessManager *managers[RequestCount] = {};
@@ -140,4 +153,8 @@ private:
     std::unique_ptr<KnowledgeNode> knowledge;
     int modifyingExerciseId = -1;
     std::unique_ptr<ExerciseInfo> savedExercise;
+    ExerciseQuestionStemWidget *stemWidget = nullptr;
+    QTabWidget *questionTabWidget = nullptr;
+    QPushButton *addQuestionButton = nullptr;
+    QDialogButtonBox *composerButtonBox = nullptr;
 };

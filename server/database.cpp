@@ -1,0 +1,267 @@
+#include "database.h"
+
+Database::Connection::Connection(const std::string &path) {
+    if (sqlite3_open_v2(path.c_str(), &m_db,
+                        SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
+                        nullptr) != SQLITE_OK) {
+        const std::string message = m_db ? sqlite3_errmsg(m_db) : "out of memory";
+        sqlite3_close(m_db);
+        throw SqlError("open " + path + ": " + message);
+    }
+    sqlite3_busy_timeout(m_db, 5000);
+    exec("PRAGMA journal_mode=WAL");
+    exec("PRAGMA synchronous=NORMAL");
+    exec("PRAGMA foreign_keys=ON");
+    exec("PRAGMA temp_store=MEMORY");
+    exec("PRAGMA cache_size=-16000");
+}
+
+Database::Connection::~Connection() {
+    m_statements.clear();
+    sqlite3_close(m_db);
+}
+
+void Database::Connection::exec(const std::string &sql) {
+    char *error = nullptr;
+    if (sqlite3_exec(m_db, sql.c_str(), nullptr, nullptr, &error) != SQLITE_OK) {
+        const std::string message = error ? error : "unknown error";
+        sqlite3_free(error);
+        throw SqlError(message);
+    }
+}
+
+SqlStatement &Database::Connection::cached(const std::string &sql) {
+    auto it = m_statements.find(sql);
+    if (it == m_statements.end())
+        it = m_statements.emplace(sql, std::make_unique<SqlStatement>(m_db, sql)).first;
+    it->second->reset();
+    return *it->second;
+}
+
+std::int64_t Database::Connection::lastInsertId() const {
+    return sqlite3_last_insert_rowid(m_db);
+}
+
+void Database::Connection::resetAll() {
+    for (auto &entry : m_statements)
+        entry.second->reset();
+}
+
+int Database::Connection::changes() const {
+    return sqlite3_changes(m_db);
+}
+
+Database::Lease::Lease(Database &db, std::unique_ptr<Connection> connection)
+    : m_db(&db)
+    , m_connection(std::move(connection)) {}
+
+Database::Lease::~Lease() {
+    if (m_connection)
+        m_db->giveBack(std::move(m_connection));
+}
+
+Database::Transaction::Transaction(Connection &connection)
+    : m_connection(connection) {
+    m_connection.exec("BEGIN IMMEDIATE");
+}
+
+Database::Transaction::~Transaction() {
+    if (!m_done) {
+        try {
+            m_connection.exec("ROLLBACK");
+        } catch (const SqlError &) {
+        }
+    }
+}
+
+void Database::Transaction::commit() {
+    m_connection.exec("COMMIT");
+    m_done = true;
+}
+
+Database::Database(std::string path)
+    : m_path(std::move(path)) {}
+
+Database::Lease Database::lease() {
+    std::unique_ptr<Connection> connection;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        if (!m_idle.empty()) {
+            connection = std::move(m_idle.back());
+            m_idle.pop_back();
+        }
+    }
+    if (!connection)
+        connection = std::make_unique<Connection>(m_path);
+    return Lease(*this, std::move(connection));
+}
+
+void Database::giveBack(std::unique_ptr<Connection> connection) {
+    // A connection left inside a transaction by a failure must not serve the next request.
+    connection->resetAll();
+    if (!sqlite3_get_autocommit(connection->handle()))
+        return;
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_idle.push_back(std::move(connection));
+}
+
+namespace {
+
+// Version 1. Counts per group, exercise type and difficulty are kept by triggers so that
+// the list's page count and the group counts never scan the exercises.
+const char *const schemaV1 = R"sql(
+CREATE TABLE users (
+    id INTEGER PRIMARY KEY,
+    phone TEXT NOT NULL UNIQUE,
+    password_hash TEXT NOT NULL,
+    role_id INTEGER NOT NULL,
+    role_name TEXT NOT NULL,
+    username TEXT NOT NULL,
+    real_name TEXT NOT NULL,
+    subject_code INTEGER NOT NULL,
+    province_id INTEGER NOT NULL
+);
+CREATE TABLE tokens (
+    token TEXT PRIMARY KEY,
+    user_id INTEGER NOT NULL REFERENCES users(id) ON DELETE CASCADE,
+    expires_at INTEGER NOT NULL
+) WITHOUT ROWID;
+CREATE INDEX tokens_user ON tokens(user_id);
+CREATE TABLE folders (
+    id INTEGER PRIMARY KEY,
+    user_id INTEGER NOT NULL REFERENCES users(id),
+    name TEXT NOT NULL,
+    created_at INTEGER NOT NULL
+);
+CREATE UNIQUE INDEX folders_user_name ON folders(user_id, name);
+CREATE TABLE exercise_types (
+    id INTEGER PRIMARY KEY,
+    subject_code INTEGER NOT NULL,
+    province_id INTEGER NOT NULL,
+    name TEXT NOT NULL,
+    has_stem INTEGER NOT NULL,
+    has_more_questions INTEGER NOT NULL,
+    sort INTEGER NOT NULL
+);
+CREATE TABLE question_types (
+    id INTEGER PRIMARY KEY,
+    exercise_type_id INTEGER NOT NULL REFERENCES exercise_types(id),
+    type_code INTEGER NOT NULL,
+    type_desc TEXT NOT NULL,
+    score REAL NOT NULL,
+    has_content INTEGER NOT NULL,
+    option_num INTEGER NOT NULL,
+    sort INTEGER NOT NULL,
+    position INTEGER NOT NULL
+);
+CREATE TABLE knowledge (
+    id INTEGER PRIMARY KEY,
+    subject_code INTEGER NOT NULL,
+    parent_id INTEGER REFERENCES knowledge(id),
+    name TEXT NOT NULL,
+    position INTEGER NOT NULL
+);
+CREATE TABLE exercises (
+    id INTEGER PRIMARY KEY,
+    user_id INTEGER NOT NULL REFERENCES users(id),
+    folder_id INTEGER NOT NULL REFERENCES folders(id),
+    exercise_type_id INTEGER NOT NULL,
+    subject_id INTEGER NOT NULL,
+    difficulty INTEGER NOT NULL,
+    content TEXT NOT NULL,
+    created_at INTEGER NOT NULL,
+    created_date TEXT NOT NULL,
+    modified_at INTEGER NOT NULL,
+    modifier_id INTEGER NOT NULL
+);
+CREATE INDEX exercises_folder ON exercises(folder_id, id);
+CREATE INDEX exercises_folder_type ON exercises(folder_id, exercise_type_id, id);
+CREATE INDEX exercises_folder_difficulty ON exercises(folder_id, difficulty, id);
+CREATE INDEX exercises_folder_type_difficulty
+    ON exercises(folder_id, exercise_type_id, difficulty, id);
+CREATE INDEX exercises_user_date ON exercises(user_id, created_date);
+CREATE TABLE questions (
+    id INTEGER PRIMARY KEY,
+    exercise_id INTEGER NOT NULL REFERENCES exercises(id) ON DELETE CASCADE,
+    position INTEGER NOT NULL,
+    question_index INTEGER NOT NULL,
+    questiontype_id INTEGER NOT NULL,
+    knowledge_ids TEXT NOT NULL,
+    score REAL NOT NULL,
+    question_content TEXT NOT NULL,
+    question_explain TEXT NOT NULL,
+    option_content TEXT
+);
+CREATE INDEX questions_exercise ON questions(exercise_id, position);
+CREATE TABLE answers (
+    id INTEGER PRIMARY KEY,
+    question_id INTEGER NOT NULL REFERENCES questions(id) ON DELETE CASCADE,
+    position INTEGER NOT NULL,
+    answer_idx INTEGER NOT NULL,
+    content TEXT NOT NULL
+);
+CREATE INDEX answers_question ON answers(question_id, position);
+CREATE TABLE folder_counts (
+    folder_id INTEGER NOT NULL,
+    exercise_type_id INTEGER NOT NULL,
+    difficulty INTEGER NOT NULL,
+    n INTEGER NOT NULL,
+    PRIMARY KEY (folder_id, exercise_type_id, difficulty)
+) WITHOUT ROWID;
+CREATE TRIGGER exercises_counted_in AFTER INSERT ON exercises BEGIN
+    INSERT INTO folder_counts(folder_id, exercise_type_id, difficulty, n)
+        VALUES (NEW.folder_id, NEW.exercise_type_id, NEW.difficulty, 1)
+        ON CONFLICT(folder_id, exercise_type_id, difficulty) DO UPDATE SET n = n + 1;
+END;
+CREATE TRIGGER exercises_counted_out AFTER DELETE ON exercises BEGIN
+    UPDATE folder_counts SET n = n - 1 WHERE folder_id = OLD.folder_id
+        AND exercise_type_id = OLD.exercise_type_id AND difficulty = OLD.difficulty;
+    DELETE FROM folder_counts WHERE folder_id = OLD.folder_id
+        AND exercise_type_id = OLD.exercise_type_id AND difficulty = OLD.difficulty AND n <= 0;
+END;
+CREATE TRIGGER exercises_counted_moved AFTER UPDATE OF folder_id, exercise_type_id, difficulty
+    ON exercises BEGIN
+    UPDATE folder_counts SET n = n - 1 WHERE folder_id = OLD.folder_id
+        AND exercise_type_id = OLD.exercise_type_id AND difficulty = OLD.difficulty;
+    DELETE FROM folder_counts WHERE folder_id = OLD.folder_id
+        AND exercise_type_id = OLD.exercise_type_id AND difficulty = OLD.difficulty AND n <= 0;
+    INSERT INTO folder_counts(folder_id, exercise_type_id, difficulty, n)
+        VALUES (NEW.folder_id, NEW.exercise_type_id, NEW.difficulty, 1)
+        ON CONFLICT(folder_id, exercise_type_id, difficulty) DO UPDATE SET n = n + 1;
+END;
+CREATE TABLE images (
+    file_key TEXT PRIMARY KEY,
+    sha256 TEXT NOT NULL,
+    content_type TEXT NOT NULL,
+    size INTEGER NOT NULL,
+    usage_type TEXT NOT NULL,
+    created_at INTEGER NOT NULL
+) WITHOUT ROWID;
+CREATE TABLE formulas (
+    formula TEXT PRIMARY KEY,
+    png BLOB NOT NULL,
+    created_at INTEGER NOT NULL
+) WITHOUT ROWID;
+)sql";
+
+} // namespace
+
+bool Database::migrate(const std::function<void(Connection &)> &seed) {
+    Lease connection = lease();
+    SqlStatement version(connection->handle(), "PRAGMA user_version");
+    version.step();
+    const int current = int(version.integer(0));
+    version.reset();
+    if (current > SchemaVersion)
+        throw SqlError("the data folder was written by a newer quenmo-server");
+    if (current == SchemaVersion)
+        return false;
+    Transaction transaction(*connection);
+    if (current < 1)
+        connection->exec(schemaV1);
+    if (current == 0 && seed)
+        seed(*connection);
+    connection->exec("PRAGMA user_version=" + std::to_string(SchemaVersion));
+    transaction.commit();
+    return current == 0;
+}

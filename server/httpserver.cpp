@@ -1,0 +1,273 @@
+#include "httpserver.h"
+
+#include "bankservice.h"
+#include "formularenderer.h"
+#include "imagestore.h"
+#include "serveroptions.h"
+#include "status.h"
+
+#include <httplib.h>
+
+#include <chrono>
+#include <cstdio>
+#include <exception>
+
+namespace {
+
+thread_local std::chrono::steady_clock::time_point requestStart;
+thread_local int replyStatus = 0;
+
+const char *const jsonType = "application/json;charset=UTF-8";
+
+std::string envelopeText(int code, const std::string &msg) {
+    return nlohmann::json{{"status", code}, {"msg", msg}, {"data", nlohmann::json::object()}}
+        .dump();
+}
+
+bool plausibleHost(const std::string &host) {
+    if (host.empty() || host.size() > 255)
+        return false;
+    for (char ch : host)
+        if (!std::isalnum(static_cast<unsigned char>(ch)) && ch != '.' && ch != '-' && ch != ':' &&
+            ch != '[' && ch != ']')
+            return false;
+    return true;
+}
+
+const char resetPasswordPage[] = R"html(<!DOCTYPE html>
+<html lang="zh-CN"><head><meta charset="utf-8"><title>重置密码 - Quenmo</title>
+<style>body{font-family:sans-serif;color:#4a4a4a;background:#ecf3f9;margin:0}
+main{max-width:640px;margin:40px auto;background:#fff;padding:24px 32px;border-radius:6px}
+h1{color:#1bc5f5;font-size:22px}code{background:#f3f3f3;padding:2px 6px;border-radius:3px}
+pre{background:#f3f3f3;padding:12px;overflow:auto}</style></head>
+<body><main><h1>忘记密码</h1>
+<p>这是一台本地题库服务器（quenmo-server），它不发送短信或邮件。
+请联系管理这台服务器的老师或管理员，由其在服务器所在的电脑上为您设置新密码：</p>
+<pre>quenmo-server --data 数据目录 --set-password 手机号 新密码</pre>
+<p>例如：<code>quenmo-server --data ~/quenmo-data --set-password 13800000002 newpass123</code></p>
+<p>新密码至少6个字符。设置后，该账号已登录的会话全部失效，请用新密码重新登录。
+服务器运行时也可以执行此命令。</p>
+<hr><p>This is a local Quenmo bank server. To reset a password, run the command above on the
+machine that hosts the server (the data folder is the one given to <code>--data</code>).</p>
+</main></body></html>
+)html";
+
+} // namespace
+
+std::string HttpServer::Request::header(const std::string &name) const {
+    const auto it = headers.find(name);
+    return it == headers.end() ? std::string() : it->second;
+}
+
+std::string HttpServer::Request::param(const std::string &name) const {
+    const auto it = params.find(name);
+    return it == params.end() ? std::string() : it->second;
+}
+
+struct HttpServer::Private {
+    const ServerOptions &options;
+    BankService &bank;
+    ImageStore &images;
+    FormulaRenderer &formulas;
+    httplib::Server server;
+    int port = 0;
+
+    Private(const ServerOptions &o, BankService &b, ImageStore &i, FormulaRenderer &f)
+        : options(o)
+        , bank(b)
+        , images(i)
+        , formulas(f) {}
+
+    std::string baseUrl(const httplib::Request &req) const {
+        const std::string host = req.get_header_value("Host");
+        if (plausibleHost(host))
+            return "http://" + host;
+        return "http://" + options.bindAddress + ":" + std::to_string(port);
+    }
+};
+
+HttpServer::HttpServer(const ServerOptions &options, BankService &bank, ImageStore &images,
+                       FormulaRenderer &formulas)
+    : d(std::make_unique<Private>(options, bank, images, formulas)) {
+    httplib::Server &s = d->server;
+    const size_t threads = size_t(options.threads);
+    s.new_task_queue = [threads] { return new httplib::ThreadPool(threads); };
+    // Nagle plus delayed ACKs would add tens of milliseconds to every small POST.
+    s.set_tcp_nodelay(true);
+    s.set_payload_max_length(ImageStore::MaxBytes + 1024 * 1024);
+    s.set_keep_alive_max_count(10000);
+    s.set_read_timeout(10, 0);
+    s.set_write_timeout(10, 0);
+    s.set_pre_routing_handler([](const httplib::Request &, httplib::Response &) {
+        requestStart = std::chrono::steady_clock::now();
+        replyStatus = 0;
+        return httplib::Server::HandlerResponse::Unhandled;
+    });
+    s.set_logger([](const httplib::Request &req, const httplib::Response &res) {
+        const double ms = std::chrono::duration<double, std::milli>(
+                              std::chrono::steady_clock::now() - requestStart)
+                              .count();
+        if (replyStatus != 0)
+            std::fprintf(stderr, "%s %s %d %.2fms (status %d)\n", req.method.c_str(),
+                         req.path.c_str(), res.status, ms, replyStatus);
+        else
+            std::fprintf(stderr, "%s %s %d %.2fms\n", req.method.c_str(), req.path.c_str(),
+                         res.status, ms);
+    });
+    s.set_error_handler([](const httplib::Request &, httplib::Response &res) {
+        if (!res.body.empty())
+            return;
+        if (res.status == 404)
+            res.set_content(envelopeText(status::NotFound, "接口不存在"), jsonType);
+        else if (res.status == 413)
+            res.set_content(envelopeText(status::BadRequest, "请求体过大"), jsonType);
+        else
+            res.set_content(envelopeText(status::BadRequest, "请求无效"), jsonType);
+    });
+    s.set_exception_handler(
+        [](const httplib::Request &req, httplib::Response &res, std::exception_ptr error) {
+            std::string what = "unknown";
+            try {
+                if (error)
+                    std::rethrow_exception(error);
+            } catch (const std::exception &e) {
+                what = e.what();
+            } catch (...) {
+            }
+            std::fprintf(stderr, "error in %s: %s\n", req.path.c_str(), what.c_str());
+            res.status = 500;
+            res.set_content("internal error", "text/plain;charset=UTF-8");
+        });
+    registerRoutes();
+    registerExtraRoutes();
+}
+
+HttpServer::~HttpServer() = default;
+
+void HttpServer::addRoute(const std::string &method, const std::string &path, Handler handler) {
+    auto adapter = [this, handler](const httplib::Request &req, httplib::Response &res) {
+        Request request;
+        request.method = req.method;
+        request.path = req.path;
+        request.body = req.body;
+        request.baseUrl = d->baseUrl(req);
+        for (const auto &h : req.headers)
+            request.headers.emplace(h.first, h.second);
+        for (const auto &p : req.params)
+            request.params.emplace(p.first, p.second);
+        const Response response = handler(request);
+        res.status = response.status;
+        res.set_content(response.body, response.contentType.c_str());
+    };
+    if (method == "GET")
+        d->server.Get(path, adapter);
+    else
+        d->server.Post(path, adapter);
+}
+
+void HttpServer::registerRoutes() {
+    httplib::Server &s = d->server;
+    BankService &bank = d->bank;
+    Private *p = d.get();
+
+    for (const std::string &path : bank.paths()) {
+        s.Post(path, [p, path](const httplib::Request &req, httplib::Response &res) {
+            nlohmann::json reply;
+            try {
+                reply = p->bank.handle(path, req.body, req.get_header_value("loginToken"),
+                                       p->baseUrl(req));
+            } catch (const std::exception &e) {
+                std::fprintf(stderr, "error in %s: %s\n", path.c_str(), e.what());
+                reply = {{"status", status::Internal},
+                         {"msg", "发生错误"},
+                         {"data", nlohmann::json::object()}};
+            }
+            replyStatus = reply.value("status", 0);
+            res.set_content(reply.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace),
+                            jsonType);
+        });
+    }
+
+    s.Post("/api/upload/file", [p](const httplib::Request &req, httplib::Response &res) {
+        auto reply = [&](int code, const std::string &msg, nlohmann::json data) {
+            replyStatus = code;
+            res.set_content(nlohmann::json{{"status", code}, {"msg", msg}, {"data", data}}.dump(),
+                            jsonType);
+        };
+        if (!req.is_multipart_form_data() || !req.has_file("file")) {
+            reply(status::BadRequest, "请以multipart/form-data上传，文件字段名为file",
+                  nlohmann::json::object());
+            return;
+        }
+        const std::string usage = req.has_file("fileUsageType")
+                                      ? req.get_file_value("fileUsageType").content
+                                      : std::string();
+        if (usage.empty()) {
+            reply(status::BadRequest, "缺少字段 fileUsageType", nlohmann::json::object());
+            return;
+        }
+        std::string error;
+        try {
+            const auto key = p->images.store(req.get_file_value("file").content, usage, error);
+            if (!key)
+                reply(status::BadRequest, error, nlohmann::json::object());
+            else
+                reply(status::Ok, "成功", {{"fileKey", *key}});
+        } catch (const std::exception &e) {
+            std::fprintf(stderr, "error in upload: %s\n", e.what());
+            reply(status::Internal, "发生错误", nlohmann::json::object());
+        }
+    });
+
+    s.Get("/api/show/image", [p](const httplib::Request &req, httplib::Response &res) {
+        const auto image = p->images.load(req.get_param_value("fileKey"));
+        if (!image) {
+            res.status = 404;
+            res.set_content("image not found", "text/plain;charset=UTF-8");
+            return;
+        }
+        res.set_header("Cache-Control", "public, max-age=31536000, immutable");
+        res.set_content(image->bytes, image->contentType.c_str());
+    });
+
+    s.Get("/api/generate/formula", [p](const httplib::Request &req, httplib::Response &res) {
+        const std::string formula = req.get_param_value("formulaStr");
+        const FormulaRenderer::Result result = p->formulas.render(formula);
+        if (!result.ok) {
+            res.status = 400;
+            res.set_content(result.error, "text/plain;charset=UTF-8");
+            return;
+        }
+        res.set_header("Cache-Control", "public, max-age=86400");
+        res.set_content(result.png, "image/png");
+    });
+
+    s.Get("/page/resetPassword", [](const httplib::Request &, httplib::Response &res) {
+        res.set_content(resetPasswordPage, "text/html;charset=UTF-8");
+    });
+}
+
+// Routes served by other parts of the server are registered here, with addRoute().
+void HttpServer::registerExtraRoutes() {}
+
+bool HttpServer::bind() {
+    if (!d->server.bind_to_port(d->options.bindAddress, d->options.port)) {
+        std::fprintf(stderr, "quenmo-server: cannot listen on %s:%d\n",
+                     d->options.bindAddress.c_str(), d->options.port);
+        return false;
+    }
+    d->port = d->options.port;
+    return true;
+}
+
+bool HttpServer::listen() {
+    return d->server.listen_after_bind();
+}
+
+void HttpServer::stop() {
+    d->server.stop();
+}
+
+int HttpServer::port() const {
+    return d->port;
+}

@@ -1,0 +1,468 @@
+#include "localserver.h"
+#include "serverclient.h"
+
+#include <QProcess>
+#include <QRegularExpression>
+#include <QtTest>
+
+#include <memory>
+
+// Login, version check, tokens, groups, ownership and the catalogues.
+class TestServerBank : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void loginAnswersEveryUserMember_data();
+    void loginAnswersEveryUserMember();
+    void loginIssuesAFreshTokenEachTime();
+    void loginRefusesWrongCredentials_data();
+    void loginRefusesWrongCredentials();
+    void versionCheckAnswersTheClientVersion();
+    void versionCheckFollowsTheFlags();
+    void pathsRequireAValidToken_data();
+    void pathsRequireAValidToken();
+    void badBodiesGetAClearFailure_data();
+    void badBodiesGetAClearFailure();
+    void unknownPathIsNotFound();
+    void groupsLifecycle();
+    void groupNamesAreChecked_data();
+    void groupNamesAreChecked();
+    void teachersCannotTouchEachOthersGroups();
+    void userIdInTheBodyMustBeTheCaller();
+    void exerciseTypesCoverEveryComposerPath_data();
+    void exerciseTypesCoverEveryComposerPath();
+    void typeDetailAnswersEveryMember();
+    void knowledgeTreeHasThreeLevels();
+    void resetPasswordPageExplainsTheCommand();
+    void setPasswordCommandChangesLoginAndEndsSessions();
+
+private:
+    ServerClient::Reply as(const QString &phone, const QString &path, const QJsonObject &body);
+    int userIdOf(const QString &phone);
+
+    LocalServer m_server;
+    std::unique_ptr<ServerClient> m_client;
+};
+
+void TestServerBank::initTestCase() {
+    QVERIFY2(m_server.start(), qPrintable(m_server.errorString()));
+    m_client = std::make_unique<ServerClient>(m_server.baseUrl());
+}
+
+ServerClient::Reply TestServerBank::as(const QString &phone, const QString &path,
+                                       const QJsonObject &body) {
+    ServerClient client(m_server.baseUrl());
+    client.login(phone);
+    return client.post(path, body);
+}
+
+int TestServerBank::userIdOf(const QString &phone) {
+    ServerClient client(m_server.baseUrl());
+    return client.login(phone)
+        .dataObject()[QStringLiteral("user")]
+        .toObject()[QStringLiteral("userId")]
+        .toInt();
+}
+
+void TestServerBank::loginAnswersEveryUserMember_data() {
+    QTest::addColumn<QString>("phone");
+    QTest::addColumn<int>("subject");
+    QTest::newRow("chinese") << QStringLiteral("13800000001") << 1;
+    QTest::newRow("math") << QStringLiteral("13800000002") << 2;
+    QTest::newRow("english") << QStringLiteral("13800000003") << 3;
+    QTest::newRow("closed subject") << QStringLiteral("13800000004") << 4;
+}
+
+void TestServerBank::loginAnswersEveryUserMember() {
+    QFETCH(QString, phone);
+    QFETCH(int, subject);
+    ServerClient client(m_server.baseUrl());
+    const ServerClient::Reply reply = client.login(phone);
+    QCOMPARE(reply.httpStatus, 200);
+    QCOMPARE(reply.status(), 0);
+    const QJsonObject data = reply.dataObject();
+    QVERIFY(QRegularExpression(QStringLiteral("^[0-9a-f]{64}$"))
+                .match(data[QStringLiteral("loginToken")].toString())
+                .hasMatch());
+    const QJsonObject user = data[QStringLiteral("user")].toObject();
+    QVERIFY(user[QStringLiteral("userId")].toInt() > 0);
+    QCOMPARE(user[QStringLiteral("phoneNumber")].toString(), phone);
+    QVERIFY(user[QStringLiteral("roleid")].isDouble());
+    QVERIFY(!user[QStringLiteral("rolename")].toString().isEmpty());
+    QVERIFY(!user[QStringLiteral("username")].toString().isEmpty());
+    QCOMPARE(user[QStringLiteral("subjectCode")].toInt(), subject);
+    QVERIFY(!user[QStringLiteral("realName")].toString().isEmpty());
+    QVERIFY(user[QStringLiteral("provinceId")].isDouble());
+}
+
+void TestServerBank::loginIssuesAFreshTokenEachTime() {
+    ServerClient first(m_server.baseUrl());
+    ServerClient second(m_server.baseUrl());
+    first.login(QStringLiteral("13800000002"));
+    second.login(QStringLiteral("13800000002"));
+    QVERIFY(!first.token().isEmpty());
+    QVERIFY(first.token() != second.token());
+    const QJsonObject body{{QStringLiteral("userId"), userIdOf(QStringLiteral("13800000002"))}};
+    QCOMPARE(first.post(QStringLiteral("/library/fetch/exerciseTypes"), body).status(), 0);
+    QCOMPARE(second.post(QStringLiteral("/library/fetch/exerciseTypes"), body).status(), 0);
+}
+
+void TestServerBank::loginRefusesWrongCredentials_data() {
+    QTest::addColumn<QString>("phone");
+    QTest::addColumn<QString>("password");
+    QTest::addColumn<QString>("msg");
+    const QString wrong = QStringLiteral("用户名或密码错误");
+    QTest::newRow("wrong password")
+        << QStringLiteral("13800000002") << QStringLiteral("nope") << wrong;
+    QTest::newRow("unknown phone")
+        << QStringLiteral("13900000000") << QStringLiteral("quenmo123") << wrong;
+    QTest::newRow("password of another teacher's case")
+        << QStringLiteral("13800000002") << QStringLiteral("QUENMO123") << wrong;
+    QTest::newRow("empty fields") << QString() << QString() << QStringLiteral("请输入手机号和密码");
+}
+
+void TestServerBank::loginRefusesWrongCredentials() {
+    QFETCH(QString, phone);
+    QFETCH(QString, password);
+    QFETCH(QString, msg);
+    ServerClient client(m_server.baseUrl());
+    const ServerClient::Reply reply = client.login(phone, password);
+    QCOMPARE(reply.httpStatus, 200);
+    QVERIFY(reply.status() != 0);
+    QVERIFY(reply.status() != -1);
+    QCOMPARE(reply.msg(), msg);
+    QVERIFY(client.token().isEmpty());
+}
+
+void TestServerBank::versionCheckAnswersTheClientVersion() {
+    const ServerClient::Reply reply = m_client->postRaw(QStringLiteral("/library/version/check"),
+                                                        R"({"version":"1.1.2"})", false);
+    QCOMPARE(reply.status(), 0);
+    const QJsonObject data = reply.dataObject();
+    QCOMPARE(data[QStringLiteral("version")].toString(), QStringLiteral("1.1.2"));
+    QVERIFY(data[QStringLiteral("updatetrategy")].isDouble());
+    QVERIFY(data[QStringLiteral("appURL")].isString());
+}
+
+void TestServerBank::versionCheckFollowsTheFlags() {
+    LocalServer other;
+    QVERIFY2(other.start({QStringLiteral("--client-version"), QStringLiteral("1.2.0"),
+                          QStringLiteral("--update-strategy"), QStringLiteral("2"),
+                          QStringLiteral("--app-url"), QStringLiteral("http://127.0.0.1/q.zip")}),
+             qPrintable(other.errorString()));
+    ServerClient client(other.baseUrl());
+    const ServerClient::Reply reply =
+        client.postRaw(QStringLiteral("/library/version/check"), R"({"version":"1.1.2"})", false);
+    QCOMPARE(reply.status(), 0);
+    QCOMPARE(reply.dataObject()[QStringLiteral("version")].toString(), QStringLiteral("1.2.0"));
+    QCOMPARE(reply.dataObject()[QStringLiteral("updatetrategy")].toInt(), 2);
+    QCOMPARE(reply.dataObject()[QStringLiteral("appURL")].toString(),
+             QStringLiteral("http://127.0.0.1/q.zip"));
+}
+
+void TestServerBank::pathsRequireAValidToken_data() {
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QByteArray>("token");
+    const char *paths[] = {"/library/statistics/count",
+                           "/library/fetch/groups",
+                           "/library/add/group",
+                           "/library/modify/group",
+                           "/library/remove/group",
+                           "/library/fetch/type",
+                           "/library/fetch/exercise",
+                           "/library/move/exercise",
+                           "/library/batch/move/exercise",
+                           "/library/remove/exercise",
+                           "/library/batch/remove/exercise",
+                           "/library/fetch/exerciseTypes",
+                           "/api/exercise_and_question/type/detail",
+                           "/library/fetch/exerciseKnowledge",
+                           "/library/fetch/exercise/id",
+                           "/library/add/exercise",
+                           "/library/modify/exercise",
+                           "/library/transfer/xml"};
+    for (const char *path : paths) {
+        QTest::addRow("%s without token", path) << QString::fromLatin1(path) << QByteArray();
+        QTest::addRow("%s with a made-up token", path)
+            << QString::fromLatin1(path) << QByteArray(64, 'a');
+    }
+}
+
+void TestServerBank::pathsRequireAValidToken() {
+    QFETCH(QString, path);
+    QFETCH(QByteArray, token);
+    ServerClient client(m_server.baseUrl());
+    client.setToken(token);
+    const ServerClient::Reply reply =
+        client.post(path, {{QStringLiteral("groupName"), QStringLiteral("x")}});
+    QCOMPARE(reply.httpStatus, 200);
+    QVERIFY(reply.status() != 0);
+    QVERIFY(reply.status() != -1);
+    QCOMPARE(reply.msg(), QStringLiteral("登录已失效，请重新登录"));
+}
+
+void TestServerBank::badBodiesGetAClearFailure_data() {
+    QTest::addColumn<QByteArray>("body");
+    QTest::newRow("not json") << QByteArray("{groupName: x");
+    QTest::newRow("an array") << QByteArray("[1,2]");
+    QTest::newRow("a string") << QByteArray("\"x\"");
+    QTest::newRow("too large") << QByteArray("{\"groupName\":\"") + QByteArray(3 << 20, 'x') +
+                                      "\"}";
+    QTest::newRow("deeply nested") << QByteArray(100000, '[') + QByteArray(100000, ']');
+    QTest::newRow("groupName a number") << QByteArray(R"({"groupName":5})");
+}
+
+void TestServerBank::badBodiesGetAClearFailure() {
+    QFETCH(QByteArray, body);
+    ServerClient client(m_server.baseUrl());
+    client.login(QStringLiteral("13800000001"));
+    const ServerClient::Reply reply = client.postRaw(QStringLiteral("/library/add/group"), body);
+    QCOMPARE(reply.httpStatus, 200);
+    QVERIFY(reply.status() != 0);
+    QVERIFY(!reply.msg().isEmpty());
+    // The server is still there.
+    QCOMPARE(client.post(QStringLiteral("/library/fetch/exerciseTypes"), {}).status(), 0);
+}
+
+void TestServerBank::unknownPathIsNotFound() {
+    const ServerClient::Reply reply = m_client->post(QStringLiteral("/library/nothing"), {});
+    QCOMPARE(reply.httpStatus, 404);
+}
+
+void TestServerBank::groupsLifecycle() {
+    // The English teacher's bank is left untouched by the other tests until here.
+    ServerClient client(m_server.baseUrl());
+    const int userId = client.login(QStringLiteral("13800000003"))
+                           .dataObject()[QStringLiteral("user")]
+                           .toObject()[QStringLiteral("userId")]
+                           .toInt();
+    const QJsonObject who{{QStringLiteral("userId"), userId}};
+    ServerClient::Reply reply = client.post(QStringLiteral("/library/fetch/groups"), who);
+    QCOMPARE(reply.status(), 100900000);
+
+    QJsonObject add = who;
+    add[QStringLiteral("groupName")] = QStringLiteral("我的题库");
+    reply = client.post(QStringLiteral("/library/add/group"), add);
+    QCOMPARE(reply.status(), 0);
+    const int groupId = reply.dataObject()[QStringLiteral("groupId")].toInt();
+    add[QStringLiteral("groupName")] = QStringLiteral("第二组");
+    QCOMPARE(client.post(QStringLiteral("/library/add/group"), add).status(), 0);
+
+    reply = client.post(QStringLiteral("/library/fetch/groups"), who);
+    QCOMPARE(reply.status(), 0);
+    QCOMPARE(reply.dataArray().size(), 2);
+    const QJsonObject first = reply.dataArray().at(0).toObject();
+    QCOMPARE(first[QStringLiteral("groupId")].toInt(), groupId);
+    QCOMPARE(first[QStringLiteral("groupName")].toString(), QStringLiteral("我的题库"));
+    QCOMPARE(first[QStringLiteral("count")].toInt(), 0);
+
+    QJsonObject modify = who;
+    modify[QStringLiteral("groupId")] = groupId;
+    modify[QStringLiteral("groupName")] = QStringLiteral("第二组");
+    reply = client.post(QStringLiteral("/library/modify/group"), modify);
+    QVERIFY(reply.status() != 0);
+    QCOMPARE(reply.msg(), QStringLiteral("第二组的组已存在。"));
+    modify[QStringLiteral("groupName")] = QStringLiteral("阅读");
+    QCOMPARE(client.post(QStringLiteral("/library/modify/group"), modify).status(), 0);
+
+    QJsonObject remove = who;
+    remove[QStringLiteral("groupId")] = groupId;
+    QCOMPARE(client.post(QStringLiteral("/library/remove/group"), remove).status(), 0);
+    reply = client.post(QStringLiteral("/library/fetch/groups"), who);
+    QCOMPARE(reply.dataArray().size(), 1);
+    QCOMPARE(reply.dataArray().at(0).toObject()[QStringLiteral("groupName")].toString(),
+             QStringLiteral("第二组"));
+    QVERIFY(client.post(QStringLiteral("/library/remove/group"), remove).status() != 0);
+}
+
+void TestServerBank::groupNamesAreChecked_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("msg");
+    QTest::newRow("empty") << QString() << QStringLiteral("分组名称不能为空");
+    QTest::newRow("blanks only") << QStringLiteral("   ") << QStringLiteral("分组名称不能为空");
+    QTest::newRow("31 characters")
+        << QString(31, QChar(0x9898)) << QStringLiteral("名称不能大于30个字");
+}
+
+void TestServerBank::groupNamesAreChecked() {
+    QFETCH(QString, name);
+    QFETCH(QString, msg);
+    const ServerClient::Reply reply =
+        as(QStringLiteral("13800000001"), QStringLiteral("/library/add/group"),
+           {{QStringLiteral("groupName"), name}});
+    QVERIFY(reply.status() != 0);
+    QCOMPARE(reply.msg(), msg);
+}
+
+void TestServerBank::teachersCannotTouchEachOthersGroups() {
+    ServerClient owner(m_server.baseUrl());
+    owner.login(QStringLiteral("13800000002"));
+    const int groupId = owner
+                            .post(QStringLiteral("/library/add/group"),
+                                  {{QStringLiteral("groupName"), QStringLiteral("李老师的组")}})
+                            .dataObject()[QStringLiteral("groupId")]
+                            .toInt();
+    QVERIFY(groupId > 0);
+
+    ServerClient other(m_server.baseUrl());
+    other.login(QStringLiteral("13800000001"));
+    const QJsonObject target{{QStringLiteral("groupId"), groupId},
+                             {QStringLiteral("groupName"), QStringLiteral("抢来的")}};
+    for (const char *path : {"/library/modify/group", "/library/remove/group",
+                             "/library/fetch/type", "/library/fetch/exercise"}) {
+        const ServerClient::Reply reply = other.post(QString::fromLatin1(path), target);
+        QVERIFY2(reply.status() != 0 && reply.status() != -1, path);
+        QVERIFY(!reply.msg().isEmpty());
+    }
+    const QJsonArray groups = owner.post(QStringLiteral("/library/fetch/groups"), {}).dataArray();
+    bool found = false;
+    for (const QJsonValue &g : groups)
+        found = found || (g.toObject()[QStringLiteral("groupId")].toInt() == groupId &&
+                          g.toObject()[QStringLiteral("groupName")].toString() ==
+                              QStringLiteral("李老师的组"));
+    QVERIFY(found);
+    // The other teacher's own list does not show it.
+    for (const QJsonValue &g : other.post(QStringLiteral("/library/fetch/groups"), {}).dataArray())
+        QVERIFY(g.toObject()[QStringLiteral("groupId")].toInt() != groupId);
+}
+
+void TestServerBank::userIdInTheBodyMustBeTheCaller() {
+    const int mathId = userIdOf(QStringLiteral("13800000002"));
+    const ServerClient::Reply reply =
+        as(QStringLiteral("13800000001"), QStringLiteral("/library/fetch/groups"),
+           {{QStringLiteral("userId"), mathId}});
+    QVERIFY(reply.status() != 0 && reply.status() != 100900000);
+    QVERIFY(!reply.msg().isEmpty());
+}
+
+void TestServerBank::exerciseTypesCoverEveryComposerPath_data() {
+    QTest::addColumn<QString>("phone");
+    QTest::addColumn<int>("subject");
+    QTest::newRow("chinese") << QStringLiteral("13800000001") << 1;
+    QTest::newRow("math") << QStringLiteral("13800000002") << 2;
+    QTest::newRow("english") << QStringLiteral("13800000003") << 3;
+}
+
+void TestServerBank::exerciseTypesCoverEveryComposerPath() {
+    QFETCH(QString, phone);
+    QFETCH(int, subject);
+    ServerClient client(m_server.baseUrl());
+    client.login(phone);
+    const ServerClient::Reply types =
+        client.post(QStringLiteral("/library/fetch/exerciseTypes"), {});
+    QCOMPARE(types.status(), 0);
+    bool single = false, multiple = false, fillIn = false, mixedSorts = false, noStem = false;
+    for (const QJsonValue &value : types.dataArray()) {
+        const QJsonObject type = value.toObject();
+        QVERIFY(type[QStringLiteral("provinceId")].isDouble());
+        QVERIFY(!type[QStringLiteral("name")].toString().isEmpty());
+        const ServerClient::Reply detail =
+            client.post(QStringLiteral("/api/exercise_and_question/type/detail"),
+                        {{QStringLiteral("exerciseTypeId"), type[QStringLiteral("id")]},
+                         {QStringLiteral("provinceId"), 1}});
+        QCOMPARE(detail.status(), 0);
+        const QJsonObject d = detail.dataObject();
+        QCOMPARE(d[QStringLiteral("subjectCode")].toInt(), subject);
+        noStem = noStem || !d[QStringLiteral("hasExerciseContentCode")].toBool();
+        QSet<int> sorts;
+        const QJsonArray list = d[QStringLiteral("exerciseQuestiontypeList")].toArray();
+        for (const QJsonValue &q : list) {
+            const QJsonObject qt = q.toObject();
+            const int options = qt[QStringLiteral("optionNum")].toInt();
+            single = single || (qt[QStringLiteral("typeCode")].toInt() == 1 && options == 4);
+            multiple = multiple || (qt[QStringLiteral("typeCode")].toInt() != 1 && options == 4);
+            fillIn = fillIn || options == 0;
+            sorts.insert(qt[QStringLiteral("questionTypeSort")].toInt());
+        }
+        mixedSorts = mixedSorts || (d[QStringLiteral("hasExerciseContentCode")].toBool() &&
+                                    d[QStringLiteral("hasMoreQuestionCode")].toBool() &&
+                                    sorts.contains(0) && sorts.contains(1) && sorts.contains(2));
+    }
+    QVERIFY(single);
+    QVERIFY(multiple);
+    QVERIFY(fillIn);
+    QVERIFY(mixedSorts);
+    QVERIFY(noStem);
+}
+
+void TestServerBank::typeDetailAnswersEveryMember() {
+    ServerClient client(m_server.baseUrl());
+    client.login(QStringLiteral("13800000002"));
+    const int typeId = client.post(QStringLiteral("/library/fetch/exerciseTypes"), {})
+                           .dataArray()
+                           .at(0)
+                           .toObject()[QStringLiteral("id")]
+                           .toInt();
+    const QJsonObject d =
+        client
+            .post(QStringLiteral("/api/exercise_and_question/type/detail"),
+                  {{QStringLiteral("exerciseTypeId"), typeId}, {QStringLiteral("provinceId"), 1}})
+            .dataObject();
+    QCOMPARE(d[QStringLiteral("exerciseId")].toInt(), typeId);
+    for (const char *name : {"name", "provinceId", "subjectCode", "hasExerciseContentCode",
+                             "hasMoreQuestionCode", "exerciseQuestiontypeList"})
+        QVERIFY2(d.contains(QLatin1String(name)), name);
+    const QJsonObject q = d[QStringLiteral("exerciseQuestiontypeList")].toArray().at(0).toObject();
+    for (const char *name : {"questionTypeId", "exercisetypeId", "typeCode", "typeDesc", "score",
+                             "hasQuestionContentCode", "optionNum", "questionTypeSort"})
+        QVERIFY2(q.contains(QLatin1String(name)), name);
+    QCOMPARE(q[QStringLiteral("exercisetypeId")].toInt(), typeId);
+    QVERIFY(q[QStringLiteral("hasQuestionContentCode")].isBool());
+
+    const ServerClient::Reply unknown =
+        client.post(QStringLiteral("/api/exercise_and_question/type/detail"),
+                    {{QStringLiteral("exerciseTypeId"), 99999}, {QStringLiteral("provinceId"), 1}});
+    QVERIFY(unknown.status() != 0);
+}
+
+void TestServerBank::knowledgeTreeHasThreeLevels() {
+    ServerClient client(m_server.baseUrl());
+    client.login(QStringLiteral("13800000002"));
+    const ServerClient::Reply reply =
+        client.post(QStringLiteral("/library/fetch/exerciseKnowledge"), {});
+    QCOMPARE(reply.status(), 0);
+    QVERIFY(!reply.dataArray().isEmpty());
+    const QJsonObject top = reply.dataArray().at(0).toObject();
+    QVERIFY(top[QStringLiteral("knowledgeId")].toInt() > 0);
+    QVERIFY(!top[QStringLiteral("name")].toString().isEmpty());
+    const QJsonObject middle = top[QStringLiteral("children")].toArray().at(0).toObject();
+    const QJsonObject leaf = middle[QStringLiteral("children")].toArray().at(0).toObject();
+    QVERIFY(!leaf[QStringLiteral("name")].toString().isEmpty());
+    QVERIFY(leaf[QStringLiteral("children")].toArray().isEmpty());
+}
+
+void TestServerBank::resetPasswordPageExplainsTheCommand() {
+    const ServerClient::Reply reply = m_client->get(QStringLiteral("/page/resetPassword"));
+    QCOMPARE(reply.httpStatus, 200);
+    QVERIFY(reply.contentType.startsWith("text/html"));
+    QVERIFY(reply.body.contains("--set-password"));
+}
+
+void TestServerBank::setPasswordCommandChangesLoginAndEndsSessions() {
+    ServerClient before(m_server.baseUrl());
+    QCOMPARE(before.login(QStringLiteral("13800000004")).status(), 0);
+
+    QProcess admin;
+    admin.start(LocalServer::serverPath(),
+                {QStringLiteral("--data"), m_server.dataDir(), QStringLiteral("--set-password"),
+                 QStringLiteral("13800000004"), QStringLiteral("newpass456")});
+    QVERIFY(admin.waitForFinished(20000));
+    QCOMPARE(admin.exitCode(), 0);
+
+    ServerClient client(m_server.baseUrl());
+    QVERIFY(client.login(QStringLiteral("13800000004")).status() != 0);
+    QCOMPARE(client.login(QStringLiteral("13800000004"), QStringLiteral("newpass456")).status(), 0);
+    QCOMPARE(before.post(QStringLiteral("/library/fetch/groups"), {}).msg(),
+             QStringLiteral("登录已失效，请重新登录"));
+
+    QProcess refused;
+    refused.start(LocalServer::serverPath(),
+                  {QStringLiteral("--data"), m_server.dataDir(), QStringLiteral("--set-password"),
+                   QStringLiteral("19999999999"), QStringLiteral("newpass456")});
+    QVERIFY(refused.waitForFinished(20000));
+    QVERIFY(refused.exitCode() != 0);
+}
+
+QTEST_GUILESS_MAIN(TestServerBank)
+#include "tst_serverbank.moc"

@@ -1,0 +1,754 @@
+#include "localserver.h"
+#include "serverclient.h"
+
+#include <QJsonDocument>
+#include <QRegularExpression>
+#include <QtTest>
+
+#include <memory>
+
+// Exercises: add, modify and fetch round trips, validation, paging, filters, moving, removing.
+class TestServerExercises : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void roundTripKeepsEveryMember();
+    void modifyReplacesTheExercise();
+    void badBodiesStoreNothing_data();
+    void badBodiesStoreNothing();
+    void listItemsCarryEveryMember();
+    void pagingCoversEveryExerciseOnce();
+    void pageNumberIsClamped_data();
+    void pageNumberIsClamped();
+    void filtersSelectMatchingExercises_data();
+    void filtersSelectMatchingExercises();
+    void emptyGroupHasNoPagesAndNoTypes();
+    void singleMoveAndRemove();
+    void batchMoveAndRemove();
+    void batchWithAForeignIdChangesNothing();
+    void removingAGroupRemovesItsExercises();
+    void statisticsCountTodayAndTotal();
+    void anotherTeacherCannotReachTheExercises();
+    void transferXmlConvertsEachText();
+    void restartKeepsAllData();
+
+private:
+    struct Types {
+        int single = 0, singleQuestion = 0;
+        int fillIn = 0, fillInQuestion = 0;
+        int composite = 0, compositeOpen = 0, compositeChoice = 0;
+    };
+    int addGroup(const QString &name);
+    QJsonObject singleChoiceBody(int groupId, int difficulty, const QString &text) const;
+    QJsonObject fillInBody(int groupId, int difficulty, const QString &text) const;
+    QJsonObject compositeBody(int groupId) const;
+    int add(const QJsonObject &body);
+    ServerClient::Reply list(int groupId, int typeId, int difficulty, int page);
+    int total();
+
+    LocalServer m_server;
+    std::unique_ptr<ServerClient> m_client;
+    int m_userId = 0;
+    Types m_types;
+    int m_knowledgeId = 0;
+};
+
+namespace {
+QString options(int n, bool withAnswer) {
+    QJsonArray array;
+    for (int i = 0; i < n; ++i) {
+        QJsonObject o{{QStringLiteral("option_index"), i},
+                      {QStringLiteral("option_content"),
+                       QStringLiteral("<doc>选项%1</doc>").arg(QChar('A' + i))}};
+        if (withAnswer)
+            o[QStringLiteral("isAnswer")] = i == 1;
+        array.append(o);
+    }
+    return QString::fromUtf8(QJsonDocument(array).toJson(QJsonDocument::Compact));
+}
+
+QJsonArray answers(std::initializer_list<QString> texts) {
+    QJsonArray array;
+    int i = 0;
+    for (const QString &t : texts)
+        array.append(
+            QJsonObject{{QStringLiteral("answer"), QJsonObject{{QStringLiteral("answerIdx"), i++},
+                                                               {QStringLiteral("content"), t}}}});
+    return array;
+}
+
+QJsonObject question(int index, int typeId, const QString &knowledge, double score,
+                     const QString &content, const QString &explain) {
+    return {
+        {QStringLiteral("questionIndex"), index},     {QStringLiteral("questiontypeId"), typeId},
+        {QStringLiteral("knowledgeIds"), knowledge},  {QStringLiteral("score"), score},
+        {QStringLiteral("questionContent"), content}, {QStringLiteral("questionExplain"), explain}};
+}
+
+QJsonObject exerciseBody(int typeId, int groupId, int difficulty, int userId,
+                         const QString &content, const QJsonArray &wraps) {
+    return {
+        {QStringLiteral("exercise"), QJsonObject{{QStringLiteral("exerciseTypeId"), typeId},
+                                                 {QStringLiteral("subjectId"), 2},
+                                                 {QStringLiteral("difficultyDegree"), difficulty},
+                                                 {QStringLiteral("folderId"), groupId},
+                                                 {QStringLiteral("modifierId"), userId},
+                                                 {QStringLiteral("content"), content}}},
+        {QStringLiteral("subjectId"), 2},
+        {QStringLiteral("questionWraps"), wraps}};
+}
+
+QJsonObject wrap(const QJsonObject &q, const QJsonArray &a) {
+    return {{QStringLiteral("question"), q}, {QStringLiteral("answers"), a}};
+}
+
+QList<int> idsOf(const ServerClient::Reply &reply) {
+    QList<int> ids;
+    for (const QJsonValue &v : reply.dataObject()[QStringLiteral("result")].toArray())
+        ids << v.toObject()[QStringLiteral("exerciseId")].toInt();
+    return ids;
+}
+
+// Sets obj[path] (dotted, with [i] for array elements) to value, or removes it for undefined.
+QJsonValue edited(QJsonValue node, const QStringList &path, const QJsonValue &value) {
+    if (path.isEmpty())
+        return value;
+    const QString head = path.first();
+    const QStringList rest = path.mid(1);
+    bool isIndex = false;
+    const int index = head.toInt(&isIndex);
+    if (isIndex) {
+        QJsonArray array = node.toArray();
+        array[index] = edited(array.at(index), rest, value);
+        return array;
+    }
+    QJsonObject object = node.toObject();
+    if (rest.isEmpty() && value.isUndefined())
+        object.remove(head);
+    else
+        object[head] = edited(object.value(head), rest, value);
+    return object;
+}
+} // namespace
+
+void TestServerExercises::initTestCase() {
+    QVERIFY2(m_server.start(), qPrintable(m_server.errorString()));
+    m_client = std::make_unique<ServerClient>(m_server.baseUrl());
+    const ServerClient::Reply login = m_client->login(QStringLiteral("13800000002"));
+    QCOMPARE(login.status(), 0);
+    m_userId =
+        login.dataObject()[QStringLiteral("user")].toObject()[QStringLiteral("userId")].toInt();
+
+    for (const QJsonValue &v :
+         m_client->post(QStringLiteral("/library/fetch/exerciseTypes"), {}).dataArray()) {
+        const int id = v.toObject()[QStringLiteral("id")].toInt();
+        const QJsonObject d =
+            m_client
+                ->post(QStringLiteral("/api/exercise_and_question/type/detail"),
+                       {{QStringLiteral("exerciseTypeId"), id}, {QStringLiteral("provinceId"), 1}})
+                .dataObject();
+        const QJsonArray list = d[QStringLiteral("exerciseQuestiontypeList")].toArray();
+        const QJsonObject q0 = list.at(0).toObject();
+        const bool more = d[QStringLiteral("hasMoreQuestionCode")].toBool();
+        if (!more && q0[QStringLiteral("typeCode")].toInt() == 1 &&
+            q0[QStringLiteral("optionNum")].toInt() == 4 && !m_types.single) {
+            m_types.single = id;
+            m_types.singleQuestion = q0[QStringLiteral("questionTypeId")].toInt();
+        }
+        if (!more && q0[QStringLiteral("optionNum")].toInt() == 0 && !m_types.fillIn) {
+            m_types.fillIn = id;
+            m_types.fillInQuestion = q0[QStringLiteral("questionTypeId")].toInt();
+        }
+        if (d[QStringLiteral("hasExerciseContentCode")].toBool() && more && list.size() >= 2) {
+            m_types.composite = id;
+            for (const QJsonValue &q : list) {
+                const QJsonObject qt = q.toObject();
+                if (qt[QStringLiteral("optionNum")].toInt() == 0 && !m_types.compositeOpen)
+                    m_types.compositeOpen = qt[QStringLiteral("questionTypeId")].toInt();
+                if (qt[QStringLiteral("optionNum")].toInt() == 4 && !m_types.compositeChoice)
+                    m_types.compositeChoice = qt[QStringLiteral("questionTypeId")].toInt();
+            }
+        }
+    }
+    QVERIFY(m_types.single && m_types.fillIn && m_types.composite && m_types.compositeOpen &&
+            m_types.compositeChoice);
+    const QJsonArray tree =
+        m_client->post(QStringLiteral("/library/fetch/exerciseKnowledge"), {}).dataArray();
+    m_knowledgeId = tree.at(0)
+                        .toObject()[QStringLiteral("children")]
+                        .toArray()
+                        .at(0)
+                        .toObject()[QStringLiteral("children")]
+                        .toArray()
+                        .at(0)
+                        .toObject()[QStringLiteral("knowledgeId")]
+                        .toInt();
+    QVERIFY(m_knowledgeId > 0);
+}
+
+int TestServerExercises::addGroup(const QString &name) {
+    return m_client
+        ->post(QStringLiteral("/library/add/group"),
+               {{QStringLiteral("userId"), m_userId}, {QStringLiteral("groupName"), name}})
+        .dataObject()[QStringLiteral("groupId")]
+        .toInt();
+}
+
+QJsonObject TestServerExercises::singleChoiceBody(int groupId, int difficulty,
+                                                  const QString &text) const {
+    QJsonObject q =
+        question(1, m_types.singleQuestion, QString::number(m_knowledgeId), 3,
+                 QStringLiteral("<doc>%1</doc>").arg(text), QStringLiteral("<doc>因为</doc>"));
+    q[QStringLiteral("optionContent")] = options(4, false);
+    return exerciseBody(m_types.single, groupId, difficulty, m_userId, QString(),
+                        {wrap(q, answers({QStringLiteral("B")}))});
+}
+
+QJsonObject TestServerExercises::fillInBody(int groupId, int difficulty,
+                                            const QString &text) const {
+    const QJsonObject q =
+        question(1, m_types.fillInQuestion, QString(), 2,
+                 QStringLiteral("<doc>%1<s2><c></c></s2></doc>").arg(text), QString());
+    return exerciseBody(
+        m_types.fillIn, groupId, difficulty, m_userId, QString(),
+        {wrap(q, answers({QStringLiteral("<doc>一</doc>"), QStringLiteral("<doc>二</doc>")}))});
+}
+
+QJsonObject TestServerExercises::compositeBody(int groupId) const {
+    QJsonObject choice = question(
+        2, m_types.compositeChoice,
+        QString::number(m_knowledgeId) + QStringLiteral(", ") + QString::number(m_knowledgeId + 1),
+        3, QStringLiteral("<doc>选<b>择</b></doc>"), QStringLiteral("<doc>解析二</doc>"));
+    choice[QStringLiteral("optionContent")] = options(4, false);
+    const QJsonObject open =
+        question(1, m_types.compositeOpen, QString(), 5.5, QStringLiteral("<doc>简答</doc>"),
+                 QStringLiteral("<doc>解析一</doc>"));
+    return exerciseBody(m_types.composite, groupId, 4, m_userId,
+                        QStringLiteral("<doc><c>阅读</c><n/>正文<tex>x^2</tex></doc>"),
+                        {wrap(open, answers({QStringLiteral("<doc>答</doc>")})),
+                         wrap(choice, answers({QStringLiteral("AC")}))});
+}
+
+int TestServerExercises::add(const QJsonObject &body) {
+    const ServerClient::Reply reply = m_client->post(QStringLiteral("/library/add/exercise"), body);
+    if (reply.status() != 0)
+        qWarning() << reply.body;
+    return reply.status() == 0 ? reply.dataObject()[QStringLiteral("exerciseId")].toInt() : -1;
+}
+
+ServerClient::Reply TestServerExercises::list(int groupId, int typeId, int difficulty, int page) {
+    return m_client->post(QStringLiteral("/library/fetch/exercise"),
+                          {{QStringLiteral("groupId"), groupId},
+                           {QStringLiteral("exerciseTypeId"), typeId},
+                           {QStringLiteral("difficuty"), difficulty},
+                           {QStringLiteral("pageNum"), page}});
+}
+
+int TestServerExercises::total() {
+    return m_client
+        ->post(QStringLiteral("/library/statistics/count"),
+               {{QStringLiteral("userId"), m_userId},
+                {QStringLiteral("createDate"),
+                 QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd"))}})
+        .dataObject()[QStringLiteral("totalCount")]
+        .toInt();
+}
+
+void TestServerExercises::roundTripKeepsEveryMember() {
+    const int groupId = addGroup(QStringLiteral("往返"));
+    const QJsonObject body = compositeBody(groupId);
+    const int id = add(body);
+    QVERIFY(id > 0);
+    const ServerClient::Reply reply = m_client->post(QStringLiteral("/library/fetch/exercise/id"),
+                                                     {{QStringLiteral("exerciseId"), id}});
+    QCOMPARE(reply.status(), 0);
+    const QJsonObject data = reply.dataObject();
+    QCOMPARE(data[QStringLiteral("difficutyLevel")].toInt(), 4);
+    const QJsonObject exercise = data[QStringLiteral("exercise")].toObject();
+    const QJsonObject sent = body[QStringLiteral("exercise")].toObject();
+    QCOMPARE(exercise[QStringLiteral("id")].toInt(), id);
+    QCOMPARE(exercise[QStringLiteral("exerciseTypeId")], sent[QStringLiteral("exerciseTypeId")]);
+    QCOMPARE(exercise[QStringLiteral("subjectId")], sent[QStringLiteral("subjectId")]);
+    QCOMPARE(exercise[QStringLiteral("folderId")], sent[QStringLiteral("folderId")]);
+    QCOMPARE(exercise[QStringLiteral("content")], sent[QStringLiteral("content")]);
+    const QJsonArray wraps = data[QStringLiteral("questionWraps")].toArray();
+    const QJsonArray sentWraps = body[QStringLiteral("questionWraps")].toArray();
+    QCOMPARE(wraps.size(), sentWraps.size());
+    for (int i = 0; i < wraps.size(); ++i) {
+        const QJsonObject q = wraps[i].toObject()[QStringLiteral("question")].toObject();
+        const QJsonObject s = sentWraps[i].toObject()[QStringLiteral("question")].toObject();
+        for (const QString &key : s.keys())
+            QCOMPARE(q[key], s[key]);
+        QCOMPARE(q.contains(QStringLiteral("optionContent")),
+                 s.contains(QStringLiteral("optionContent")));
+        QCOMPARE(wraps[i].toObject()[QStringLiteral("answers")],
+                 sentWraps[i].toObject()[QStringLiteral("answers")]);
+    }
+}
+
+void TestServerExercises::modifyReplacesTheExercise() {
+    const int groupId = addGroup(QStringLiteral("修改"));
+    const int otherGroup = addGroup(QStringLiteral("修改后"));
+    const int id = add(singleChoiceBody(groupId, 2, QStringLiteral("原题")));
+    QVERIFY(id > 0);
+    QJsonObject body = singleChoiceBody(otherGroup, 5, QStringLiteral("新题"));
+    QJsonObject exercise = body[QStringLiteral("exercise")].toObject();
+    exercise[QStringLiteral("id")] = id;
+    body[QStringLiteral("exercise")] = exercise;
+    const QJsonValue withAnswers =
+        edited(body,
+               {QStringLiteral("questionWraps"), QStringLiteral("0"), QStringLiteral("question"),
+                QStringLiteral("optionContent")},
+               options(4, true));
+    body = withAnswers.toObject();
+    const ServerClient::Reply reply =
+        m_client->post(QStringLiteral("/library/modify/exercise"), body);
+    QCOMPARE(reply.status(), 0);
+
+    const QJsonObject data = m_client
+                                 ->post(QStringLiteral("/library/fetch/exercise/id"),
+                                        {{QStringLiteral("exerciseId"), id}})
+                                 .dataObject();
+    QCOMPARE(data[QStringLiteral("difficutyLevel")].toInt(), 5);
+    QCOMPARE(data[QStringLiteral("exercise")].toObject()[QStringLiteral("folderId")].toInt(),
+             otherGroup);
+    const QJsonObject q = data[QStringLiteral("questionWraps")]
+                              .toArray()
+                              .at(0)
+                              .toObject()[QStringLiteral("question")]
+                              .toObject();
+    QCOMPARE(q[QStringLiteral("questionContent")].toString(), QStringLiteral("<doc>新题</doc>"));
+    QCOMPARE(q[QStringLiteral("optionContent")].toString(), options(4, true));
+    QCOMPARE(idsOf(list(groupId, -1, -1, 0)), QList<int>());
+    QCOMPARE(idsOf(list(otherGroup, -1, -1, 0)), QList<int>{id});
+}
+
+void TestServerExercises::badBodiesStoreNothing_data() {
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QJsonValue>("value");
+    QTest::addColumn<QString>("named"); // a word the msg must contain
+    const QJsonValue removed(QJsonValue::Undefined);
+    QTest::newRow("no exercise") << QStringLiteral("exercise") << removed
+                                 << QStringLiteral("exercise");
+    QTest::newRow("type id a string")
+        << QStringLiteral("exercise.exerciseTypeId") << QJsonValue(QStringLiteral("7"))
+        << QStringLiteral("exerciseTypeId");
+    QTest::newRow("unknown type") << QStringLiteral("exercise.exerciseTypeId") << QJsonValue(9999)
+                                  << QStringLiteral("exerciseTypeId");
+    QTest::newRow("another subject's type") << QStringLiteral("exercise.exerciseTypeId")
+                                            << QJsonValue(1) << QStringLiteral("exerciseTypeId");
+    QTest::newRow("subjects disagree")
+        << QStringLiteral("subjectId") << QJsonValue(3) << QStringLiteral("subjectId");
+    QTest::newRow("difficulty 9") << QStringLiteral("exercise.difficultyDegree") << QJsonValue(9)
+                                  << QStringLiteral("difficultyDegree");
+    QTest::newRow("no content") << QStringLiteral("exercise.content") << removed
+                                << QStringLiteral("content");
+    QTest::newRow("unknown group")
+        << QStringLiteral("exercise.folderId") << QJsonValue(99999) << QStringLiteral("分组");
+    QTest::newRow("other modifier")
+        << QStringLiteral("exercise.modifierId") << QJsonValue(99) << QStringLiteral("modifierId");
+    QTest::newRow("no sub-questions") << QStringLiteral("questionWraps") << QJsonValue(QJsonArray())
+                                      << QStringLiteral("questionWraps");
+    QTest::newRow("sub-questions not an array")
+        << QStringLiteral("questionWraps") << QJsonValue(QStringLiteral("x"))
+        << QStringLiteral("questionWraps");
+    QTest::newRow("no question") << QStringLiteral("questionWraps.0.question") << removed
+                                 << QStringLiteral("question");
+    QTest::newRow("question type of another exercise type")
+        << QStringLiteral("questionWraps.0.question.questiontypeId") << QJsonValue(1)
+        << QStringLiteral("questiontypeId");
+    QTest::newRow("score a string") << QStringLiteral("questionWraps.0.question.score")
+                                    << QJsonValue(QStringLiteral("3")) << QStringLiteral("score");
+    QTest::newRow("knowledge ids not numbers")
+        << QStringLiteral("questionWraps.0.question.knowledgeIds")
+        << QJsonValue(QStringLiteral("a, b")) << QStringLiteral("knowledgeIds");
+    QTest::newRow("unknown knowledge id")
+        << QStringLiteral("questionWraps.0.question.knowledgeIds")
+        << QJsonValue(QStringLiteral("99999")) << QStringLiteral("knowledgeIds");
+    QTest::newRow("option content not json")
+        << QStringLiteral("questionWraps.0.question.optionContent")
+        << QJsonValue(QStringLiteral("[{")) << QStringLiteral("optionContent");
+    QTest::newRow("option content an array not a string")
+        << QStringLiteral("questionWraps.0.question.optionContent") << QJsonValue(QJsonArray())
+        << QStringLiteral("optionContent");
+    QTest::newRow("option without index")
+        << QStringLiteral("questionWraps.0.question.optionContent")
+        << QJsonValue(QStringLiteral(R"([{"option_content":"a"}])"))
+        << QStringLiteral("option_index");
+    QTest::newRow("choice without options")
+        << QStringLiteral("questionWraps.0.question.optionContent") << removed
+        << QStringLiteral("optionContent");
+    QTest::newRow("answers missing")
+        << QStringLiteral("questionWraps.0.answers") << removed << QStringLiteral("answers");
+    QTest::newRow("answer without content")
+        << QStringLiteral("questionWraps.0.answers.0.answer.content") << removed
+        << QStringLiteral("content");
+}
+
+void TestServerExercises::badBodiesStoreNothing() {
+    QFETCH(QString, path);
+    QFETCH(QJsonValue, value);
+    QFETCH(QString, named);
+    static const int groupId = addGroup(QStringLiteral("坏请求"));
+    const int before = total();
+    const QJsonObject body = edited(singleChoiceBody(groupId, 3, QStringLiteral("题")),
+                                    path.split(QLatin1Char('.')), value)
+                                 .toObject();
+    for (const QString &route :
+         {QStringLiteral("/library/add/exercise"), QStringLiteral("/library/modify/exercise")}) {
+        QJsonObject sent = body;
+        if (route.contains(QLatin1String("modify")) && sent.contains(QStringLiteral("exercise"))) {
+            QJsonObject e = sent[QStringLiteral("exercise")].toObject();
+            e[QStringLiteral("id")] = 1;
+            sent[QStringLiteral("exercise")] = e;
+        }
+        const ServerClient::Reply reply = m_client->post(route, sent);
+        QCOMPARE(reply.httpStatus, 200);
+        QVERIFY2(reply.status() != 0 && reply.status() != -1, reply.body.constData());
+        QVERIFY2(reply.msg().contains(named), qPrintable(reply.msg()));
+    }
+    QCOMPARE(total(), before);
+    QCOMPARE(idsOf(list(groupId, -1, -1, 0)), QList<int>());
+}
+
+void TestServerExercises::listItemsCarryEveryMember() {
+    const int groupId = addGroup(QStringLiteral("成员"));
+    const int id = add(compositeBody(groupId));
+    const ServerClient::Reply reply = list(groupId, -1, -1, 0);
+    QCOMPARE(reply.status(), 0);
+    const QJsonObject item =
+        reply.dataObject()[QStringLiteral("result")].toArray().at(0).toObject();
+    QCOMPARE(item[QStringLiteral("groupId")].toInt(), groupId);
+    QCOMPARE(item[QStringLiteral("exerciseId")].toInt(), id);
+    QVERIFY(QRegularExpression(QStringLiteral("^\\d{4}-\\d{2}-\\d{2} \\d{2}:\\d{2}:\\d{2}$"))
+                .match(item[QStringLiteral("recordTime")].toString())
+                .hasMatch());
+    QCOMPARE(item[QStringLiteral("recorder")].toString(), QStringLiteral("李数学"));
+    const QString stem = item[QStringLiteral("exerciseContent")].toString();
+    QVERIFY2(stem.contains(QStringLiteral("text-align:center")), qPrintable(stem));
+    QVERIFY(stem.contains(m_server.baseUrl() +
+                          QStringLiteral("/api/generate/formula?formulaStr=x%5E2")));
+    QCOMPARE(item[QStringLiteral("exerciseTypeId")].toInt(), m_types.composite);
+    QCOMPARE(item[QStringLiteral("difficultyDegree")].toInt(), 4);
+    QVERIFY(!item[QStringLiteral("knowledge")].toString().isEmpty());
+    QCOMPARE(item[QStringLiteral("answers")].toArray().size(), 2);
+    QCOMPARE(item[QStringLiteral("answers")].toArray().at(1).toString(), QStringLiteral("AC"));
+    QCOMPARE(item[QStringLiteral("analysis")].toArray().at(0).toString(), QStringLiteral("解析一"));
+    const QJsonArray questions = item[QStringLiteral("exerciseQuestionList")].toArray();
+    QCOMPARE(questions.size(), 2);
+    QCOMPARE(questions.at(0).toObject()[QStringLiteral("questionContent")].toString(),
+             QStringLiteral("简答"));
+    QVERIFY(questions.at(0).toObject()[QStringLiteral("option")].toArray().isEmpty());
+    const QJsonArray opts = questions.at(1).toObject()[QStringLiteral("option")].toArray();
+    QCOMPARE(opts.size(), 4);
+    for (int i = 0; i < 4; ++i) {
+        QCOMPARE(opts.at(i).toObject()[QStringLiteral("option")].toString(),
+                 QString(QChar('A' + i)));
+        QCOMPARE(opts.at(i).toObject()[QStringLiteral("content")].toString(),
+                 QStringLiteral("选项") + QChar('A' + i));
+    }
+}
+
+void TestServerExercises::pagingCoversEveryExerciseOnce() {
+    const int groupId = addGroup(QStringLiteral("分页"));
+    QList<int> added;
+    for (int i = 0; i < 25; ++i)
+        added.prepend(add(singleChoiceBody(groupId, 1 + i % 5, QString::number(i))));
+    QList<int> seen;
+    for (int page = 1; page <= 3; ++page) {
+        const ServerClient::Reply reply = list(groupId, -1, -1, page);
+        QCOMPARE(reply.dataObject()[QStringLiteral("pageNum")].toInt(), page);
+        QCOMPARE(reply.dataObject()[QStringLiteral("pages")].toInt(), 3);
+        const QList<int> ids = idsOf(reply);
+        QCOMPARE(ids.size(), page < 3 ? 10 : 5);
+        seen += ids;
+    }
+    QCOMPARE(seen, added); // newest first, each exactly once
+}
+
+void TestServerExercises::pageNumberIsClamped_data() {
+    QTest::addColumn<int>("asked");
+    QTest::addColumn<int>("answered");
+    QTest::newRow("0 is the first page") << 0 << 1;
+    QTest::newRow("negative") << -4 << 1;
+    QTest::newRow("middle") << 2 << 2;
+    QTest::newRow("past the last") << 99 << 3;
+}
+
+void TestServerExercises::pageNumberIsClamped() {
+    QFETCH(int, asked);
+    QFETCH(int, answered);
+    static int groupId = 0;
+    if (!groupId) {
+        groupId = addGroup(QStringLiteral("页码"));
+        for (int i = 0; i < 21; ++i)
+            add(fillInBody(groupId, 3, QString::number(i)));
+    }
+    const ServerClient::Reply reply = list(groupId, -1, -1, asked);
+    QCOMPARE(reply.status(), 0);
+    QCOMPARE(reply.dataObject()[QStringLiteral("pageNum")].toInt(), answered);
+    QCOMPARE(idsOf(reply).size(), answered == 3 ? 1 : 10);
+}
+
+void TestServerExercises::filtersSelectMatchingExercises_data() {
+    QTest::addColumn<int>("type"); // 0 all, 1 single choice, 2 fill-in
+    QTest::addColumn<int>("difficulty");
+    QTest::addColumn<int>("expected");
+    QTest::newRow("all") << 0 << -1 << 12;
+    QTest::newRow("single choice") << 1 << -1 << 8;
+    QTest::newRow("fill-in") << 2 << -1 << 4;
+    QTest::newRow("difficulty 2") << 0 << 2 << 6;
+    QTest::newRow("single choice, difficulty 5") << 1 << 5 << 2;
+    QTest::newRow("fill-in, difficulty 5") << 2 << 5 << 0;
+}
+
+void TestServerExercises::filtersSelectMatchingExercises() {
+    QFETCH(int, type);
+    QFETCH(int, difficulty);
+    QFETCH(int, expected);
+    static int groupId = 0;
+    if (!groupId) {
+        groupId = addGroup(QStringLiteral("筛选"));
+        for (int i = 0; i < 8; ++i)
+            add(singleChoiceBody(groupId, i % 2 ? 2 : (i < 4 ? 5 : 1), QString::number(i)));
+        for (int i = 0; i < 4; ++i)
+            add(fillInBody(groupId, i % 2 ? 2 : 3, QString::number(i)));
+    }
+    const int typeId = type == 0 ? -1 : (type == 1 ? m_types.single : m_types.fillIn);
+    const ServerClient::Reply reply = list(groupId, typeId, difficulty, 0);
+    QCOMPARE(reply.status(), 0);
+    QCOMPARE(reply.dataObject()[QStringLiteral("total")].toInt(), expected);
+    QCOMPARE(reply.dataObject()[QStringLiteral("pages")].toInt(), (expected + 9) / 10);
+    const QJsonArray items = reply.dataObject()[QStringLiteral("result")].toArray();
+    QCOMPARE(items.size(), qMin(expected, 10));
+    for (const QJsonValue &v : items) {
+        if (typeId != -1)
+            QCOMPARE(v.toObject()[QStringLiteral("exerciseTypeId")].toInt(), typeId);
+        if (difficulty != -1)
+            QCOMPARE(v.toObject()[QStringLiteral("difficultyDegree")].toInt(), difficulty);
+    }
+    const ServerClient::Reply types = m_client->post(QStringLiteral("/library/fetch/type"),
+                                                     {{QStringLiteral("groupId"), groupId}});
+    QCOMPARE(types.status(), 0);
+    QCOMPARE(types.dataArray().size(), 2);
+}
+
+void TestServerExercises::emptyGroupHasNoPagesAndNoTypes() {
+    const int groupId = addGroup(QStringLiteral("空组"));
+    const ServerClient::Reply reply = list(groupId, -1, -1, 0);
+    QCOMPARE(reply.status(), 0);
+    QCOMPARE(reply.dataObject()[QStringLiteral("pages")].toInt(), 0);
+    QVERIFY(reply.dataObject()[QStringLiteral("result")].toArray().isEmpty());
+    const ServerClient::Reply types = m_client->post(QStringLiteral("/library/fetch/type"),
+                                                     {{QStringLiteral("groupId"), groupId}});
+    QCOMPARE(types.status(), 100900000);
+    QVERIFY(types.dataArray().isEmpty());
+}
+
+void TestServerExercises::singleMoveAndRemove() {
+    const int from = addGroup(QStringLiteral("移出"));
+    const int to = addGroup(QStringLiteral("移入"));
+    const int id = add(fillInBody(from, 1, QStringLiteral("移动")));
+    const QString move = QStringLiteral("/library/move/exercise");
+    ServerClient::Reply reply = m_client->post(move, {{QStringLiteral("exerciseId"), id},
+                                                      {QStringLiteral("oldGroupId"), to},
+                                                      {QStringLiteral("newGroupId"), from}});
+    QVERIFY(reply.status() != 0); // not in that group
+    reply = m_client->post(move, {{QStringLiteral("exerciseId"), id},
+                                  {QStringLiteral("oldGroupId"), from},
+                                  {QStringLiteral("newGroupId"), to}});
+    QCOMPARE(reply.status(), 0);
+    QCOMPARE(idsOf(list(to, -1, -1, 0)), QList<int>{id});
+    QCOMPARE(idsOf(list(from, -1, -1, 0)), QList<int>());
+
+    const QJsonObject remove{{QStringLiteral("userId"), m_userId},
+                             {QStringLiteral("exerciseId"), id}};
+    QCOMPARE(m_client->post(QStringLiteral("/library/remove/exercise"), remove).status(), 0);
+    QVERIFY(m_client->post(QStringLiteral("/library/remove/exercise"), remove).status() != 0);
+    QVERIFY(m_client
+                ->post(QStringLiteral("/library/fetch/exercise/id"),
+                       {{QStringLiteral("exerciseId"), id}})
+                .status() != 0);
+}
+
+void TestServerExercises::batchMoveAndRemove() {
+    const int from = addGroup(QStringLiteral("批量出"));
+    const int to = addGroup(QStringLiteral("批量入"));
+    QJsonArray ids;
+    for (int i = 0; i < 3; ++i)
+        ids.append(add(fillInBody(from, 1, QString::number(i))));
+    const int stays = add(fillInBody(from, 1, QStringLiteral("留下")));
+    QCOMPARE(m_client
+                 ->post(QStringLiteral("/library/batch/move/exercise"),
+                        {{QStringLiteral("exerciseIds"), ids}, {QStringLiteral("groupId"), to}})
+                 .status(),
+             0);
+    QCOMPARE(idsOf(list(to, -1, -1, 0)).size(), 3);
+    QCOMPARE(idsOf(list(from, -1, -1, 0)), QList<int>{stays});
+    QVERIFY(
+        m_client
+            ->post(QStringLiteral("/library/batch/move/exercise"),
+                   {{QStringLiteral("exerciseIds"), QJsonArray()}, {QStringLiteral("groupId"), to}})
+            .status() != 0);
+
+    const int before = total();
+    QCOMPARE(
+        m_client
+            ->post(QStringLiteral("/library/batch/remove/exercise"),
+                   {{QStringLiteral("userId"), m_userId}, {QStringLiteral("exerciseIds"), ids}})
+            .status(),
+        0);
+    QCOMPARE(total(), before - 3);
+    QCOMPARE(idsOf(list(to, -1, -1, 0)), QList<int>());
+}
+
+void TestServerExercises::batchWithAForeignIdChangesNothing() {
+    ServerClient other(m_server.baseUrl());
+    other.login(QStringLiteral("13800000001"));
+    const int theirGroup = other
+                               .post(QStringLiteral("/library/add/group"),
+                                     {{QStringLiteral("groupName"), QStringLiteral("语文组")}})
+                               .dataObject()[QStringLiteral("groupId")]
+                               .toInt();
+    const int from = addGroup(QStringLiteral("混合"));
+    const int to = addGroup(QStringLiteral("混合目标"));
+    const int mine = add(fillInBody(from, 1, QStringLiteral("我的")));
+    const QJsonArray ids{mine, 999999};
+    QVERIFY(m_client
+                ->post(QStringLiteral("/library/batch/move/exercise"),
+                       {{QStringLiteral("exerciseIds"), ids}, {QStringLiteral("groupId"), to}})
+                .status() != 0);
+    QVERIFY(m_client
+                ->post(QStringLiteral("/library/batch/remove/exercise"),
+                       {{QStringLiteral("exerciseIds"), ids}})
+                .status() != 0);
+    QCOMPARE(idsOf(list(from, -1, -1, 0)), QList<int>{mine});
+    // Moving into another teacher's group is refused too.
+    QVERIFY(m_client
+                ->post(QStringLiteral("/library/batch/move/exercise"),
+                       {{QStringLiteral("exerciseIds"), QJsonArray{mine}},
+                        {QStringLiteral("groupId"), theirGroup}})
+                .status() != 0);
+    QCOMPARE(idsOf(list(from, -1, -1, 0)), QList<int>{mine});
+}
+
+void TestServerExercises::removingAGroupRemovesItsExercises() {
+    const int groupId = addGroup(QStringLiteral("将删除"));
+    QList<int> ids;
+    for (int i = 0; i < 3; ++i)
+        ids << add(compositeBody(groupId));
+    const int before = total();
+    QCOMPARE(
+        m_client
+            ->post(QStringLiteral("/library/remove/group"),
+                   {{QStringLiteral("userId"), m_userId}, {QStringLiteral("groupId"), groupId}})
+            .status(),
+        0);
+    QCOMPARE(total(), before - 3);
+    for (int id : ids)
+        QVERIFY(m_client
+                    ->post(QStringLiteral("/library/fetch/exercise/id"),
+                           {{QStringLiteral("exerciseId"), id}})
+                    .status() != 0);
+    QVERIFY(list(groupId, -1, -1, 0).status() != 0);
+}
+
+void TestServerExercises::statisticsCountTodayAndTotal() {
+    const QJsonObject today{{QStringLiteral("userId"), m_userId},
+                            {QStringLiteral("createDate"),
+                             QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd"))}};
+    const ServerClient::Reply before =
+        m_client->post(QStringLiteral("/library/statistics/count"), today);
+    QCOMPARE(before.status(), 0);
+    add(fillInBody(addGroup(QStringLiteral("统计")), 1, QStringLiteral("x")));
+    const ServerClient::Reply after =
+        m_client->post(QStringLiteral("/library/statistics/count"), today);
+    QCOMPARE(after.dataObject()[QStringLiteral("count")].toInt(),
+             before.dataObject()[QStringLiteral("count")].toInt() + 1);
+    QCOMPARE(after.dataObject()[QStringLiteral("totalCount")].toInt(),
+             before.dataObject()[QStringLiteral("totalCount")].toInt() + 1);
+    QJsonObject otherDay = today;
+    otherDay[QStringLiteral("createDate")] = QStringLiteral("2001-01-01");
+    QCOMPARE(m_client->post(QStringLiteral("/library/statistics/count"), otherDay)
+                 .dataObject()[QStringLiteral("count")]
+                 .toInt(),
+             0);
+    otherDay[QStringLiteral("createDate")] = QStringLiteral("yesterday");
+    QVERIFY(m_client->post(QStringLiteral("/library/statistics/count"), otherDay).status() != 0);
+}
+
+void TestServerExercises::anotherTeacherCannotReachTheExercises() {
+    const int groupId = addGroup(QStringLiteral("私有"));
+    const int id = add(fillInBody(groupId, 1, QStringLiteral("私有题")));
+    ServerClient other(m_server.baseUrl());
+    other.login(QStringLiteral("13800000001"));
+    const int theirGroup = other
+                               .post(QStringLiteral("/library/add/group"),
+                                     {{QStringLiteral("groupName"), QStringLiteral("别人的")}})
+                               .dataObject()[QStringLiteral("groupId")]
+                               .toInt();
+    QVERIFY(other
+                .post(QStringLiteral("/library/fetch/exercise/id"),
+                      {{QStringLiteral("exerciseId"), id}})
+                .status() != 0);
+    QVERIFY(
+        other.post(QStringLiteral("/library/remove/exercise"), {{QStringLiteral("exerciseId"), id}})
+            .status() != 0);
+    QVERIFY(other
+                .post(QStringLiteral("/library/move/exercise"),
+                      {{QStringLiteral("exerciseId"), id},
+                       {QStringLiteral("oldGroupId"), groupId},
+                       {QStringLiteral("newGroupId"), theirGroup}})
+                .status() != 0);
+    QJsonObject body =
+        fillInBody(groupId, 1, QStringLiteral("改")); // subject 2 body from subject 1
+    QVERIFY(other.post(QStringLiteral("/library/add/exercise"), body).status() != 0);
+    QCOMPARE(idsOf(list(groupId, -1, -1, 0)), QList<int>{id});
+    QCOMPARE(m_client
+                 ->post(QStringLiteral("/library/fetch/exercise/id"),
+                        {{QStringLiteral("exerciseId"), id}})
+                 .status(),
+             0);
+}
+
+void TestServerExercises::transferXmlConvertsEachText() {
+    const QJsonArray xmls{QStringLiteral("<doc><b>粗</b></doc>"), QStringLiteral("a<b"), QString(),
+                          QStringLiteral("<doc><v key=\"k\"/></doc>")};
+    const ServerClient::Reply reply =
+        m_client->post(QStringLiteral("/library/transfer/xml"), {{QStringLiteral("xmls"), xmls}});
+    QCOMPARE(reply.status(), 0);
+    const QJsonArray html = reply.dataArray();
+    QCOMPARE(html.size(), 4);
+    QCOMPARE(html.at(0).toString(), QStringLiteral("<span style=\"font-weight:bold\">粗</span>"));
+    QCOMPARE(html.at(1).toString(), QStringLiteral("a&lt;b"));
+    QCOMPARE(html.at(2).toString(), QString());
+    QVERIFY(html.at(3).toString().contains(m_server.baseUrl() +
+                                           QStringLiteral("/api/show/image?fileKey=k")));
+    QVERIFY(m_client
+                ->post(QStringLiteral("/library/transfer/xml"),
+                       {{QStringLiteral("xmls"), QJsonArray{1}}})
+                .status() != 0);
+}
+
+void TestServerExercises::restartKeepsAllData() {
+    const int groupId = addGroup(QStringLiteral("重启"));
+    const int id = add(compositeBody(groupId));
+    const QByteArray groups = m_client->post(QStringLiteral("/library/fetch/groups"), {}).body;
+    const QByteArray exercise = m_client
+                                    ->post(QStringLiteral("/library/fetch/exercise/id"),
+                                           {{QStringLiteral("exerciseId"), id}})
+                                    .body;
+    QVERIFY(m_server.restart());
+    ServerClient again(m_server.baseUrl());
+    again.setToken(m_client->token()); // sessions survive too
+    QCOMPARE(again.post(QStringLiteral("/library/fetch/groups"), {}).body, groups);
+    const QByteArray reread = again
+                                  .post(QStringLiteral("/library/fetch/exercise/id"),
+                                        {{QStringLiteral("exerciseId"), id}})
+                                  .body;
+    QCOMPARE(reread, exercise);
+}
+
+QTEST_GUILESS_MAIN(TestServerExercises)
+#include "tst_serverexercises.moc"
