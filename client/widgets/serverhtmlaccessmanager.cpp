@@ -1,10 +1,11 @@
 #include "widgets/serverhtmlaccessmanager.h"
 
+#include "widgets/safewebsettings.h"
+
 #include <QCoreApplication>
 #include <QNetworkRequest>
 #include <QPointer>
 #include <QWebPage>
-#include <QWebSettings>
 #include <QWebView>
 
 ServerHtmlAccessManager::ServerHtmlAccessManager(QObject *parent)
@@ -30,13 +31,8 @@ ServerHtmlAccessManager *ServerHtmlAccessManager::shared()
 
 void ServerHtmlAccessManager::secure(QWebView *view)
 {
-    QWebSettings *settings = view->settings();
-    settings->setAttribute(QWebSettings::JavascriptEnabled, false);
-    settings->setAttribute(QWebSettings::JavaEnabled, false);
-    settings->setAttribute(QWebSettings::PluginsEnabled, false);
-    settings->setAttribute(QWebSettings::JavascriptCanOpenWindows, false);
-    settings->setAttribute(QWebSettings::LocalContentCanAccessFileUrls, false);
-    settings->setAttribute(QWebSettings::LocalStorageEnabled, false);
+    SafeWebSettings::apply(view);
+    // the settings alone still let a page without base address fetch file: pictures
     view->page()->setNetworkAccessManager(shared());
 }
 

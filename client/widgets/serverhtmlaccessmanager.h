@@ -19,7 +19,7 @@ public:
     // One manager shared by every such view, so they share connections too.
     static ServerHtmlAccessManager *shared();
 
-    // Turns scripts, plugins and local file access off in view and routes its loads here.
+    // Safe settings for view, and its loads go through here.
     static void secure(QWebView *view);
 
     int refusedCount() const { return m_refused; }
