@@ -4,6 +4,7 @@
 #include "app/api.h"
 #include "app/serverconfig.h"
 #include "app/usersession.h"
+#include "browser/exerciseviewwidget.h"
 #include "composer/exercisepreviewdialog.h"
 #include "composer/exercisequestionstemwidget.h"
 #include "composer/exercisequestionwidget.h"
@@ -17,6 +18,7 @@
 #include <QCloseEvent>
 #include <QDate>
 #include <QDialogButtonBox>
+#include <QInputDialog>
 #include <QJsonArray>
 #include <QMessageBox>
 #include <QNetworkAccessManager>
@@ -267,40 +269,239 @@ void MainWindow::selectGroup(int)
     fetchGroupExerciseTypes();
 }
 
-// ---- exercise listing (filled in with the bank page)
+// ---- exercise listing
+
+bool MainWindow::isSuperseded(QNetworkReply *reply, QNetworkReply **latest)
+{
+    if (reply == *latest) {
+        *latest = nullptr;
+        return false;
+    }
+    reply->deleteLater();
+    return true;
+}
 
 void MainWindow::fetchGroupExerciseTypes()
 {
     const int row = ui->groupWidget->currentIndex();
     if (row < 0 || row >= groups.size())
         return;
-    post(GroupExerciseTypesRequest, LIBRARY_SERVER, QStringLiteral("/library/fetch/type"),
+    latestGroupExerciseTypesReply = Api::postJson(managers[GroupExerciseTypesRequest],
+        LIBRARY_SERVER, QStringLiteral("/library/fetch/type"),
         {{QStringLiteral("groupId"), groups.at(row).groupId}});
 }
 
 void MainWindow::replyGroupExerciseTypesFinished(QNetworkReply *reply)
 {
+    // an older group's types must not replace the row of the group now selected
+    if (isSuperseded(reply, &latestGroupExerciseTypesReply))
+        return;
     QJsonObject envelope;
-    Api::checkReply(reply, this, &envelope, Api::AcceptNoData);
+    if (!Api::checkReply(reply, this, &envelope, Api::AcceptNoData))
+        return;
+    groupExerciseTypes.clear();
+    QStringList labels {QStringLiteral("全部")};
+    const QJsonArray data = envelope.value(QStringLiteral("data")).toArray();
+    for (const QJsonValue &value : data) {
+        const QJsonObject object = value.toObject();
+        ExerciseTypeInfo type;
+        type.id = object.value(QStringLiteral("id")).toVariant().toInt();
+        type.provinceId = object.value(QStringLiteral("provinceId")).toVariant().toInt();
+        type.name = object.value(QStringLiteral("name")).toString();
+        groupExerciseTypes << type;
+        labels << type.name;
+    }
+    ui->exerciseTypeWidget->setItems(labels);
+    ui->exerciseTypeWidget->rebuildButtons();
+    ui->exerciseTypeWidget->setSelectedIndex(0);
+    ui->pageSelectwidget->setCurrentPage(0);
+    refreshExerciseList();
+}
+
+void MainWindow::refreshExerciseList()
+{
+    const int row = ui->groupWidget->currentIndex();
+    if (row < 0 || row >= groups.size())
+        return;
+    const int typeIndex = ui->exerciseTypeWidget->selectedIndex();
+    const int exerciseTypeId = typeIndex >= 1 && typeIndex <= groupExerciseTypes.size()
+        ? groupExerciseTypes.at(typeIndex - 1).id
+        : -1;
+    const int difficulty = ui->exerciseDifficultyLevelWidget->selectedIndex();
+    latestExercisesReply = Api::postJson(managers[ExercisesRequest], LIBRARY_SERVER,
+        QStringLiteral("/library/fetch/exercise"),
+        {{QStringLiteral("groupId"), groups.at(row).groupId},
+            {QStringLiteral("exerciseTypeId"), exerciseTypeId},
+            {QStringLiteral("difficuty"), difficulty >= 1 && difficulty <= 5 ? difficulty : -1},
+            {QStringLiteral("pageNum"), ui->pageSelectwidget->currentPage()}});
 }
 
 void MainWindow::replyExercisesFinished(QNetworkReply *reply)
 {
+    // a page asked for before the last filter or page change no longer matches the screen
+    if (isSuperseded(reply, &latestExercisesReply))
+        return;
     QJsonObject envelope;
-    Api::checkReply(reply, this, &envelope);
+    if (!Api::checkReply(reply, this, &envelope))
+        return;
+    const QJsonObject data = envelope.value(QStringLiteral("data")).toObject();
+    exerciseSummaries.clear();
+    const QJsonArray result = data.value(QStringLiteral("result")).toArray();
+    for (const QJsonValue &value : result)
+        exerciseSummaries << ExerciseSummary::fromJson(value.toObject());
+    // the page buttons depend on the count
+    ui->pageSelectwidget->setPageCount(data.value(QStringLiteral("pages")).toVariant().toInt());
+    ui->pageSelectwidget->setCurrentPage(data.value(QStringLiteral("pageNum")).toVariant().toInt());
+    rebuildExerciseCards();
 }
 
-void MainWindow::selectPage(int) { }
-void MainWindow::selectExerciseTypeView(int) { }
-void MainWindow::selectExerciseDifficultyLevelView(int) { }
+void MainWindow::rebuildExerciseCards()
+{
+    ui->checkBoxSelectAllExercises->setChecked(false);
+    ui->checkBoxSelectAllExercises->setText(QStringLiteral("全选"));
+    for (ExerciseViewWidget *card : qAsConst(exerciseCards)) {
+        ui->verticalLayout_7->removeWidget(card);
+        card->hide();
+        card->deleteLater();
+    }
+    exerciseCards.clear();
+    for (const ExerciseSummary &summary : qAsConst(exerciseSummaries)) {
+        auto card = new ExerciseViewWidget;
+        card->setExercise(summary);
+        connect(card, &ExerciseViewWidget::removeExercise, this, &MainWindow::removeExercise);
+        connect(card, &ExerciseViewWidget::moveExercise, this, &MainWindow::moveExercise);
+        connect(card, &ExerciseViewWidget::modifyExercise, this, &MainWindow::modifyExercise);
+        ui->verticalLayout_7->insertWidget(ui->verticalLayout_7->count() - 2, card);
+        exerciseCards << card;
+    }
+}
+
+void MainWindow::selectPage(int)
+{
+    refreshExerciseList();
+}
+
+void MainWindow::selectExerciseTypeView(int index)
+{
+    ui->exerciseTypeWidget->setSelectedIndex(index);
+    ui->pageSelectwidget->setCurrentPage(0);
+    refreshExerciseList();
+}
+
+void MainWindow::selectExerciseDifficultyLevelView(int index)
+{
+    ui->exerciseDifficultyLevelWidget->setSelectedIndex(index);
+    ui->pageSelectwidget->setCurrentPage(0);
+    refreshExerciseList();
+}
 
 // ---- moving and removing exercises
 
-void MainWindow::moveExercise(int, int) { }
-void MainWindow::removeExercise(int) { }
-void MainWindow::on_checkBoxSelectAllExercises_clicked() { }
-void MainWindow::on_btnMoveSomeExercises_clicked() { }
-void MainWindow::on_btnRemoveSomeExercises_clicked() { }
+namespace {
+
+QVariantList toVariantList(const QList<int> &ids)
+{
+    QVariantList list;
+    for (int id : ids)
+        list << id;
+    return list;
+}
+
+} // namespace
+
+bool MainWindow::chooseTargetGroup(int currentGroupId, int *targetGroupId)
+{
+    QStringList names;
+    for (const GroupInfo &group : qAsConst(groups)) {
+        if (group.groupId != currentGroupId)
+            names << group.groupName;
+    }
+    QInputDialog dialog(this, Qt::Dialog | Qt::WindowCloseButtonHint);
+    dialog.setWindowTitle(QStringLiteral("分组"));
+    dialog.setLabelText(QStringLiteral("选择要移动到的分组"));
+    dialog.setComboBoxItems(names);
+    dialog.setComboBoxEditable(false);
+    dialog.setOkButtonText(QStringLiteral("确定"));
+    dialog.setCancelButtonText(QStringLiteral("取消"));
+    if (dialog.exec() != QDialog::Accepted)
+        return false;
+    const QString chosen = dialog.textValue();
+    for (const GroupInfo &group : qAsConst(groups)) {
+        if (group.groupName == chosen) {
+            *targetGroupId = group.groupId;
+            return true;
+        }
+    }
+    return false;
+}
+
+QList<int> MainWindow::checkedExerciseIds(int *groupId) const
+{
+    QList<int> ids;
+    for (const ExerciseViewWidget *card : exerciseCards) {
+        if (!card->isChecked())
+            continue;
+        ids << card->exerciseId();
+        if (groupId)
+            *groupId = card->groupId();
+    }
+    return ids;
+}
+
+void MainWindow::moveExercise(int id, int oldGroupId)
+{
+    int newGroupId = 0;
+    if (!chooseTargetGroup(oldGroupId, &newGroupId))
+        return;
+    post(MoveExerciseRequest, LIBRARY_SERVER, QStringLiteral("/library/move/exercise"),
+        {{QStringLiteral("exerciseId"), id}, {QStringLiteral("oldGroupId"), oldGroupId},
+            {QStringLiteral("newGroupId"), newGroupId}});
+}
+
+void MainWindow::removeExercise(int id)
+{
+    post(RemoveExerciseRequest, LIBRARY_SERVER, QStringLiteral("/library/remove/exercise"),
+        {{QStringLiteral("userId"), UserSession::instance().userId},
+            {QStringLiteral("exerciseId"), id}});
+}
+
+void MainWindow::on_checkBoxSelectAllExercises_clicked()
+{
+    const bool all = ui->checkBoxSelectAllExercises->isChecked();
+    ui->checkBoxSelectAllExercises->setText(all ? QStringLiteral("反选") : QStringLiteral("全选"));
+    for (ExerciseViewWidget *card : qAsConst(exerciseCards))
+        card->setChecked(all);
+}
+
+void MainWindow::on_btnMoveSomeExercises_clicked()
+{
+    int groupId = -1;
+    const QList<int> ids = checkedExerciseIds(&groupId);
+    if (ids.isEmpty()) {
+        showMessage(nullptr, Api::warningTitle, QStringLiteral("没有选中题目"), false);
+        return;
+    }
+    int targetGroupId = 0;
+    if (!chooseTargetGroup(groupId, &targetGroupId))
+        return;
+    post(MoveExercisesRequest, LIBRARY_SERVER, QStringLiteral("/library/batch/move/exercise"),
+        {{QStringLiteral("exerciseIds"), toVariantList(ids)},
+            {QStringLiteral("groupId"), targetGroupId}});
+}
+
+void MainWindow::on_btnRemoveSomeExercises_clicked()
+{
+    const QList<int> ids = checkedExerciseIds();
+    if (ids.isEmpty()) {
+        showMessage(nullptr, Api::warningTitle, QStringLiteral("没有选中题目"), false);
+        return;
+    }
+    if (showMessage(nullptr, QStringLiteral("删除"), QStringLiteral("是否删除选中题？"), true) != 1)
+        return;
+    post(RemoveExercisesRequest, LIBRARY_SERVER, QStringLiteral("/library/batch/remove/exercise"),
+        {{QStringLiteral("userId"), UserSession::instance().userId},
+            {QStringLiteral("exerciseIds"), toVariantList(ids)}});
+}
 
 void MainWindow::replyMoveExerciseFinished(QNetworkReply *reply)
 {

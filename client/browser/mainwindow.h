@@ -1,6 +1,7 @@
 #pragma once
 
 #include "model/exerciseinfo.h"
+#include "model/exercisesummary.h"
 #include "model/exercisetypedetail.h"
 #include "model/exercisetypeinfo.h"
 #include "model/groupinfo.h"
@@ -15,6 +16,7 @@ class MainWindow;
 }
 class ExerciseQuestionStemWidget;
 class ExerciseQuestionWidget;
+class ExerciseViewWidget;
 class QButtonGroup;
 class QDialogButtonBox;
 class QPushButton;
@@ -61,6 +63,13 @@ public:
 
     // "Quenmo 1.1.2 －用户名：NAME 今日录入题数：C 总题数：T"
     static QString statisticsTitle(const QString &realName, int count, int totalCount);
+
+    // The bank page's list: filters and page as shown, then the cards of the reply.
+    void refreshExerciseList();
+    void rebuildExerciseCards();
+    const ExerciseTypeInfoList &groupExerciseTypeList() const { return groupExerciseTypes; }
+    const ExerciseSummaryList &exerciseSummaryList() const { return exerciseSummaries; }
+    const QList<ExerciseViewWidget *> &exerciseCardList() const { return exerciseCards; }
 
 public slots:
     void addGroup(QString name);
@@ -157,4 +166,16 @@ private:
     QTabWidget *questionTabWidget = nullptr;
     QPushButton *addQuestionButton = nullptr;
     QDialogButtonBox *composerButtonBox = nullptr;
+
+    // bank page: listing, moving and removing
+    bool chooseTargetGroup(int currentGroupId, int *targetGroupId);
+    QList<int> checkedExerciseIds(int *groupId = nullptr) const;
+    // Forgets latest when reply is it; otherwise releases the superseded reply.
+    static bool isSuperseded(QNetworkReply *reply, QNetworkReply **latest);
+    ExerciseTypeInfoList groupExerciseTypes;
+    ExerciseSummaryList exerciseSummaries;
+    QList<ExerciseViewWidget *> exerciseCards;
+    // the newest request of each list kind; the replies of older ones are dropped
+    QNetworkReply *latestGroupExerciseTypesReply = nullptr;
+    QNetworkReply *latestExercisesReply = nullptr;
 };

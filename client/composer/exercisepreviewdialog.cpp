@@ -1,7 +1,7 @@
 #include "composer/exercisepreviewdialog.h"
 #include "ui_exercisepreviewdialog.h"
 
-#include "widgets/safewebsettings.h"
+#include "widgets/serverhtmlaccessmanager.h"
 
 #include <QGuiApplication>
 #include <QScreen>
@@ -12,7 +12,7 @@ ExercisePreviewDialog::ExercisePreviewDialog(QWidget *parent)
     , ui(new Ui::ExercisePreviewDialog)
 {
     ui->setupUi(this);
-    SafeWebSettings::apply(ui->webView);
+    ServerHtmlAccessManager::secure(ui->webView);
     setWindowFlags(windowFlags() | Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint);
     const QRect available = QGuiApplication::primaryScreen()->availableGeometry();
     resize(int(available.width() * 0.7), int(available.height() * 0.7));

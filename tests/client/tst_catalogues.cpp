@@ -85,6 +85,10 @@ void tst_Catalogues::init()
 {
     m_responder.clear();
     LIBRARY_SERVER = BENCH_SERVER = m_responder.baseUrl();
+    // a groups reply runs the bank page's chain down to the list request
+    m_responder.respondEnvelope(QStringLiteral("/library/fetch/exercise"), 0,
+        QJsonObject {{QStringLiteral("result"), QJsonArray()}, {QStringLiteral("pages"), 0},
+            {QStringLiteral("pageNum"), 0}});
     m_window = std::make_unique<MainWindow>();
 }
 
