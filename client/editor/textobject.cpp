@@ -4,11 +4,14 @@
 #include "editor/textobjectproperty.h"
 
 #include <QFontMetricsF>
+#include <QGlyphRun>
+#include <QHash>
 #include <QPainter>
 #include <QPainterPath>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
+#include <QTextLayout>
 
 namespace {
 
@@ -25,9 +28,35 @@ struct FontEntry {
         : font(f)
         , metrics(f)
         , space(metrics.horizontalAdvance(QLatin1Char(' '))) {}
+
+    QHash<QChar, qreal> advances; // of single characters, the common case
+    // the shaped glyphs of one character laid out at the origin, as drawText would lay them
+    // out; drawing them needs no font change on the painter
+    QHash<QChar, QList<QGlyphRun>> glyphs;
+    const QList<QGlyphRun> &glyphRuns(QChar c) {
+        auto it = glyphs.find(c);
+        if (it == glyphs.end()) {
+            QTextLayout layout(QString(c), font);
+            layout.setTextOption(QTextOption());
+            layout.beginLayout();
+            QTextLine line = layout.createLine();
+            line.setPosition(QPointF(0, 0));
+            layout.endLayout();
+            it = glyphs.insert(c, layout.glyphRuns());
+        }
+        return *it;
+    }
+    qreal advance(const QString &text) {
+        if (text.size() != 1)
+            return metrics.horizontalAdvance(text);
+        auto it = advances.constFind(text.at(0));
+        if (it == advances.constEnd())
+            it = advances.insert(text.at(0), metrics.horizontalAdvance(text));
+        return *it;
+    }
 };
 
-const FontEntry &fontEntry(bool bold, bool italic, int pointSize) {
+FontEntry &fontEntry(bool bold, bool italic, int pointSize) {
     static FontEntry *entries[2][2][2] = {};
     FontEntry *&entry = entries[bold][italic][pointSize == textPointSize];
     if (!entry)
@@ -72,7 +101,7 @@ QPainterPath TextObject::wavePath(qreal w) {
 
 QSizeF TextObject::intrinsicSize(QTextDocument *, int, const QTextFormat &format) {
     const bool italic = format.boolProperty(ItalicProperty);
-    const FontEntry &entry = fontEntry(format.boolProperty(BoldProperty), italic, textPointSize);
+    FontEntry &entry = fontEntry(format.boolProperty(BoldProperty), italic, textPointSize);
     const qreal height = entry.metrics.height() * 1.2;
 
     if (const int length = format.intProperty(SpaceLengthProperty))
@@ -81,14 +110,13 @@ QSizeF TextObject::intrinsicSize(QTextDocument *, int, const QTextFormat &format
         return QSizeF(4 * entry.space, height);
     const int script = format.intProperty(ScriptProperty);
     if (script == Subscript || script == Superscript)
-        return QSizeF(0.5 * entry.metrics.horizontalAdvance(textOf(format)), height);
+        return QSizeF(0.5 * entry.advance(textOf(format)), height);
     if (script == SuperSubscript) {
         const QStringList parts = textOf(format).split(QLatin1Char(' '));
-        const qreal wider = qMax(entry.metrics.horizontalAdvance(parts.value(0)),
-                                 entry.metrics.horizontalAdvance(parts.value(1)));
+        const qreal wider = qMax(entry.advance(parts.value(0)), entry.advance(parts.value(1)));
         return QSizeF(0.5 * wider, height);
     }
-    const qreal width = entry.metrics.horizontalAdvance(textOf(format));
+    const qreal width = entry.advance(textOf(format));
     return QSizeF(italic ? width * 1.2 : width, height);
 }
 
@@ -128,11 +156,16 @@ void TextObject::drawObject(QPainter *painter, const QRectF &rect, QTextDocument
     }
 
     const QString text = textOf(format);
-    const FontEntry &entry = fontEntry(bold, italic, pointSize);
-    painter->save();
-    painter->setFont(entry.font);
+    FontEntry &entry = fontEntry(bold, italic, pointSize);
+    // only the pen and, for text of its own layout, the font change here: keeping those is
+    // much cheaper than a full save()
+    const QPen oldPen = painter->pen();
+    // the layout has usually just set a plain pen of this colour: changing it costs a state
+    // update per object
+    const bool penChanges = oldPen.style() != Qt::SolidLine || oldPen.widthF() != 1 ||
+                            oldPen.brush().style() != Qt::SolidPattern;
     if (format.intProperty(SpaceLengthProperty)) {
-        const qreal tw = entry.metrics.horizontalAdvance(text);
+        const qreal tw = entry.advance(text);
         if (tw < t.width()) {
             t.setX(t.x() + (t.width() - tw) / 2);
             t.setWidth(tw);
@@ -143,16 +176,28 @@ void TextObject::drawObject(QPainter *painter, const QRectF &rect, QTextDocument
         color = style.boldColor;
     if (italic)
         color = style.italicColor;
-    painter->setPen(QPen(color));
-    if (script == SuperSubscript) {
-        const QStringList parts = text.split(QLatin1Char(' '));
-        painter->drawText(QRectF(t.x(), t.y(), t.width(), band), parts.value(0), QTextOption());
-        painter->drawText(QRectF(t.x(), t.y() + t.height() - band, t.width(), band), parts.value(1),
-                          QTextOption());
-    } else {
-        painter->drawText(t, text, QTextOption());
+    const bool setsPen = penChanges || oldPen.color() != color;
+    if (setsPen)
+        painter->setPen(QPen(color));
+    const bool oneCharacter = text.size() == 1 && script != SuperSubscript;
+    if (oneCharacter && !text.at(0).isSpace()) {
+        for (const QGlyphRun &run : entry.glyphRuns(text.at(0)))
+            painter->drawGlyphRun(t.topLeft(), run);
+    } else if (!oneCharacter && !text.isEmpty()) {
+        const QFont oldFont = painter->font();
+        painter->setFont(entry.font);
+        if (script == SuperSubscript) {
+            const QStringList parts = text.split(QLatin1Char(' '));
+            painter->drawText(QRectF(t.x(), t.y(), t.width(), band), parts.value(0), QTextOption());
+            painter->drawText(QRectF(t.x(), t.y() + t.height() - band, t.width(), band),
+                              parts.value(1), QTextOption());
+        } else {
+            painter->drawText(t, text, QTextOption());
+        }
+        painter->setFont(oldFont);
     }
-    painter->restore();
+    if (setsPen)
+        painter->setPen(oldPen);
 
     switch (format.intProperty(UnderlineProperty)) {
     case UnderPoint: {

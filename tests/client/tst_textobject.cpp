@@ -29,6 +29,8 @@ private slots:
     void blankCentresItsText();
     void combinedScriptBands();
     void wavePathAlternates();
+    void cachedGlyphsDrawLikeText_data();
+    void cachedGlyphsDrawLikeText();
 
 private:
     static QTextCharFormat object(const QString &text);
@@ -266,6 +268,38 @@ void tst_TextObject::wavePathAlternates() {
     const QPainterPath path = TextObject::wavePath(2 * step);
     QVERIFY(path.pointAtPercent(0.25).y() < -0.5);
     QVERIFY(path.pointAtPercent(0.75).y() > 0.5);
+}
+
+void tst_TextObject::cachedGlyphsDrawLikeText_data() {
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("bold");
+    QTest::addColumn<bool>("italic");
+    QTest::newRow("latin") << "g" << false << false;
+    QTest::newRow("chinese") << QStringLiteral("题") << false << false;
+    QTest::newRow("bold") << QStringLiteral("甲") << true << false;
+    QTest::newRow("italic") << "W" << false << true;
+    QTest::newRow("symbol") << QStringLiteral("∑") << false << false;
+}
+
+// the cached glyphs give the same pixels as drawing the text into the glyph rectangle
+void tst_TextObject::cachedGlyphsDrawLikeText() {
+    QFETCH(QString, text);
+    QFETCH(bool, bold);
+    QFETCH(bool, italic);
+    QTextCharFormat f = object(text);
+    f.setProperty(BoldProperty, bold);
+    f.setProperty(ItalicProperty, italic);
+    const qreal h = QFontMetricsF(TextObject::font(bold, italic, 13)).height() * 1.2;
+    const QRectF rect(10.25, 5.5, 30, h);
+    const QImage drawn = paint(nullptr, 0, f, rect);
+    QImage expected(drawn.size(), QImage::Format_RGB32);
+    expected.fill(Qt::white);
+    QPainter painter(&expected);
+    painter.setFont(TextObject::font(bold, italic, 13));
+    const qreal d = (h - h / 1.2) / 2;
+    painter.drawText(QRectF(rect.x(), rect.y() + d, rect.width(), h - 2 * d), text, QTextOption());
+    painter.end();
+    QCOMPARE(drawn, expected);
 }
 
 QTEST_MAIN(tst_TextObject)
