@@ -1,5 +1,7 @@
 #include "editor/textedit.h"
 
+#include "editor/codetextformat.h"
+
 #include "app/api.h"
 #include "app/serverconfig.h"
 #include "editor/textobject.h"
@@ -801,17 +803,31 @@ QDomElement TextEdit::convertObject(const QTextCharFormat &format, QDomDocument 
 }
 
 bool TextEdit::isCodeText(const QString &text) {
-    if (text.isEmpty())
-        return false;
-    QDomDocument doc;
-    if (!doc.setContent(text))
-        return false;
-    return doc.documentElement().tagName() == QLatin1String("doc");
+    return CodeTextFormat::isCodeText(text);
 }
 
 void TextEdit::setCodeText(const QString &text) {
     clear();
-    insertCodeText(text);
+    if (text.isEmpty() || isCodeText(text)) {
+        insertCodeText(text);
+        return;
+    }
+    // A field stored by another producer would otherwise look empty, and the next save would
+    // erase it: show it as what it is.
+    static const QRegularExpression markup(QStringLiteral("<[A-Za-z!/][^>]*>"));
+    if (text.contains(markup)) {
+        insertHtml(text);
+        return;
+    }
+    const QStringList lines = text.split(QLatin1Char('\n'));
+    for (int i = 0; i < lines.size(); ++i) {
+        if (i > 0) {
+            QTextCursor cursor = textCursor();
+            cursor.insertBlock(newBlockFormat());
+            setTextCursor(cursor);
+        }
+        insertPlainText(QString(lines.at(i)).remove(QLatin1Char('\r')));
+    }
 }
 
 void TextEdit::insertCodeText(const QString &text) {
