@@ -85,6 +85,18 @@ double strokeDistance(const Stroke &a, const Stroke &b, double enough) {
     return best;
 }
 
+// Every sample close to the chord: a line, not a root sign or a flat curve.
+bool straight(const Stroke &s, double tolerance) {
+    const Point &a = s.front(), &b = s.back();
+    const double len = std::hypot(b.x - a.x, b.y - a.y);
+    if (len <= 0)
+        return false;
+    for (const Point &p : s)
+        if (std::fabs(cross(a, b, p)) / len > std::min(0.12 * len, tolerance) + 1)
+            return false;
+    return true;
+}
+
 struct UnionFind {
     std::vector<int> parent;
     explicit UnionFind(std::size_t n)
@@ -119,14 +131,26 @@ Kind kindOf(const std::string &label) {
     return Kind::Operator;
 }
 
+// Script hands write z with a long tail below the line, like y.
+Kind kindOf(const Symbol &s) {
+    if (s.label == "z" && s.box.height() > 1.3 * s.box.width())
+        return Kind::Descender;
+    // Until its neighbours say otherwise a cross is placed like the letter x.
+    if (s.label == "\\times")
+        return Kind::Small;
+    return kindOf(s.label);
+}
+
 // A piece of the layout: a symbol, or a fraction or root built from several.
 struct Unit {
     Box box;
     std::string tex;
     std::string label; // the symbol's label; empty for built pieces
     Kind kind = Kind::Operator;
-    double axis = 0;   // the line's middle, where + and fraction bars sit
-    double height = 0; // the height of digits on the unit's line
+    double axis = 0;     // the line's middle, where + and fraction bars sit
+    double baseline = 0; // where the unit's line stands
+    double height = 0;   // the height of digits on the unit's line
+    bool axial = false;  // placed by its middle (operators, fractions), not by a baseline
 };
 
 bool takesScripts(const Unit &u) {
@@ -178,50 +202,64 @@ Unit Layout::symbolUnit(const Symbol &s) const {
     u.box = s.box;
     u.label = s.label;
     u.tex = s.label;
-    u.kind = kindOf(s.label);
+    u.kind = kindOf(s);
     const double h = s.box.height();
     switch (u.kind) {
     case Kind::Digit:
     case Kind::Tall:
         u.height = h;
-        u.axis = s.box.centerY();
+        u.baseline = s.box.bottom;
         break;
     case Kind::Small:
-        u.height = h / 0.65;
-        u.axis = s.box.bottom - u.height / 2;
+        u.height = h / 0.6;
+        u.baseline = s.box.bottom;
         break;
     case Kind::Descender:
         u.height = h;
-        u.axis = s.box.top + 0.15 * h;
+        u.baseline = s.box.top + 0.55 * h;
         break;
     case Kind::OpenParen:
     case Kind::CloseParen:
         u.height = h / 1.2;
-        u.axis = s.box.centerY();
+        u.baseline = s.box.bottom - 0.1 * h;
         break;
     case Kind::Root:
         u.height = 0.8 * h;
-        u.axis = s.box.bottom - 0.46 * h;
+        u.baseline = s.box.bottom - 0.05 * h;
         break;
     default:
         u.height = lineHeight;
+        u.axial = true;
         u.axis = s.box.centerY();
+        u.baseline = u.axis + lineHeight / 2;
         break;
     }
     if (u.height <= 0)
         u.height = lineHeight;
+    if (!u.axial)
+        u.axis = u.baseline - u.height / 2;
     return u;
 }
 
 enum class Relation { Same, Above, Below };
 
 Relation relation(const Unit &base, const Unit &u) {
-    const double rel = (u.axis - base.axis) / base.height;
-    const double size = u.height / base.height;
-    const bool smaller = size < 0.85;
-    if (rel < -0.45 || (smaller && rel < -0.2))
+    const double h = base.height;
+    if (u.axial || base.axial) {
+        const double rel = (u.axis - base.axis) / h;
+        if (rel < -0.4)
+            return Relation::Above;
+        if (rel > 0.4)
+            return Relation::Below;
+        return Relation::Same;
+    }
+    // Scripts are told by their baselines: a raised one is a power, a lowered one whose
+    // middle is below the base's middle an index.
+    const double drop = (u.baseline - base.baseline) / h;
+    if (drop < -0.3)
         return Relation::Above;
-    if (rel > 0.45 || (smaller && rel > 0.2))
+    const bool smaller = u.height < 0.85 * base.height;
+    if (drop > 0.2 && u.box.centerY() > base.box.centerY() && (smaller || drop > 0.5))
         return Relation::Below;
     return Relation::Same;
 }
@@ -245,19 +283,36 @@ bool startsOperand(const Node *n) {
     if (!n)
         return false;
     const Kind k = n->unit.kind;
-    return k == Kind::Digit || k == Kind::OpenParen || k == Kind::Root || n->unit.label.empty();
+    return k == Kind::Digit || k == Kind::OpenParen || k == Kind::Root || k == Kind::Small ||
+           k == Kind::Tall || k == Kind::Descender || n->unit.label.empty();
 }
 
 std::string lineTex(Line &nodes) {
-    // A cross between two operands is a times sign, elsewhere it is the letter x.
+    // A cross between two operands that floats above their baseline is a times sign;
+    // anywhere else it is the letter x.
     for (std::size_t i = 0; i < nodes.size(); ++i) {
         Unit &u = nodes[i]->unit;
         if (u.label != "x" && u.label != "\\times")
             continue;
         const Node *prev = i > 0 ? nodes[i - 1].get() : nullptr;
         const Node *next = i + 1 < nodes.size() ? nodes[i + 1].get() : nullptr;
-        const bool times = isOperand(prev) && startsOperand(next) && nodes[i]->sub.empty() &&
-                           nodes[i]->sup.empty();
+        bool times = isOperand(prev) && startsOperand(next) && nodes[i]->sub.empty() &&
+                     nodes[i]->sup.empty();
+        if (times) {
+            double baseline = 0, height = 0;
+            int count = 0;
+            for (const Node *n : {prev, next}) {
+                if (!n->unit.axial && n->unit.kind != Kind::Small) {
+                    baseline += n->unit.baseline;
+                    height += n->unit.height;
+                    ++count;
+                }
+            }
+            if (count > 0)
+                times = u.box.bottom < (baseline - 0.1 * height) / count;
+            else
+                times = u.label == "\\times";
+        }
         u.label = u.tex = times ? "\\times" : "x";
         u.kind = times ? Kind::Operator : Kind::Small;
     }
@@ -376,6 +431,8 @@ std::string Layout::region(const std::vector<int> &members) const {
             u.tex = "\\frac{" + region(above) + "}{" + region(below) + "}";
             u.axis = s.box.centerY();
             u.height = lineHeight;
+            u.axial = true;
+            u.baseline = u.axis + lineHeight / 2;
             units.push_back(u);
         }
     }
@@ -384,6 +441,113 @@ std::string Layout::region(const std::vector<int> &members) const {
             units.push_back(symbolUnit(symbols[m]));
     }
     return line(std::move(units));
+}
+
+} // namespace
+
+namespace {
+
+// Where a symbol's line stands and how tall its digits are, judged from the symbol alone.
+bool lineOf(const Symbol &s, double &baseline, double &height) {
+    const double h = s.box.height();
+    if (s.label == "\\times")
+        return false;
+    switch (kindOf(s)) {
+    case Kind::Digit:
+    case Kind::Tall:
+        baseline = s.box.bottom;
+        height = h;
+        return true;
+    case Kind::Small:
+        baseline = s.box.bottom;
+        height = h / 0.6;
+        return true;
+    case Kind::Descender:
+        baseline = s.box.top + 0.55 * h;
+        height = h;
+        return true;
+    case Kind::OpenParen:
+    case Kind::CloseParen:
+        baseline = s.box.bottom - 0.1 * h;
+        height = h / 1.2;
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool isTallKind(Kind k) {
+    return k == Kind::Digit || k == Kind::Tall || k == Kind::OpenParen || k == Kind::CloseParen;
+}
+
+// The baseline and digit height of the symbols beside `s` on its line; false if none.
+bool neighbourLine(const std::vector<Symbol> &symbols, std::size_t i, double &baseline,
+                   double &height) {
+    const Symbol &s = symbols[i];
+    std::vector<std::pair<double, std::size_t>> near;
+    for (std::size_t j = 0; j < symbols.size(); ++j) {
+        const Symbol &t = symbols[j];
+        double base = 0, h = 0;
+        if (j == i || !lineOf(t, base, h))
+            continue;
+        const double overlap =
+            std::min(s.box.bottom, t.box.bottom) - std::max(s.box.top, t.box.top);
+        const double lower = std::min(s.box.height(), t.box.height());
+        const double ratio = t.box.height() / std::max(1e-9, s.box.height());
+        const double dx = std::fabs(t.box.centerX() - s.box.centerX());
+        if (overlap < 0.7 * lower || ratio < 0.4 || ratio > 2.5 ||
+            dx > 3 * std::max(s.box.height(), t.box.height()))
+            continue;
+        near.emplace_back(dx, j);
+    }
+    if (near.empty())
+        return false;
+    std::sort(near.begin(), near.end());
+    baseline = height = 0;
+    const std::size_t n = std::min<std::size_t>(4, near.size());
+    for (std::size_t k = 0; k < n; ++k) {
+        double bl = 0, h = 0;
+        lineOf(symbols[near[k].second], bl, h);
+        baseline += bl / static_cast<double>(n);
+        height += h / static_cast<double>(n);
+    }
+    return true;
+}
+
+// Shapes alike in outline (z and 2, y and 9, c and the parenthesis)
+// are told apart by their size and place against their neighbours on the line.
+void resolveBySize(std::vector<Symbol> &symbols) {
+    std::vector<std::string> decided(symbols.size());
+    for (std::size_t i = 0; i < symbols.size(); ++i) {
+        const Symbol &s = symbols[i];
+        const Kind kind = kindOf(s.label);
+        if (s.alternatives.empty() || kind == Kind::Operator || kind == Kind::Root)
+            continue;
+        double baseline = 0, height = 0;
+        if (!neighbourLine(symbols, i, baseline, height))
+            continue;
+        const bool descends = s.box.bottom > baseline + 0.2 * height;
+        const bool small = !descends && s.box.height() < 0.8 * height;
+        auto fits = [&](const std::string &label) {
+            const Kind k = kindOf(label);
+            if (descends)
+                return k == Kind::Descender || label == "z";
+            if (small)
+                return k == Kind::Small;
+            return isTallKind(k);
+        };
+        if (fits(s.label))
+            continue;
+        for (const std::string &alt : s.alternatives) {
+            if (fits(alt)) {
+                decided[i] = alt;
+                break;
+            }
+        }
+    }
+    for (std::size_t i = 0; i < symbols.size(); ++i)
+        if (!decided[i].empty())
+            symbols[i].label = decided[i];
 }
 
 } // namespace
@@ -415,7 +579,7 @@ std::vector<Symbol> FormulaRecognizer::symbols(const std::vector<Stroke> &input)
         scale = 1;
 
     // Strokes that touch or cross belong to one symbol.
-    const double touch = 0.08 * scale;
+    const double touch = 0.1 * scale;
     std::vector<Stroke> thin(n);
     for (std::size_t i = 0; i < n; ++i)
         thin[i] = thinned(strokes[i], 0.04 * scale);
@@ -459,8 +623,12 @@ std::vector<Symbol> FormulaRecognizer::symbols(const std::vector<Stroke> &input)
         return std::max(s.box.width(), s.box.height()) < 0.2 * size;
     };
     auto isFlat = [&](const Symbol &s) {
-        return s.strokes.size() == 1 && s.box.height() < 0.3 * s.box.width() &&
-               s.box.width() > 0.25 * size;
+        if (s.box.height() >= 0.3 * s.box.width() || s.box.width() <= 0.25 * size)
+            return false;
+        for (int k : s.strokes)
+            if (!straight(strokes[k], 0.2 * size))
+                return false;
+        return true;
     };
     for (Symbol &s : found) {
         if (isDot(s))
@@ -556,15 +724,17 @@ std::vector<Symbol> FormulaRecognizer::symbols(const std::vector<Stroke> &input)
             std::vector<Stroke> parts;
             for (int k : s.strokes)
                 parts.push_back(strokes[k]);
-            const auto candidates = classifier.classify(parts, 2);
+            const auto candidates = classifier.classify(parts, 4);
             if (!candidates.empty())
                 s.label = candidates[0].label;
-            if (candidates.size() > 1 && candidates[1].distance < 1.15f * candidates[0].distance)
-                s.alternative = candidates[1].label;
+            for (std::size_t c = 1; c < candidates.size(); ++c)
+                if (candidates[c].distance < 1.35f * candidates[0].distance)
+                    s.alternatives.push_back(candidates[c].label);
         }
         if (!s.label.empty())
             out.push_back(std::move(s));
     }
+    resolveBySize(out);
     return out;
 }
 

@@ -23,7 +23,7 @@ public:
         std::vector<int> strokes;
         Box box;
         std::string label;
-        std::string alternative; // second best label of the classifier, if close
+        std::vector<std::string> alternatives; // other labels the classifier found nearly as close
     };
 
     static const FormulaRecognizer &instance();

@@ -127,4 +127,8 @@ float PointCloud::distance(const Points &a, const Points &b, float bound) {
     return best;
 }
 
+float PointCloud::quickDistance(const Points &a, const Points &b) {
+    return cloudDistance(a, b, 0, std::numeric_limits<float>::max());
+}
+
 } // namespace quenmo

@@ -19,6 +19,8 @@ public:
 
     // Greedy cloud match distance; stops early once it cannot beat `bound`.
     static float distance(const Points &a, const Points &b, float bound);
+    // One greedy pass only: cheap, for ranking prototypes before the full match.
+    static float quickDistance(const Points &a, const Points &b);
 };
 
 } // namespace quenmo

@@ -27,9 +27,18 @@ const SymbolClassifier &SymbolClassifier::instance() {
 std::vector<SymbolClassifier::Candidate>
 SymbolClassifier::classify(const std::vector<Stroke> &strokes, std::size_t count) const {
     const PointCloud::Points input = PointCloud::normalized(strokes);
+    // Rank all prototypes cheaply, then match the most promising ones fully.
+    constexpr std::size_t shortlist = 40;
+    std::vector<std::pair<float, std::size_t>> ranked;
+    ranked.reserve(prototypes.size());
+    for (std::size_t i = 0; i < prototypes.size(); ++i)
+        ranked.emplace_back(PointCloud::quickDistance(input, prototypes[i].points), i);
+    const std::size_t keep = std::min(shortlist, ranked.size());
+    std::partial_sort(ranked.begin(), ranked.begin() + static_cast<long>(keep), ranked.end());
     std::map<std::string, float> best;
     std::vector<float> kept; // the `count` smallest distances of distinct labels so far
-    for (const Prototype &p : prototypes) {
+    for (std::size_t r = 0; r < keep; ++r) {
+        const Prototype &p = prototypes[ranked[r].second];
         const auto it = best.find(p.label);
         float bound = kept.size() < count ? std::numeric_limits<float>::max() : kept.back();
         if (it != best.end())

@@ -1,7 +1,8 @@
 #pragma once
 
 // Clean drawings for the recogniser tests, written with glyphs of the Hershey simplex font
-// (public domain; "R" is the origin, y grows downwards, digits span -12 .. 9).
+// (public domain; "R" is the origin, y grows downwards, digits span -12 .. 9). Pages put
+// the baseline at y = 0, so digits span -21 .. 0.
 #include "hersheyfont.h"
 
 #include <map>
@@ -36,7 +37,7 @@ public:
         for (const quenmo::Stroke &s : g.strokes) {
             quenmo::Stroke out;
             for (const quenmo::Point &p : s)
-                out.push_back(at(pen + (p.x - g.left) * size, p.y * size - raise));
+                out.push_back(at(pen + (p.x - g.left) * size, (p.y - 9) * size - raise));
             strokes.push_back(out);
         }
         pen += (g.right - g.left) * size;

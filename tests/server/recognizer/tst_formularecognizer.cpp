@@ -42,10 +42,10 @@ void TestFormulaRecognizer::cleanFormulasAreRecognisedExactly() {
         page.write("1", 0.8, 14);
         page.line(0, -3, 22, -3);
         page.pen = 4;
-        page.write("2", 0.8, -16);
+        page.write("2", 0.8, -19);
         break;
     case 3:
-        page.polyline({{0, 1}, {3, -1}, {8, 11}, {14, -12}, {34, -12}});
+        page.polyline({{0, -8}, {3, -10}, {8, 2}, {14, -21}, {34, -21}});
         page.pen = 16;
         page.write("x");
         break;
