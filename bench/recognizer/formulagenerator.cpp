@@ -291,17 +291,21 @@ FormulaGenerator::Placed FormulaGenerator::place(const Node &node, double scale)
         const double barY = (-9 + uniform(-1, 1)) * scale;
         const double tilt = uniform(-0.6, 0.6) * scale;
         Placed bar;
-        bar.strokes = {{{0, barY}, {barWidth / 2, barY + tilt / 2}, {barWidth, barY + tilt}}};
+        // Pens leave a little room before and after a bar.
+        const double bearing = 2 * scale;
+        bar.strokes = {{{bearing, barY},
+                        {bearing + barWidth / 2, barY + tilt / 2},
+                        {bearing + barWidth, barY + tilt}}};
         bar.symbols = {{"-", {0}}};
         bar.top = barY - std::fabs(tilt);
         bar.bottom = barY + std::fabs(tilt);
         bar.width = barWidth;
-        out.add(num, (barWidth - num.width) / 2 + uniform(-1, 1) * scale,
+        out.add(num, bearing + (barWidth - num.width) / 2 + uniform(-1, 1) * scale,
                 barY - std::fabs(tilt) - uniform(2.5, 4.5) * scale - num.bottom);
         out.add(bar, 0, 0);
-        out.add(den, (barWidth - den.width) / 2 + uniform(-1, 1) * scale,
+        out.add(den, bearing + (barWidth - den.width) / 2 + uniform(-1, 1) * scale,
                 barY + std::fabs(tilt) + uniform(2.5, 4.5) * scale - den.top);
-        out.width = barWidth;
+        out.width = barWidth + 2 * bearing;
         return out;
     }
     case Node::Root: {
@@ -323,9 +327,9 @@ FormulaGenerator::Placed FormulaGenerator::place(const Node &node, double scale)
         root.top = barY;
         root.bottom = 2.5 * scale;
         root.width = end;
-        out.add(root, 0, 0);
-        out.add(body, bodyX, 0);
-        out.width = end;
+        out.add(root, 2 * scale, 0);
+        out.add(body, bodyX + 2 * scale, 0);
+        out.width = end + 2 * scale;
         return out;
     }
     }

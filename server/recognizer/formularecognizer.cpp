@@ -592,7 +592,13 @@ std::vector<Symbol> FormulaRecognizer::symbols(const std::vector<Stroke> &input)
                 continue;
             if (groups.find(static_cast<int>(i)) == groups.find(static_cast<int>(j)))
                 continue;
-            if (strokeDistance(thin[i], thin[j], touch) <= touch)
+            // A long bar or root sign near a small glyph is rarely part of it: the glyph
+            // has to touch it really.
+            const double sizeA = std::max(a.width(), a.height());
+            const double sizeB = std::max(b.width(), b.height());
+            const double reach =
+                std::max(sizeA, sizeB) > 2.5 * std::min(sizeA, sizeB) ? 0.35 * touch : touch;
+            if (strokeDistance(thin[i], thin[j], reach) <= reach)
                 groups.join(static_cast<int>(i), static_cast<int>(j));
         }
     }
