@@ -1,5 +1,7 @@
 #include "httpserver.h"
 
+#include "recognitionservice.h"
+
 #include "bankservice.h"
 #include "formularenderer.h"
 #include "imagestore.h"
@@ -251,7 +253,17 @@ void HttpServer::registerRoutes() {
 }
 
 // Routes served by other parts of the server are registered here, with addRoute().
-void HttpServer::registerExtraRoutes() {}
+void HttpServer::registerExtraRoutes() {
+    addRoute("POST", quenmo::RecognitionService::path, [](const Request &request) {
+        const quenmo::RecognitionService::Reply reply =
+            quenmo::RecognitionService::handle(request.body);
+        Response response;
+        response.status = reply.status;
+        response.contentType = reply.contentType;
+        response.body = reply.body;
+        return response;
+    });
+}
 
 bool HttpServer::bind() {
     if (!d->server.bind_to_port(d->options.bindAddress, d->options.port)) {
