@@ -512,6 +512,14 @@ void TextEdit::insertPlaceholder(const QUrl &url, ImageInfo info) {
     QTextImageFormat format;
     format.setName(info.placeholderName);
     format.setVerticalAlignment(QTextCharFormat::AlignMiddle);
+    // the placeholder already knows what it stands for, so a field saved before the picture
+    // arrives keeps its image or formula
+    format.setProperty(FileKeyProperty, info.fileKey);
+    format.setProperty(FormulaStrProperty, info.formulaStr);
+    if (info.width > 0)
+        format.setWidth(info.width);
+    if (info.height > 0)
+        format.setHeight(info.height);
     cursor.insertImage(format);
     cursor.endEditBlock();
     setTextCursor(cursor);
@@ -659,7 +667,36 @@ QString TextEdit::toCodeText() {
     const QDomNode last = root.lastChild();
     if (last.isElement() && last.toElement().tagName() == QLatin1String("n"))
         root.removeChild(last);
-    return root.hasChildNodes() ? doc.toString(-1) : QString();
+    return root.hasChildNodes() ? orderImageAttributes(doc.toString(-1)) : QString();
+}
+
+// The DOM writes attributes in hash order, which changes from run to run; stored code text
+// always carries them as key, width, height.
+QString TextEdit::orderImageAttributes(const QString &codeText) {
+    static const QRegularExpression image(QStringLiteral("<v( [^<>]*)/>"));
+    static const QRegularExpression attribute(QStringLiteral(" (key|width|height)=\"([^\"]*)\""));
+    QString result;
+    int from = 0;
+    QRegularExpressionMatchIterator images = image.globalMatch(codeText);
+    while (images.hasNext()) {
+        const QRegularExpressionMatch match = images.next();
+        QMap<QString, QString> values;
+        QRegularExpressionMatchIterator attributes = attribute.globalMatch(match.captured(1));
+        while (attributes.hasNext()) {
+            const QRegularExpressionMatch a = attributes.next();
+            values.insert(a.captured(1), a.captured(2));
+        }
+        result += codeText.midRef(from, match.capturedStart() - from);
+        result += QStringLiteral("<v");
+        for (const QString &name : {QStringLiteral("key"), QStringLiteral("width"), QStringLiteral("height")}) {
+            if (values.contains(name))
+                result += QLatin1Char(' ') + name + QStringLiteral("=\"") + values.value(name) + QLatin1Char('"');
+        }
+        result += QStringLiteral("/>");
+        from = match.capturedEnd();
+    }
+    result += codeText.midRef(from);
+    return result;
 }
 
 void TextEdit::convertFrameItem(QTextFrame::iterator item, QDomDocument &doc, QDomElement parent) {

@@ -52,6 +52,7 @@ public:
 
     // Requests of the image server.
     static QUrl imageUrl(const QString &fileKey);
+    static QString orderImageAttributes(const QString &codeText);
     static QUrl formulaUrl(const QString &tex);
     static QUrl uploadUrl();
 

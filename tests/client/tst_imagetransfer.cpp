@@ -147,8 +147,11 @@ void tst_ImageTransfer::downloadSizes() {
     edit.insertPlainText(QStringLiteral("ab"));
     edit.insertImage(QStringLiteral("k1"), width, height);
     QCOMPARE(imagePositions(edit), QList<int>{2});
-    QVERIFY(imageAt(edit, 2).stringProperty(FileKeyProperty).isEmpty()); // placeholder
-    QCOMPARE(edit.toCodeText(), QStringLiteral("<doc>ab</doc>"));
+    // the placeholder already carries its key, so saving early loses nothing
+    QCOMPARE(imageAt(edit, 2).stringProperty(FileKeyProperty), QStringLiteral("k1"));
+    QCOMPARE(edit.toCodeText(), QStringLiteral("<doc>ab<v key=\"k1\" width=\"%1\" height=\"%2\"/></doc>")
+                                    .arg(width)
+                                    .arg(height));
     QVERIFY(waitForDownloads(edit, 1));
     QCOMPARE(responder->requests().first().target, QByteArray("/api/show/image?fileKey=k1"));
     const QTextImageFormat image = imageAt(edit, 2);
@@ -294,8 +297,9 @@ void tst_ImageTransfer::downloadFailureLeavesPlaceholderEmpty() {
         QCOMPARE(answerer.count(), 0);
     }
     QCOMPARE(imagePositions(edit), QList<int>{0});
-    QVERIFY(imageAt(edit, 0).stringProperty(FileKeyProperty).isEmpty());
-    QCOMPARE(edit.toCodeText(), QString());
+    // the failed picture keeps its key: saving the field does not drop the image
+    QCOMPARE(imageAt(edit, 0).stringProperty(FileKeyProperty), QStringLiteral("k1"));
+    QCOMPARE(edit.toCodeText(), QStringLiteral("<doc><v key=\"k1\" width=\"0\" height=\"0\"/></doc>"));
 }
 
 void tst_ImageTransfer::pictureFollowsPlaceholderAfterEdits() {
