@@ -16,9 +16,12 @@
 #include <QFile>
 #include <QImage>
 #include <QJsonArray>
+#include <QLabel>
 #include <QNetworkAccessManager>
 #include <QPainter>
 #include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QTest>
 #include <QWebFrame>
 #include <QWebView>
@@ -242,6 +245,32 @@ int main(int argc, char **argv)
                      sk = median(singleKb);
         std::printf("%4d  %8.0f  %9.0f  %9.0f  %10.0f  %10.1f  %12.1f\n", count, cm, ck, sm, sk,
             sm > 0 ? cm / sm : 0, sk > 0 ? ck / sk : 0);
+    }
+    // --shots DIR: the bank page against the server itself, one card expanded
+    const int shots = app.arguments().indexOf(QStringLiteral("--shots"));
+    if (shots > 0 && shots + 1 < app.arguments().size()) {
+        seeder.addChoiceExercise(group, QStringLiteral("多选题"), 3,
+            BankSeeder::doc(QStringLiteral("下列各数中是无理数的有")),
+            {BankSeeder::doc(QStringLiteral("π")), BankSeeder::doc(QStringLiteral("0.5")),
+                BankSeeder::doc(QStringLiteral("√2")), BankSeeder::doc(QStringLiteral("1/3"))});
+        LIBRARY_SERVER = BENCH_SERVER = server.baseUrl();
+        window.setWindowState(Qt::WindowNoState);
+        window.resize(1280, 1000);
+        window.fetchGroups();
+        QTest::qWait(1500);
+        if (!window.exerciseCardList().isEmpty()) {
+            auto label
+                = window.exerciseCardList().at(1)->findChild<QLabel *>(QStringLiteral("showLabel"));
+            emit label->linkActivated(QStringLiteral("hide"));
+        }
+        QTest::qWait(1500);
+        const QString dir = app.arguments().at(shots + 1);
+        window.grab().save(dir + QStringLiteral("/bank.png"));
+        auto scroll = window.findChild<QScrollArea *>(QStringLiteral("scrollArea_2"));
+        scroll->verticalScrollBar()->setValue(scroll->verticalScrollBar()->maximum());
+        QTest::qWait(500);
+        window.grab().save(dir + QStringLiteral("/bank-pager.png"));
+        std::printf("saved %s/bank.png and bank-pager.png\n", qPrintable(dir));
     }
     return 0;
 }
