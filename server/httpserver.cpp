@@ -1,5 +1,7 @@
 #include "httpserver.h"
 
+#include "recognitionservice.h"
+
 #include "bankservice.h"
 #include "formularenderer.h"
 #include "imagestore.h"
@@ -234,7 +236,10 @@ void HttpServer::registerRoutes() {
         const std::string formula = req.get_param_value("formulaStr");
         const FormulaRenderer::Result result = p->formulas.render(formula);
         if (!result.ok) {
-            res.status = 400;
+            // An error page, not an error status: the formula dialog asks on every keystroke
+            // and keeps its last picture when the answer is not an image, but would warn about
+            // every failed request.
+            res.status = 200;
             res.set_content(result.error, "text/plain;charset=UTF-8");
             return;
         }
@@ -248,7 +253,17 @@ void HttpServer::registerRoutes() {
 }
 
 // Routes served by other parts of the server are registered here, with addRoute().
-void HttpServer::registerExtraRoutes() {}
+void HttpServer::registerExtraRoutes() {
+    addRoute("POST", quenmo::RecognitionService::path, [](const Request &request) {
+        const quenmo::RecognitionService::Reply reply =
+            quenmo::RecognitionService::handle(request.body);
+        Response response;
+        response.status = reply.status;
+        response.contentType = reply.contentType;
+        response.body = reply.body;
+        return response;
+    });
+}
 
 bool HttpServer::bind() {
     if (!d->server.bind_to_port(d->options.bindAddress, d->options.port)) {

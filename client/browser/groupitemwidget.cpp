@@ -3,8 +3,8 @@
 
 #include "browser/groupnameprompt.h"
 #include "widgets/messagedialog.h"
+#include "widgets/prompts.h"
 
-#include <QMessageBox>
 #include <QMouseEvent>
 
 GroupItemWidget::GroupItemWidget(QWidget *parent)
@@ -51,6 +51,9 @@ void GroupItemWidget::setSelected(bool on)
     palette.setColor(QPalette::WindowText, on ? QColor(Qt::white) : QColor(Qt::black));
     setPalette(palette);
     ui->label->setPalette(palette);
+    // the window's style sheet greys every label; the selected row needs its white text
+    ui->label->setStyleSheet(
+        on ? QStringLiteral("color: rgb(255, 255, 255);") : QStringLiteral("color: rgb(0, 0, 0);"));
     ui->editPushButton->setVisible(on);
     ui->removePushButton->setVisible(on);
 }
@@ -72,12 +75,9 @@ void GroupItemWidget::on_editPushButton_clicked()
     if (name.isEmpty() || name == m_groupName)
         return;
     if (name.size() > maxNameLength) {
-        QMessageBox box(QMessageBox::Warning, QStringLiteral("警告"),
+        Prompts::warning(this,
             QStringLiteral("名称不能大于") + QString::number(maxNameLength)
-                + QStringLiteral("个字"),
-            QMessageBox::Ok, this);
-        box.button(QMessageBox::Ok)->setText(QStringLiteral("确定"));
-        box.exec();
+                + QStringLiteral("个字"));
         return;
     }
     emit modifyGroup(m_groupId, name);

@@ -1,20 +1,16 @@
 #include "browser/groupnameprompt.h"
 
-#include <QInputDialog>
-#include <QMessageBox>
+#include "widgets/prompts.h"
+
 #include <QRegularExpression>
 
 bool GroupNamePrompt::ask(QWidget *parent, const QString &initial, QString *name)
 {
-    QInputDialog dialog(parent, Qt::Dialog | Qt::WindowCloseButtonHint);
-    dialog.setWindowTitle(QStringLiteral("名称"));
-    dialog.setLabelText(QStringLiteral("编辑名称"));
-    dialog.setTextValue(initial);
-    dialog.setOkButtonText(QStringLiteral("确定"));
-    dialog.setCancelButtonText(QStringLiteral("取消"));
-    if (dialog.exec() != QDialog::Accepted)
+    QString text;
+    if (!Prompts::askText(
+            parent, QStringLiteral("名称"), QStringLiteral("编辑名称"), initial, &text))
         return false;
-    *name = stripTags(dialog.textValue());
+    *name = stripTags(text);
     return true;
 }
 
@@ -32,10 +28,7 @@ bool GroupNamePrompt::contains(const GroupInfoList &groups, const QString &name)
 
 void GroupNamePrompt::warnDuplicate(QWidget *parent, const QString &name)
 {
-    QMessageBox box(QMessageBox::Warning, QStringLiteral("警告"),
-        name + QStringLiteral("的组已存在。"), QMessageBox::Ok, parent);
-    box.button(QMessageBox::Ok)->setText(QStringLiteral("确定"));
-    box.exec();
+    Prompts::warning(parent, name + QStringLiteral("的组已存在。"));
 }
 
 QString GroupNamePrompt::askNewName(QWidget *parent, const GroupInfoList &groups)

@@ -10,6 +10,7 @@
 #include "composer/exercisequestionwidget.h"
 #include "model/exercisecodec.h"
 #include "widgets/messagedialog.h"
+#include "widgets/prompts.h"
 #include "widgets/safewebsettings.h"
 
 #include <QApplication>
@@ -260,10 +261,7 @@ void MainWindow::replyRemoveGroupFinished(QNetworkReply *reply)
     if (!Api::checkReply(reply, this, &envelope))
         return;
     fetchGroups();
-    QMessageBox box(QMessageBox::Information, QStringLiteral("成功"),
-        QStringLiteral("删除分组成功"), QMessageBox::Ok, this);
-    box.button(QMessageBox::Ok)->setText(QStringLiteral("确定"));
-    box.exec();
+    Prompts::information(this, QStringLiteral("成功"), QStringLiteral("删除分组成功"));
 }
 
 void MainWindow::selectGroup(int)

@@ -121,6 +121,7 @@ void KnowledgeButtonWidget::rebuildButtons()
         if (i % buttonsPerLine == 0) {
             line = new QHBoxLayout;
             line->setContentsMargins(0, 0, 0, 0);
+            line->setAlignment(Qt::AlignLeft);
             m_layout->addRow(line);
         }
         line->addWidget(buttons.at(i));

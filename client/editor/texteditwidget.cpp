@@ -1,52 +1,280 @@
 #include "editor/texteditwidget.h"
+#include "ui_texteditwidget.h"
 
-#include <QDomDocument>
+#include "editor/textedit.h"
+#include "tools/drawtexdialog.h"
+#include "tools/tabledialogpre.h"
+#include "widgets/prompts.h"
+
+#include <QAbstractTextDocumentLayout>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QFormLayout>
 #include <QHBoxLayout>
-#include <QPlainTextEdit>
-#include <QVBoxLayout>
+#include <QPushButton>
+#include <QUuid>
 
 TextEditWidget::TextEditWidget(QWidget *parent)
     : QWidget(parent)
-    , m_toolbar(new QHBoxLayout)
-    , m_edit(new QPlainTextEdit(this))
+    , ui(new Ui::TextEditWidget)
 {
-    auto layout = new QVBoxLayout(this);
-    layout->setSpacing(0);
-    layout->setContentsMargins(0, 0, 0, 0);
-    m_toolbar->addStretch();
-    layout->addLayout(m_toolbar);
-    layout->addWidget(m_edit);
-    m_edit->setMinimumHeight(30);
-    connect(m_edit, &QPlainTextEdit::textChanged, this, [this] {
-        if (m_filling)
-            return;
-        const QString text = m_edit->toPlainText();
-        m_codeText = text.isEmpty()
-            ? QString()
-            : QStringLiteral("<doc>") + text.toHtmlEscaped() + QStringLiteral("</doc>");
-    });
+    ui->setupUi(this);
+    ui->textEdit->setFontFamily(QStringLiteral("楷体"));
+    ui->textEdit->setPlaceholderText(QStringLiteral("复制的文字可能会丢失部分字符，请注意检查"));
+}
+
+TextEditWidget::~TextEditWidget()
+{
+    delete ui;
+}
+
+TextEdit *TextEditWidget::textEdit() const
+{
+    return ui->textEdit;
 }
 
 QString TextEditWidget::toCodeText() const
 {
-    return m_codeText;
+    return ui->textEdit->toCodeText();
 }
 
 void TextEditWidget::setCodeText(const QString &text)
 {
-    m_filling = true;
-    m_codeText = text;
-    QDomDocument document;
-    m_edit->setPlainText(document.setContent(text) ? document.documentElement().text() : text);
-    m_filling = false;
+    ui->textEdit->setCodeText(text);
 }
 
 void TextEditWidget::setMinimumEditorHeight(int height)
 {
-    m_edit->setMinimumHeight(height);
+    m_minimumEditorHeight = height;
 }
 
 void TextEditWidget::addToolbarWidget(QWidget *widget)
 {
-    m_toolbar->addWidget(widget);
+    ui->horizontalLayout->addWidget(widget);
+}
+
+void TextEditWidget::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    adjustHeight();
+}
+
+void TextEditWidget::on_textEdit_textChanged()
+{
+    adjustHeight();
+}
+
+void TextEditWidget::adjustHeight()
+{
+    const int content = int(ui->textEdit->document()->documentLayout()->documentSize().height());
+    ui->textEdit->setMinimumHeight(qMax(content, m_minimumEditorHeight));
+}
+
+void TextEditWidget::on_undoPushButton_clicked()
+{
+    ui->textEdit->undo();
+}
+
+void TextEditWidget::on_redoPushButton_clicked()
+{
+    ui->textEdit->redo();
+}
+
+void TextEditWidget::on_boldPushButton_clicked()
+{
+    ui->textEdit->toggleBold();
+}
+
+void TextEditWidget::on_italicPushButton_clicked()
+{
+    ui->textEdit->toggleItalic();
+}
+
+void TextEditWidget::on_underlinePushButton_clicked()
+{
+    ui->textEdit->toggleUnderline();
+}
+
+void TextEditWidget::on_rectanglePushButton_clicked()
+{
+    ui->textEdit->toggleRectangle();
+}
+
+void TextEditWidget::on_strikeOutPushButton_clicked()
+{
+    ui->textEdit->toggleStrikeOut();
+}
+
+void TextEditWidget::on_superscriptPushButton_clicked()
+{
+    ui->textEdit->toggleSuperscript();
+}
+
+void TextEditWidget::on_subscriptPushButton_clicked()
+{
+    ui->textEdit->toggleSubscript();
+}
+
+void TextEditWidget::on_superSubscriptPushButton_clicked()
+{
+    QString answer;
+    if (!Prompts::askText(this, QStringLiteral("上下标"),
+            QStringLiteral("请输入上下标，以空格分开"), QString(), &answer)
+        || answer.isEmpty())
+        return;
+    const QStringList parts = answer.split(QLatin1Char(' '));
+    if (parts.size() >= 2)
+        ui->textEdit->insertSuperSubscript(parts.at(0), parts.at(1));
+}
+
+void TextEditWidget::on_waveUnderlinePushButton_clicked()
+{
+    ui->textEdit->toggleWaveUnderline();
+}
+
+void TextEditWidget::on_underPointPushButton_clicked()
+{
+    ui->textEdit->toggleUnderPoint();
+}
+
+void TextEditWidget::on_leftPushButton_clicked()
+{
+    ui->textEdit->alignLeft();
+}
+
+void TextEditWidget::on_centerPushButton_clicked()
+{
+    ui->textEdit->alignCenter();
+}
+
+void TextEditWidget::on_rightPushButton_clicked()
+{
+    ui->textEdit->alignRight();
+}
+
+QSize TextEditWidget::defaultImageSize(const QSize &size)
+{
+    if (size.width() > maxImageWidth)
+        return QSize(maxImageWidth, size.height() * maxImageWidth / size.width());
+    return size;
+}
+
+void TextEditWidget::on_imagePushButton_clicked()
+{
+    const QString file = QFileDialog::getOpenFileName(this, QStringLiteral("选择图片"),
+        QStringLiteral("."), QStringLiteral("Images (*.png *.bmp *.jpg *.tiff)"));
+    if (file.isEmpty())
+        return;
+    insertImageWithPrompt(QImage(file));
+}
+
+void TextEditWidget::insertImageWithPrompt(const QImage &image)
+{
+    const QSize proposed = defaultImageSize(image.size());
+    QString answer;
+    if (!Prompts::askText(this, QStringLiteral("图片"),
+            QStringLiteral("请输入图片宽度和高度，以空格分开"),
+            QString::number(proposed.width()) + QLatin1Char(' ')
+                + QString::number(proposed.height()),
+            &answer)
+        || answer.isEmpty())
+        return;
+    const QStringList parts = answer.split(QLatin1Char(' '));
+    if (parts.size() < 2)
+        return;
+    bool wideOk = false;
+    bool highOk = false;
+    const int w = parts.at(0).toInt(&wideOk);
+    const int h = parts.at(1).toInt(&highOk);
+    if (wideOk && w > maxImageWidth) {
+        Prompts::warning(
+            this, QStringLiteral("图片的宽度不能大于") + QString::number(maxImageWidth));
+        return;
+    }
+    // an empty or degenerate picture would only reach the server as garbage
+    if (!wideOk || !highOk || w <= 0 || h <= 0 || image.isNull()) {
+        Prompts::warning(this, QStringLiteral("图片的宽度和高度必须是正整数"));
+        return;
+    }
+    const QImage scaled = image.scaled(w, h, Qt::IgnoreAspectRatio, Qt::FastTransformation);
+    ui->textEdit->insertImage(scaled, w, h);
+}
+
+const QStringList &TextEditWidget::specialCharacterRows()
+{
+    static const QStringList rows = {
+        QStringLiteral("｛｝≈≠≒∶∵∴∷Ω∑∅∝∽∈"),
+        QStringLiteral("∩∧⊙⌒∥∆∞≌∉∪∨∠∫∟…"),
+        QStringLiteral("αβγδεζηθικλμνξο"),
+        QStringLiteral("πρστυφχψω"),
+        QStringLiteral("āáǎàōóǒòêēéěèīí"),
+        QStringLiteral("ǐìūúǔùǖǘǚǜü"),
+        QStringLiteral("ⅠⅡⅢⅣⅤⅥⅦⅧⅨⅩⅪⅫ"),
+        QStringLiteral("①②③④⑤⑥⑦⑧⑨⑩⑪⑫⑬⑭⑮"),
+        QStringLiteral("⑯⑰⑱⑲⑳"),
+        QStringLiteral("※●•→←↑↓↘↙‖【「」『』〖"),
+        QStringLiteral("〗∧‰%…℃＆¥$€♀♂"),
+    };
+    return rows;
+}
+
+void TextEditWidget::on_specCharPushButton_clicked()
+{
+    QDialog palette(this, Qt::Dialog | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+    palette.setWindowTitle(QStringLiteral("特殊字符"));
+    auto form = new QFormLayout(&palette);
+    for (const QString &row : specialCharacterRows()) {
+        auto line = new QHBoxLayout;
+        line->setSpacing(10);
+        for (const QChar c : row) {
+            if (c == QLatin1Char(' '))
+                continue;
+            auto button = new QPushButton(QString(c), &palette);
+            button->setFixedSize(30, 30);
+            button->setAutoDefault(false);
+            connect(
+                button, &QPushButton::clicked, this, &TextEditWidget::slotSpecCharButtonClicked);
+            line->addWidget(button);
+        }
+        form->addRow(line);
+    }
+    palette.exec();
+}
+
+void TextEditWidget::slotSpecCharButtonClicked()
+{
+    if (auto button = qobject_cast<QPushButton *>(sender()))
+        ui->textEdit->insertPlainText(button->text());
+}
+
+void TextEditWidget::on_texPushButton_clicked()
+{
+    DrawTexDialog dialog;
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    const QString formula = dialog.formula();
+    if (!formula.isEmpty())
+        ui->textEdit->insertTex(formula);
+}
+
+void TextEditWidget::on_indentPushButton_clicked()
+{
+    ui->textEdit->insertIndent();
+}
+
+void TextEditWidget::on_tablePushButton_clicked()
+{
+    // a writable place, whatever the current directory is
+    const QString file
+        = QDir::temp().filePath(QUuid::createUuid().toString() + QStringLiteral(".jpg"));
+    TableDialogPre dialog(file, 5, 5);
+    if (dialog.exec() == QDialog::Accepted)
+        insertImageWithPrompt(QImage(file));
+    QFile::remove(file);
+}
+
+void TextEditWidget::on_numberPushButton_clicked()
+{
+    ui->textEdit->insertQuestionNum();
 }

@@ -12,11 +12,13 @@ MessageDialog::MessageDialog(QWidget *parent)
 
     QPushButton *ok = ui->buttonBox->button(QDialogButtonBox::Ok);
     ok->setText(QStringLiteral("确定"));
+    ok->setIcon(QIcon()); // the styled buttons carry no theme icon
     ok->setStyleSheet(QStringLiteral(
         "color: rgb(255, 255, 255);background-color: rgb(27, 197, 245);border: 1px solid rgb(27, "
         "197, 245);border-radius:5px;width:80px;height:20px;"));
     QPushButton *cancel = ui->buttonBox->button(QDialogButtonBox::Cancel);
     cancel->setText(QStringLiteral("取消"));
+    cancel->setIcon(QIcon());
     cancel->setStyleSheet(QStringLiteral(
         "color: rgb(27, 197, 245);background-color: rgb(255, 255, 255);border: 1px solid rgb(27, "
         "197, 245);border-radius:5px;width:80px;height:20px;"));

@@ -1,0 +1,6 @@
+#include "editor/style.h"
+
+Style &Style::instance() {
+    static Style style;
+    return style;
+}

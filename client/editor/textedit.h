@@ -1,0 +1,119 @@
+#pragma once
+
+#include "editor/imageinfo.h"
+
+#include <QDomNode>
+#include <QHash>
+#include <QTextCursor>
+#include <QTextEdit>
+#include <QTextFrame>
+
+class QDomDocument;
+class QDomElement;
+class QMenu;
+class QNetworkAccessManager;
+class QNetworkReply;
+class QTextTable;
+class TextObject;
+struct GumboInternalNode;
+
+// The editing area of every rich-text field. Every visible character is an object that carries
+// its own character and style (see textobjectproperty.h) and is painted by TextObject.
+class TextEdit : public QTextEdit {
+    Q_OBJECT
+
+public:
+    explicit TextEdit(QWidget *parent = nullptr);
+    ~TextEdit() override;
+
+    // Format commands of the toolbar; each acts on a selection only.
+    void toggleBold();
+    void toggleItalic();
+    void toggleStrikeOut();
+    void toggleUnderline();
+    void toggleWaveUnderline();
+    void toggleUnderPoint();
+    void toggleRectangle();
+    void toggleSubscript();
+    void toggleSuperscript();
+    void alignLeft();
+    void alignCenter();
+    void alignRight();
+    void undo();
+    void redo();
+
+    // Writer steps of the code text conversion.
+    QDomElement convertObject(const QTextCharFormat &format, QDomDocument &doc,
+                              QDomElement current);
+    void convertFrameItem(QTextFrame::iterator item, QDomDocument &doc, QDomElement parent);
+
+    // The standard context menu with Chinese texts and cut/copy/paste routed to this edit.
+    QMenu *createContextMenu(const QPoint &position);
+
+    // Requests of the image server.
+    static QUrl imageUrl(const QString &fileKey);
+    static QUrl formulaUrl(const QString &tex);
+    static QUrl uploadUrl();
+
+    // Where a code text reader stops descending, so hostile markup cannot exhaust the stack.
+    static const int maxNestingDepth = 512;
+    // Largest pasted HTML that is converted, in bytes.
+    static const int maxHtmlBytes = 8 * 1024 * 1024;
+
+public slots:
+    void setPlaceholderText(const QString &text);
+    void setPlainText(const QString &text);
+    void cut();
+    void copy();
+    void paste();
+    void insertHtml(const QString &text);
+    void insertPlainText(const QString &text);
+    void insertImage(const QString &imageKey, int width, int height);
+    void insertImage(const QImage &image, int width, int height);
+    void uploadImage(const QImage &image, int width, int height);
+    void downloadImage(const QString &url, const ImageInfo &imageInfo);
+    void insertSpace(int length, const QString &text);
+    void insertSpace(int length, const QString &text, QTextCharFormat textCharFormat);
+    void insertIndent();
+    void insertTex(const QString &tex);
+    void insertSuperSubscript(const QString &super, const QString &sub);
+    void insertQuestionNum();
+    void insertTable(int row, int col);
+    void insertCodeText(const QString &text);
+    QString toCodeText();
+    void setCodeText(const QString &text);
+    bool isCodeText(const QString &text);
+    QString clearText(const QString &text);
+    void converCode(QTextCursor cursor, QTextBlockFormat textBlockFormat,
+                    QTextCharFormat textCharFormat, const QDomNode &node);
+    void converHtml(QTextCursor cursor, QTextCharFormat textCharFormat, GumboInternalNode *node);
+    void replyUploadFinished(QNetworkReply *reply);
+    void replyDownloadFinished(QNetworkReply *reply);
+    bool canInput(const QString &text);
+
+protected:
+    void keyPressEvent(QKeyEvent *event) override;
+    void contextMenuEvent(QContextMenuEvent *event) override;
+    void inputMethodEvent(QInputMethodEvent *event) override;
+
+private:
+    void toggleProperty(int property, const QVariant &onValue);
+    void alignSelection(Qt::Alignment alignment, Qt::Alignment toggledFrom);
+    void insertPlaceholder(const QUrl &url, ImageInfo info);
+    void insertObject(QTextCursor &cursor, const QTextCharFormat &format);
+    void converCodeAt(QTextCursor cursor, QTextBlockFormat bf, QTextCharFormat f,
+                      const QDomNode &node, int depth);
+    void converHtmlAt(QTextCursor cursor, QTextCharFormat f, GumboInternalNode *node, int depth);
+    void enterTableCell(QTextCursor &cursor);
+    void showWarning(const QString &text);
+
+    QNetworkAccessManager *uploadManager;
+    QNetworkAccessManager *downloadManager;
+    QHash<QNetworkReply *, ImageInfo> uploadImageInfos;
+    QHash<QNetworkReply *, ImageInfo> downloadImageInfos;
+    QTextTable *currentTable = nullptr;
+    int currentRow = -1;
+    int currentColumn = -1;
+    QString savedPlaceholderText;
+    TextObject *textObject;
+};

@@ -1,0 +1,773 @@
+#include "formularecognizer.h"
+
+#include "symbolclassifier.h"
+
+#include <algorithm>
+#include <cmath>
+#include <functional>
+#include <memory>
+#include <numeric>
+
+namespace quenmo {
+
+namespace {
+
+using Box = FormulaRecognizer::Box;
+using Symbol = FormulaRecognizer::Symbol;
+
+Box boxOf(const Stroke &s) {
+    Box b{s[0].x, s[0].y, s[0].x, s[0].y};
+    for (const Point &p : s) {
+        b.left = std::min(b.left, p.x);
+        b.right = std::max(b.right, p.x);
+        b.top = std::min(b.top, p.y);
+        b.bottom = std::max(b.bottom, p.y);
+    }
+    return b;
+}
+
+Box united(const Box &a, const Box &b) {
+    return {std::min(a.left, b.left), std::min(a.top, b.top), std::max(a.right, b.right),
+            std::max(a.bottom, b.bottom)};
+}
+
+double median(std::vector<double> v) {
+    if (v.empty())
+        return 0;
+    std::nth_element(v.begin(), v.begin() + static_cast<long>(v.size() / 2), v.end());
+    return v[v.size() / 2];
+}
+
+// Drops samples closer than `spacing` to the last kept one; enough for proximity tests.
+Stroke thinned(const Stroke &s, double spacing) {
+    Stroke out{s.front()};
+    for (std::size_t i = 1; i < s.size(); ++i) {
+        if (std::hypot(s[i].x - out.back().x, s[i].y - out.back().y) >= spacing ||
+            i + 1 == s.size())
+            out.push_back(s[i]);
+    }
+    return out;
+}
+
+double pointSegment(const Point &p, const Point &a, const Point &b) {
+    const double dx = b.x - a.x, dy = b.y - a.y;
+    const double len2 = dx * dx + dy * dy;
+    double t = len2 > 0 ? ((p.x - a.x) * dx + (p.y - a.y) * dy) / len2 : 0;
+    t = std::clamp(t, 0.0, 1.0);
+    return std::hypot(p.x - (a.x + t * dx), p.y - (a.y + t * dy));
+}
+
+double cross(const Point &o, const Point &a, const Point &b) {
+    return (a.x - o.x) * (b.y - o.y) - (a.y - o.y) * (b.x - o.x);
+}
+
+double segmentDistance(const Point &a, const Point &b, const Point &c, const Point &d) {
+    const double d1 = cross(a, b, c), d2 = cross(a, b, d), d3 = cross(c, d, a), d4 = cross(c, d, b);
+    if (((d1 > 0 && d2 < 0) || (d1 < 0 && d2 > 0)) && ((d3 > 0 && d4 < 0) || (d3 < 0 && d4 > 0)))
+        return 0;
+    return std::min(std::min(pointSegment(a, c, d), pointSegment(b, c, d)),
+                    std::min(pointSegment(c, a, b), pointSegment(d, a, b)));
+}
+
+double strokeDistance(const Stroke &a, const Stroke &b, double enough) {
+    double best = 1e300;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        const Point &a0 = a[i];
+        const Point &a1 = a[i + 1 < a.size() ? i + 1 : i];
+        for (std::size_t j = 0; j < b.size(); ++j) {
+            const Point &b0 = b[j];
+            const Point &b1 = b[j + 1 < b.size() ? j + 1 : j];
+            best = std::min(best, segmentDistance(a0, a1, b0, b1));
+            if (best <= enough)
+                return best;
+        }
+    }
+    return best;
+}
+
+// Every sample close to the chord: a line, not a root sign or a flat curve.
+bool straight(const Stroke &s, double tolerance) {
+    const Point &a = s.front(), &b = s.back();
+    const double len = std::hypot(b.x - a.x, b.y - a.y);
+    if (len <= 0)
+        return false;
+    for (const Point &p : s)
+        if (std::fabs(cross(a, b, p)) / len > std::min(0.12 * len, tolerance) + 1)
+            return false;
+    return true;
+}
+
+struct UnionFind {
+    std::vector<int> parent;
+    explicit UnionFind(std::size_t n)
+        : parent(n) {
+        std::iota(parent.begin(), parent.end(), 0);
+    }
+    int find(int i) { return parent[i] == i ? i : parent[i] = find(parent[i]); }
+    void join(int a, int b) { parent[find(a)] = find(b); }
+};
+
+enum class Kind { Digit, Small, Tall, Descender, OpenParen, CloseParen, Operator, Root, Bar, Dot };
+
+Kind kindOf(const std::string &label) {
+    if (label.size() == 1 && label[0] >= '0' && label[0] <= '9')
+        return Kind::Digit;
+    if (label == "b")
+        return Kind::Tall;
+    if (label == "y")
+        return Kind::Descender;
+    if (label == "a" || label == "c" || label == "n" || label == "x" || label == "z")
+        return Kind::Small;
+    if (label == "(")
+        return Kind::OpenParen;
+    if (label == ")")
+        return Kind::CloseParen;
+    if (label == "\\sqrt")
+        return Kind::Root;
+    if (label == "-")
+        return Kind::Bar;
+    if (label == ".")
+        return Kind::Dot;
+    return Kind::Operator;
+}
+
+// Script hands write z with a long tail below the line, like y.
+Kind kindOf(const Symbol &s) {
+    if (s.label == "z" && s.box.height() > 1.3 * s.box.width())
+        return Kind::Descender;
+    // Until its neighbours say otherwise a cross is placed like the letter x.
+    if (s.label == "\\times")
+        return Kind::Small;
+    return kindOf(s.label);
+}
+
+// A piece of the layout: a symbol, or a fraction or root built from several.
+struct Unit {
+    Box box;
+    std::string tex;
+    std::string label; // the symbol's label; empty for built pieces
+    Kind kind = Kind::Operator;
+    double axis = 0;     // the line's middle, where + and fraction bars sit
+    double baseline = 0; // where the unit's line stands
+    double height = 0;   // the height of digits on the unit's line
+    bool axial = false;  // placed by its middle (operators, fractions), not by a baseline
+};
+
+bool takesScripts(const Unit &u) {
+    return u.kind == Kind::Digit || u.kind == Kind::Small || u.kind == Kind::Tall ||
+           u.kind == Kind::Descender || u.kind == Kind::CloseParen || u.kind == Kind::Root;
+}
+
+bool isCommandEnd(const std::string &tex) {
+    if (tex.empty() || !std::isalpha(static_cast<unsigned char>(tex.back())))
+        return false;
+    std::size_t i = tex.size();
+    while (i > 0 && std::isalpha(static_cast<unsigned char>(tex[i - 1])))
+        --i;
+    return i > 0 && tex[i - 1] == '\\';
+}
+
+void appendTex(std::string &out, const std::string &piece) {
+    if (piece.empty())
+        return;
+    if (isCommandEnd(out) && std::isalpha(static_cast<unsigned char>(piece.front())))
+        out += ' ';
+    out += piece;
+}
+
+std::string scriptGroup(const std::string &tex) {
+    if (tex.size() == 1)
+        return tex;
+    return "{" + tex + "}";
+}
+
+class Layout {
+public:
+    Layout(const std::vector<Symbol> &symbols, double lineHeight)
+        : symbols(symbols)
+        , lineHeight(lineHeight) {}
+
+    std::string region(const std::vector<int> &members) const;
+
+private:
+    Unit symbolUnit(const Symbol &s) const;
+    std::string line(std::vector<Unit> units) const;
+
+    const std::vector<Symbol> &symbols;
+    double lineHeight;
+};
+
+Unit Layout::symbolUnit(const Symbol &s) const {
+    Unit u;
+    u.box = s.box;
+    u.label = s.label;
+    u.tex = s.label;
+    u.kind = kindOf(s);
+    const double h = s.box.height();
+    switch (u.kind) {
+    case Kind::Digit:
+    case Kind::Tall:
+        u.height = h;
+        u.baseline = s.box.bottom;
+        break;
+    case Kind::Small:
+        u.height = h / 0.6;
+        u.baseline = s.box.bottom;
+        break;
+    case Kind::Descender:
+        u.height = h;
+        u.baseline = s.box.top + 0.55 * h;
+        break;
+    case Kind::OpenParen:
+    case Kind::CloseParen:
+        u.height = h / 1.2;
+        u.baseline = s.box.bottom - 0.1 * h;
+        break;
+    case Kind::Root:
+        u.height = 0.8 * h;
+        u.baseline = s.box.bottom - 0.05 * h;
+        break;
+    default:
+        u.height = lineHeight;
+        u.axial = true;
+        u.axis = s.box.centerY();
+        u.baseline = u.axis + lineHeight / 2;
+        break;
+    }
+    if (u.height <= 0)
+        u.height = lineHeight;
+    if (!u.axial)
+        u.axis = u.baseline - u.height / 2;
+    return u;
+}
+
+enum class Relation { Same, Above, Below };
+
+Relation relation(const Unit &base, const Unit &u) {
+    const double h = base.height;
+    if (u.axial || base.axial) {
+        const double rel = (u.axis - base.axis) / h;
+        if (rel < -0.4)
+            return Relation::Above;
+        if (rel > 0.4)
+            return Relation::Below;
+        return Relation::Same;
+    }
+    // Scripts are told by their baselines: a raised one is a power, a lowered one whose
+    // middle is below the base's middle an index.
+    const double drop = (u.baseline - base.baseline) / h;
+    if (drop < -0.3)
+        return Relation::Above;
+    const bool smaller = u.height < 0.85 * base.height;
+    if (drop > 0.2 && u.box.centerY() > base.box.centerY() && (smaller || drop > 0.5))
+        return Relation::Below;
+    return Relation::Same;
+}
+
+struct Node {
+    Unit unit;
+    std::vector<std::unique_ptr<Node>> sub, sup;
+};
+
+using Line = std::vector<std::unique_ptr<Node>>;
+
+bool isOperand(const Node *n) {
+    if (!n)
+        return false;
+    const Kind k = n->unit.kind;
+    return k == Kind::Digit || k == Kind::Small || k == Kind::Tall || k == Kind::Descender ||
+           k == Kind::CloseParen || k == Kind::Root || n->unit.label.empty();
+}
+
+bool startsOperand(const Node *n) {
+    if (!n)
+        return false;
+    const Kind k = n->unit.kind;
+    return k == Kind::Digit || k == Kind::OpenParen || k == Kind::Root || k == Kind::Small ||
+           k == Kind::Tall || k == Kind::Descender || n->unit.label.empty();
+}
+
+std::string lineTex(Line &nodes) {
+    // A cross between two operands that floats above their baseline is a times sign;
+    // anywhere else it is the letter x.
+    for (std::size_t i = 0; i < nodes.size(); ++i) {
+        Unit &u = nodes[i]->unit;
+        if (u.label != "x" && u.label != "\\times")
+            continue;
+        const Node *prev = i > 0 ? nodes[i - 1].get() : nullptr;
+        const Node *next = i + 1 < nodes.size() ? nodes[i + 1].get() : nullptr;
+        bool times = isOperand(prev) && startsOperand(next) && nodes[i]->sub.empty() &&
+                     nodes[i]->sup.empty();
+        if (times) {
+            double baseline = 0, height = 0;
+            int count = 0;
+            for (const Node *n : {prev, next}) {
+                if (!n->unit.axial && n->unit.kind != Kind::Small) {
+                    baseline += n->unit.baseline;
+                    height += n->unit.height;
+                    ++count;
+                }
+            }
+            if (count > 0)
+                times = u.box.bottom < (baseline - 0.1 * height) / count;
+            else
+                times = u.label == "\\times";
+        }
+        u.label = u.tex = times ? "\\times" : "x";
+        u.kind = times ? Kind::Operator : Kind::Small;
+    }
+    std::string out;
+    for (auto &n : nodes) {
+        std::string piece = n->unit.tex;
+        if (!n->sub.empty())
+            piece += "_" + scriptGroup(lineTex(n->sub));
+        if (!n->sup.empty())
+            piece += "^" + scriptGroup(lineTex(n->sup));
+        appendTex(out, piece);
+    }
+    return out;
+}
+
+std::string Layout::line(std::vector<Unit> units) const {
+    std::sort(units.begin(), units.end(),
+              [](const Unit &a, const Unit &b) { return a.box.left < b.box.left; });
+    Line main;
+    std::vector<Line *> stack{&main};
+    for (Unit &u : units) {
+        auto node = std::make_unique<Node>();
+        node->unit = u;
+        if (stack.back()->empty()) {
+            stack.back()->push_back(std::move(node));
+            continue;
+        }
+        bool placed = false;
+        for (std::size_t level = stack.size(); level-- > 0;) {
+            const Unit &base = stack[level]->back()->unit;
+            if (relation(base, u) == Relation::Same) {
+                stack.resize(level + 1);
+                stack.back()->push_back(std::move(node));
+                placed = true;
+                break;
+            }
+        }
+        if (placed)
+            continue;
+        Node *base = stack.back()->back().get();
+        if (!takesScripts(base->unit)) {
+            stack.back()->push_back(std::move(node));
+            continue;
+        }
+        Line &target = relation(base->unit, u) == Relation::Above ? base->sup : base->sub;
+        if (!target.empty()) {
+            // Scripts are only ever continued, never restarted.
+            stack.back()->push_back(std::move(node));
+            continue;
+        }
+        target.push_back(std::move(node));
+        stack.push_back(&target);
+    }
+    return lineTex(main);
+}
+
+std::string Layout::region(const std::vector<int> &members) const {
+    std::vector<int> order = members;
+    std::sort(order.begin(), order.end(),
+              [this](int a, int b) { return symbols[a].box.width() > symbols[b].box.width(); });
+    std::vector<bool> used(symbols.size(), true);
+    for (int m : members)
+        used[m] = false;
+    std::vector<Unit> units;
+    for (int c : order) {
+        if (used[c])
+            continue;
+        const Symbol &s = symbols[c];
+        if (s.label == "\\sqrt") {
+            const double hook = std::min(0.35 * s.box.width(), 0.4 * s.box.height());
+            std::vector<int> inside;
+            for (int m : members) {
+                const Box &b = symbols[m].box;
+                if (used[m] || m == c)
+                    continue;
+                if (b.centerX() > s.box.left + hook && b.centerX() < s.box.right &&
+                    b.centerY() > s.box.top && b.centerY() < s.box.bottom)
+                    inside.push_back(m);
+            }
+            used[c] = true;
+            for (int m : inside)
+                used[m] = true;
+            Unit u = symbolUnit(s);
+            u.tex = "\\sqrt{" + region(inside) + "}";
+            units.push_back(u);
+        } else if (s.label == "-") {
+            std::vector<int> above, below;
+            const double reach = 2.5 * lineHeight;
+            for (int m : members) {
+                const Box &b = symbols[m].box;
+                if (used[m] || m == c)
+                    continue;
+                if (b.centerX() < s.box.left || b.centerX() > s.box.right)
+                    continue;
+                if (b.centerY() < s.box.centerY() && s.box.centerY() - b.bottom < reach)
+                    above.push_back(m);
+                else if (b.centerY() > s.box.centerY() && b.top - s.box.centerY() < reach)
+                    below.push_back(m);
+            }
+            if (above.empty() || below.empty())
+                continue;
+            used[c] = true;
+            Box box = s.box;
+            for (int m : above) {
+                used[m] = true;
+                box = united(box, symbols[m].box);
+            }
+            for (int m : below) {
+                used[m] = true;
+                box = united(box, symbols[m].box);
+            }
+            Unit u;
+            u.box = box;
+            u.box.left = s.box.left;
+            u.kind = Kind::Digit;
+            u.tex = "\\frac{" + region(above) + "}{" + region(below) + "}";
+            u.axis = s.box.centerY();
+            u.height = lineHeight;
+            u.axial = true;
+            u.baseline = u.axis + lineHeight / 2;
+            units.push_back(u);
+        }
+    }
+    for (int m : members) {
+        if (!used[m] && symbols[m].label != ".")
+            units.push_back(symbolUnit(symbols[m]));
+    }
+    return line(std::move(units));
+}
+
+} // namespace
+
+namespace {
+
+// Where a symbol's line stands and how tall its digits are, judged from the symbol alone.
+bool lineOf(const Symbol &s, double &baseline, double &height) {
+    const double h = s.box.height();
+    if (s.label == "\\times")
+        return false;
+    switch (kindOf(s)) {
+    case Kind::Digit:
+    case Kind::Tall:
+        baseline = s.box.bottom;
+        height = h;
+        return true;
+    case Kind::Small:
+        baseline = s.box.bottom;
+        height = h / 0.6;
+        return true;
+    case Kind::Descender:
+        baseline = s.box.top + 0.55 * h;
+        height = h;
+        return true;
+    case Kind::OpenParen:
+    case Kind::CloseParen:
+        baseline = s.box.bottom - 0.1 * h;
+        height = h / 1.2;
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool isTallKind(Kind k) {
+    return k == Kind::Digit || k == Kind::Tall || k == Kind::OpenParen || k == Kind::CloseParen;
+}
+
+// The baseline and digit height of the symbols beside `s` on its line; false if none.
+bool neighbourLine(const std::vector<Symbol> &symbols, std::size_t i, double &baseline,
+                   double &height) {
+    const Symbol &s = symbols[i];
+    std::vector<std::pair<double, std::size_t>> near;
+    for (std::size_t j = 0; j < symbols.size(); ++j) {
+        const Symbol &t = symbols[j];
+        double base = 0, h = 0;
+        if (j == i || !lineOf(t, base, h))
+            continue;
+        const double overlap =
+            std::min(s.box.bottom, t.box.bottom) - std::max(s.box.top, t.box.top);
+        const double lower = std::min(s.box.height(), t.box.height());
+        const double ratio = t.box.height() / std::max(1e-9, s.box.height());
+        const double dx = std::fabs(t.box.centerX() - s.box.centerX());
+        if (overlap < 0.7 * lower || ratio < 0.4 || ratio > 2.5 ||
+            dx > 3 * std::max(s.box.height(), t.box.height()))
+            continue;
+        near.emplace_back(dx, j);
+    }
+    if (near.empty())
+        return false;
+    std::sort(near.begin(), near.end());
+    baseline = height = 0;
+    const std::size_t n = std::min<std::size_t>(4, near.size());
+    for (std::size_t k = 0; k < n; ++k) {
+        double bl = 0, h = 0;
+        lineOf(symbols[near[k].second], bl, h);
+        baseline += bl / static_cast<double>(n);
+        height += h / static_cast<double>(n);
+    }
+    return true;
+}
+
+// Shapes alike in outline (z and 2, y and 9, c and the parenthesis)
+// are told apart by their size and place against their neighbours on the line.
+void resolveBySize(std::vector<Symbol> &symbols) {
+    std::vector<std::string> decided(symbols.size());
+    for (std::size_t i = 0; i < symbols.size(); ++i) {
+        const Symbol &s = symbols[i];
+        const Kind kind = kindOf(s.label);
+        if (s.alternatives.empty() || kind == Kind::Operator || kind == Kind::Root)
+            continue;
+        double baseline = 0, height = 0;
+        if (!neighbourLine(symbols, i, baseline, height))
+            continue;
+        const bool descends = s.box.bottom > baseline + 0.2 * height;
+        const bool small = !descends && s.box.height() < 0.8 * height;
+        auto fits = [&](const std::string &label) {
+            const Kind k = kindOf(label);
+            if (descends)
+                return k == Kind::Descender || label == "z";
+            if (small)
+                return k == Kind::Small;
+            return isTallKind(k);
+        };
+        if (fits(s.label))
+            continue;
+        for (const std::string &alt : s.alternatives) {
+            if (fits(alt)) {
+                decided[i] = alt;
+                break;
+            }
+        }
+    }
+    for (std::size_t i = 0; i < symbols.size(); ++i)
+        if (!decided[i].empty())
+            symbols[i].label = decided[i];
+}
+
+} // namespace
+
+const FormulaRecognizer &FormulaRecognizer::instance() {
+    static const FormulaRecognizer recognizer;
+    return recognizer;
+}
+
+std::vector<Symbol> FormulaRecognizer::symbols(const std::vector<Stroke> &input) const {
+    std::vector<Stroke> strokes;
+    for (const Stroke &s : input)
+        if (!s.empty())
+            strokes.push_back(s);
+    const std::size_t n = strokes.size();
+    if (n == 0)
+        return {};
+
+    std::vector<Box> boxes(n);
+    std::vector<double> sizes;
+    for (std::size_t i = 0; i < n; ++i) {
+        boxes[i] = boxOf(strokes[i]);
+        const double size = std::max(boxes[i].width(), boxes[i].height());
+        if (size > 0)
+            sizes.push_back(size);
+    }
+    double scale = median(sizes);
+    if (scale <= 0)
+        scale = 1;
+
+    // Strokes that touch or cross belong to one symbol.
+    const double touch = 0.1 * scale;
+    std::vector<Stroke> thin(n);
+    for (std::size_t i = 0; i < n; ++i)
+        thin[i] = thinned(strokes[i], 0.04 * scale);
+    UnionFind groups(n);
+    for (std::size_t i = 0; i < n; ++i) {
+        for (std::size_t j = i + 1; j < n; ++j) {
+            const Box &a = boxes[i], &b = boxes[j];
+            if (a.left - touch > b.right || b.left - touch > a.right || a.top - touch > b.bottom ||
+                b.top - touch > a.bottom)
+                continue;
+            if (groups.find(static_cast<int>(i)) == groups.find(static_cast<int>(j)))
+                continue;
+            // A long bar or root sign near a small glyph is rarely part of it: the glyph
+            // has to touch it really.
+            const double sizeA = std::max(a.width(), a.height());
+            const double sizeB = std::max(b.width(), b.height());
+            const double reach =
+                std::max(sizeA, sizeB) > 2.5 * std::min(sizeA, sizeB) ? 0.35 * touch : touch;
+            if (strokeDistance(thin[i], thin[j], reach) <= reach)
+                groups.join(static_cast<int>(i), static_cast<int>(j));
+        }
+    }
+    std::vector<Symbol> found;
+    {
+        std::vector<int> index(n, -1);
+        for (std::size_t i = 0; i < n; ++i) {
+            const int root = groups.find(static_cast<int>(i));
+            if (index[root] < 0) {
+                index[root] = static_cast<int>(found.size());
+                found.push_back({{}, boxes[i], {}, {}});
+            }
+            Symbol &s = found[index[root]];
+            s.strokes.push_back(static_cast<int>(i));
+            s.box = united(s.box, boxes[i]);
+        }
+    }
+
+    // The writing size, from symbols that are neither lines nor dots.
+    std::vector<double> heights;
+    for (const Symbol &s : found)
+        if (s.box.height() > 0.3 * s.box.width() &&
+            std::max(s.box.width(), s.box.height()) > 0.3 * scale)
+            heights.push_back(s.box.height());
+    const double size = heights.empty() ? scale : median(heights);
+
+    auto isDot = [&](const Symbol &s) {
+        return std::max(s.box.width(), s.box.height()) < 0.2 * size;
+    };
+    auto isFlat = [&](const Symbol &s) {
+        if (s.box.height() >= 0.3 * s.box.width() || s.box.width() <= 0.25 * size)
+            return false;
+        for (int k : s.strokes)
+            if (!straight(strokes[k], 0.2 * size))
+                return false;
+        return true;
+    };
+    for (Symbol &s : found) {
+        if (isDot(s))
+            s.label = ".";
+        else if (isFlat(s))
+            s.label = "-";
+    }
+
+    // A line with a dot above and below is a division sign.
+    std::vector<bool> gone(found.size(), false);
+    for (std::size_t i = 0; i < found.size(); ++i) {
+        Symbol &line = found[i];
+        if (line.label != "-")
+            continue;
+        int up = -1, down = -1;
+        for (std::size_t j = 0; j < found.size(); ++j) {
+            const Symbol &d = found[j];
+            if (gone[j] || d.label != ".")
+                continue;
+            const double w = line.box.width();
+            if (d.box.centerX() < line.box.left + 0.15 * w ||
+                d.box.centerX() > line.box.right - 0.15 * w)
+                continue;
+            const double dy = d.box.centerY() - line.box.centerY();
+            if (std::fabs(dy) > 0.9 * w)
+                continue;
+            if (dy < 0 && up < 0)
+                up = static_cast<int>(j);
+            else if (dy > 0 && down < 0)
+                down = static_cast<int>(j);
+        }
+        if (up >= 0 && down >= 0) {
+            for (int j : {up, down}) {
+                line.strokes.insert(line.strokes.end(), found[j].strokes.begin(),
+                                    found[j].strokes.end());
+                line.box = united(line.box, found[j].box);
+                gone[j] = true;
+            }
+            line.label = "\\div";
+        }
+    }
+    // Two stacked lines of like length with nothing between them are an equals sign.
+    for (std::size_t i = 0; i < found.size(); ++i) {
+        if (gone[i] || found[i].label != "-")
+            continue;
+        int partner = -1;
+        double partnerGap = 0;
+        for (std::size_t j = 0; j < found.size(); ++j) {
+            if (j == i || gone[j] || found[j].label != "-")
+                continue;
+            const Box &a = found[i].box, &b = found[j].box;
+            const double overlap = std::min(a.right, b.right) - std::max(a.left, b.left);
+            const double wa = a.width(), wb = b.width();
+            if (overlap < 0.5 * std::min(wa, wb) || std::max(wa, wb) > 2.2 * std::min(wa, wb))
+                continue;
+            const double gap = std::fabs(a.centerY() - b.centerY());
+            if (gap > 0.8 * std::max(wa, wb) || gap > 0.8 * size)
+                continue;
+            bool between = false;
+            for (std::size_t k = 0; k < found.size() && !between; ++k) {
+                if (k == i || k == j || gone[k])
+                    continue;
+                const Box &c = found[k].box;
+                between = c.centerX() > std::max(a.left, b.left) &&
+                          c.centerX() < std::min(a.right, b.right) &&
+                          c.centerY() > std::min(a.centerY(), b.centerY()) &&
+                          c.centerY() < std::max(a.centerY(), b.centerY());
+            }
+            if (between)
+                continue;
+            if (partner < 0 || gap < partnerGap) {
+                partner = static_cast<int>(j);
+                partnerGap = gap;
+            }
+        }
+        if (partner >= 0) {
+            Symbol &s = found[i];
+            s.strokes.insert(s.strokes.end(), found[partner].strokes.begin(),
+                             found[partner].strokes.end());
+            s.box = united(s.box, found[partner].box);
+            s.label = "=";
+            gone[partner] = true;
+        }
+    }
+
+    std::vector<Symbol> out;
+    const SymbolClassifier &classifier = SymbolClassifier::instance();
+    for (std::size_t i = 0; i < found.size(); ++i) {
+        if (gone[i])
+            continue;
+        Symbol s = found[i];
+        if (s.label.empty()) {
+            std::vector<Stroke> parts;
+            for (int k : s.strokes)
+                parts.push_back(strokes[k]);
+            const auto candidates = classifier.classify(parts, 4);
+            if (!candidates.empty())
+                s.label = candidates[0].label;
+            for (std::size_t c = 1; c < candidates.size(); ++c)
+                if (candidates[c].distance < 1.35f * candidates[0].distance)
+                    s.alternatives.push_back(candidates[c].label);
+        }
+        if (!s.label.empty())
+            out.push_back(std::move(s));
+    }
+    resolveBySize(out);
+    return out;
+}
+
+std::string FormulaRecognizer::recognize(const std::vector<Stroke> &strokes) const {
+    const std::vector<Symbol> found = symbols(strokes);
+    if (found.empty())
+        return {};
+    std::vector<double> heights;
+    for (const Symbol &s : found) {
+        const Kind k = kindOf(s.label);
+        if (k == Kind::Digit || k == Kind::Tall || k == Kind::Descender)
+            heights.push_back(s.box.height());
+        else if (k == Kind::Small)
+            heights.push_back(s.box.height() / 0.65);
+    }
+    double lineHeight = median(heights);
+    if (lineHeight <= 0) {
+        for (const Symbol &s : found)
+            heights.push_back(std::max(s.box.width(), s.box.height()));
+        lineHeight = median(heights);
+    }
+    if (lineHeight <= 0)
+        lineHeight = 1;
+    Layout layout(found, lineHeight);
+    std::vector<int> all(found.size());
+    std::iota(all.begin(), all.end(), 0);
+    return layout.region(all);
+}
+
+} // namespace quenmo

@@ -1,0 +1,134 @@
+#include "pointcloud.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+namespace quenmo {
+
+namespace {
+
+double length(const Stroke &s) {
+    double d = 0;
+    for (std::size_t i = 1; i < s.size(); ++i)
+        d += std::hypot(s[i].x - s[i - 1].x, s[i].y - s[i - 1].y);
+    return d;
+}
+
+float cloudDistance(const PointCloud::Points &a, const PointCloud::Points &b, int start,
+                    float bound) {
+    constexpr int n = PointCloud::size;
+    bool matched[n] = {};
+    float sum = 0;
+    int i = start;
+    for (int k = 0; k < n; ++k) {
+        const float ax = a[2 * i], ay = a[2 * i + 1];
+        float best = std::numeric_limits<float>::max();
+        int index = 0;
+        for (int j = 0; j < n; ++j) {
+            if (matched[j])
+                continue;
+            const float dx = ax - b[2 * j], dy = ay - b[2 * j + 1];
+            const float d = dx * dx + dy * dy;
+            if (d < best) {
+                best = d;
+                index = j;
+            }
+        }
+        matched[index] = true;
+        const float weight = 1.0f - static_cast<float>(k) / n;
+        sum += weight * std::sqrt(best);
+        if (sum >= bound)
+            return sum;
+        i = (i + 1) % n;
+    }
+    return sum;
+}
+
+} // namespace
+
+PointCloud::Points PointCloud::normalized(const std::vector<Stroke> &strokes) {
+    std::vector<Point> all;
+    double total = 0;
+    for (const Stroke &s : strokes) {
+        total += length(s);
+        all.insert(all.end(), s.begin(), s.end());
+    }
+    std::vector<Point> pts;
+    pts.reserve(size);
+    if (all.empty()) {
+        all.push_back({0, 0});
+    }
+    if (total <= 0) {
+        // Only dots: spread the samples over them.
+        for (int k = 0; k < size; ++k)
+            pts.push_back(all[static_cast<std::size_t>(k) * all.size() / size]);
+    } else {
+        const double interval = total / (size - 1);
+        double carried = 0;
+        for (const Stroke &s : strokes) {
+            if (s.empty())
+                continue;
+            if (pts.empty())
+                pts.push_back(s.front());
+            Point prev = s.front();
+            std::size_t i = 1;
+            while (i < s.size() && static_cast<int>(pts.size()) < size) {
+                const Point cur = s[i];
+                const double d = std::hypot(cur.x - prev.x, cur.y - prev.y);
+                if (carried + d >= interval && d > 0) {
+                    const double t = (interval - carried) / d;
+                    const Point q{prev.x + t * (cur.x - prev.x), prev.y + t * (cur.y - prev.y)};
+                    pts.push_back(q);
+                    prev = q;
+                    carried = 0;
+                } else {
+                    carried += d;
+                    prev = cur;
+                    ++i;
+                }
+            }
+        }
+        while (static_cast<int>(pts.size()) < size)
+            pts.push_back(strokes.back().empty() ? pts.back() : strokes.back().back());
+    }
+
+    double minX = pts[0].x, maxX = pts[0].x, minY = pts[0].y, maxY = pts[0].y;
+    double cx = 0, cy = 0;
+    for (const Point &p : pts) {
+        minX = std::min(minX, p.x);
+        maxX = std::max(maxX, p.x);
+        minY = std::min(minY, p.y);
+        maxY = std::max(maxY, p.y);
+        cx += p.x;
+        cy += p.y;
+    }
+    cx /= size;
+    cy /= size;
+    double scale = std::max(maxX - minX, maxY - minY);
+    if (scale <= 0)
+        scale = 1;
+    Points out{};
+    for (int k = 0; k < size; ++k) {
+        out[2 * k] = static_cast<float>((pts[k].x - cx) / scale);
+        out[2 * k + 1] = static_cast<float>((pts[k].y - cy) / scale);
+    }
+    return out;
+}
+
+float PointCloud::distance(const Points &a, const Points &b, float bound) {
+    // Starting points spaced by sqrt(n), both matching directions, as in the $P recogniser.
+    constexpr int step = 5;
+    float best = bound;
+    for (int start = 0; start < size; start += step) {
+        best = std::min(best, cloudDistance(a, b, start, best));
+        best = std::min(best, cloudDistance(b, a, start, best));
+    }
+    return best;
+}
+
+float PointCloud::quickDistance(const Points &a, const Points &b) {
+    return cloudDistance(a, b, 0, std::numeric_limits<float>::max());
+}
+
+} // namespace quenmo

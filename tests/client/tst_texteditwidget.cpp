@@ -1,0 +1,277 @@
+#include "editor/textedit.h"
+#include "editor/texteditwidget.h"
+#include "editor/textobjectproperty.h"
+
+#include "app/serverconfig.h"
+
+#include "modaldialoganswerer.h"
+#include "scriptedhttpresponder.h"
+
+#include <QDialog>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTextBlock>
+#include <QtTest>
+
+namespace {
+
+struct Object {
+    QString text;
+    int script;
+};
+
+// The objects of the document, in order.
+QList<Object> objects(TextEdit *edit)
+{
+    QList<Object> found;
+    for (QTextBlock block = edit->document()->begin(); block.isValid(); block = block.next()) {
+        for (auto it = block.begin(); !it.atEnd(); ++it) {
+            const QTextFragment fragment = it.fragment();
+            for (int i = 0; i < fragment.length(); ++i) {
+                QTextCursor cursor(edit->document());
+                cursor.setPosition(fragment.position() + i + 1);
+                const QTextCharFormat format = cursor.charFormat();
+                if (format.objectType() == TextObjectType)
+                    found << Object {format.property(TextProperty).toString(),
+                        format.intProperty(ScriptProperty)};
+            }
+        }
+    }
+    return found;
+}
+
+} // namespace
+
+class tst_TextEditWidget : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void toolbarButtonsInOrder();
+    void buttonsReachTheirCommands();
+    void superSubscriptPrompt_data();
+    void superSubscriptPrompt();
+    void proposedImageSize_data();
+    void proposedImageSize();
+    void imageSizeAnswers_data();
+    void imageSizeAnswers();
+    void paletteInsertsInOrderAndStaysOpen();
+    void heightNeverBelowLeast();
+    void addToolbarWidgetGoesLast();
+};
+
+void tst_TextEditWidget::toolbarButtonsInOrder()
+{
+    TextEditWidget widget;
+    QCOMPARE(widget.textEdit()->placeholderText(),
+        QStringLiteral("复制的文字可能会丢失部分字符，请注意检查"));
+    QCOMPARE(widget.textEdit()->fontFamily(), QStringLiteral("楷体"));
+    const QStringList names = {"undoPushButton", "redoPushButton", "boldPushButton",
+        "italicPushButton", "underlinePushButton", "rectanglePushButton", "strikeOutPushButton",
+        "superscriptPushButton", "subscriptPushButton", "superSubscriptPushButton",
+        "waveUnderlinePushButton", "underPointPushButton", "leftPushButton", "centerPushButton",
+        "rightPushButton", "imagePushButton", "specCharPushButton", "texPushButton",
+        "indentPushButton", "tablePushButton", "numberPushButton"};
+    QLayout *row = widget.findChild<QPushButton *>(QStringLiteral("undoPushButton"))
+                       ->parentWidget()
+                       ->layout();
+    for (int i = 0; i < names.size(); ++i) {
+        auto button = qobject_cast<QPushButton *>(row->itemAt(i)->widget());
+        QVERIFY(button);
+        QCOMPARE(button->objectName(), names.at(i));
+        QVERIFY(button->text().isEmpty());
+        QVERIFY(!button->icon().isNull());
+        QVERIFY(!button->autoDefault());
+    }
+    QCOMPARE(widget.findChild<QPushButton *>(QStringLiteral("superSubscriptPushButton"))->toolTip(),
+        QStringLiteral("上标下标组合"));
+    QVERIFY(
+        widget.findChild<QPushButton *>(QStringLiteral("numberPushButton"))->toolTip().isEmpty());
+}
+
+void tst_TextEditWidget::buttonsReachTheirCommands()
+{
+    TextEditWidget widget;
+    TextEdit *edit = widget.textEdit();
+    edit->insertPlainText(QStringLiteral("ab"));
+    edit->selectAll();
+    widget.findChild<QPushButton *>(QStringLiteral("boldPushButton"))->click();
+    QTextCursor cursor(edit->document());
+    cursor.setPosition(1);
+    QVERIFY(cursor.charFormat().boolProperty(BoldProperty));
+    widget.findChild<QPushButton *>(QStringLiteral("centerPushButton"))->click();
+    QCOMPARE(edit->document()->begin().blockFormat().alignment() & Qt::AlignHorizontal_Mask,
+        Qt::AlignHCenter);
+    widget.findChild<QPushButton *>(QStringLiteral("undoPushButton"))->click();
+    widget.findChild<QPushButton *>(QStringLiteral("undoPushButton"))->click();
+    cursor.setPosition(1);
+    QVERIFY(!cursor.charFormat().boolProperty(BoldProperty));
+    widget.findChild<QPushButton *>(QStringLiteral("redoPushButton"))->click();
+    cursor = QTextCursor(edit->document());
+    cursor.setPosition(1);
+    QVERIFY(cursor.charFormat().boolProperty(BoldProperty));
+
+    QTextCursor end(edit->document());
+    end.movePosition(QTextCursor::End);
+    edit->setTextCursor(end);
+    widget.findChild<QPushButton *>(QStringLiteral("numberPushButton"))->click();
+    cursor = QTextCursor(edit->document());
+    cursor.movePosition(QTextCursor::End);
+    QVERIFY(cursor.charFormat().boolProperty(QuestionNumProperty));
+}
+
+void tst_TextEditWidget::superSubscriptPrompt_data()
+{
+    QTest::addColumn<QString>("answer"); // empty: cancel
+    QTest::addColumn<int>("objects");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("two parts") << "2 n" << 1 << "2 n";
+    QTest::newRow("two blanks between") << "a  b" << 1 << "a ";
+    QTest::newRow("one part") << "2" << 0 << "";
+    QTest::newRow("cancel") << "" << 0 << "";
+}
+
+void tst_TextEditWidget::superSubscriptPrompt()
+{
+    QFETCH(QString, answer);
+    TextEditWidget widget;
+    ModalDialogAnswerer answerer;
+    if (answer.isEmpty())
+        answerer.rejectDialog();
+    else
+        answerer.enterText(answer);
+    widget.findChild<QPushButton *>(QStringLiteral("superSubscriptPushButton"))->click();
+    QCOMPARE(answerer.last().title, QStringLiteral("上下标"));
+    QCOMPARE(answerer.last().text, QStringLiteral("请输入上下标，以空格分开"));
+    const QList<Object> found = objects(widget.textEdit());
+    QTEST(found.size(), "objects");
+    if (!found.isEmpty()) {
+        QCOMPARE(found.first().script, int(SuperSubscript));
+        QTEST(found.first().text, "text");
+    }
+}
+
+void tst_TextEditWidget::proposedImageSize_data()
+{
+    QTest::addColumn<QSize>("size");
+    QTest::addColumn<QSize>("proposed");
+    QTest::newRow("wide") << QSize(1700, 600) << QSize(850, 300);
+    QTest::newRow("850 wide") << QSize(850, 10) << QSize(850, 10);
+    QTest::newRow("small") << QSize(20, 30) << QSize(20, 30);
+}
+
+void tst_TextEditWidget::proposedImageSize()
+{
+    QFETCH(QSize, size);
+    QTEST(TextEditWidget::defaultImageSize(size), "proposed");
+}
+
+void tst_TextEditWidget::imageSizeAnswers_data()
+{
+    QTest::addColumn<QString>("answer");
+    QTest::addColumn<QString>("warning"); // empty: none
+    QTest::addColumn<bool>("inserted");
+    QTest::newRow("too wide") << "900 300"
+                              << "图片的宽度不能大于850" << false;
+    QTest::newRow("tall is fine") << "850 2000"
+                                  << "" << true;
+    QTest::newRow("one number") << "300"
+                                << "" << false;
+    QTest::newRow("letters") << "a b"
+                             << "图片的宽度和高度必须是正整数" << false;
+    QTest::newRow("zero") << "0 10"
+                          << "图片的宽度和高度必须是正整数" << false;
+    QTest::newRow("negative") << "10 -5"
+                              << "图片的宽度和高度必须是正整数" << false;
+}
+
+void tst_TextEditWidget::imageSizeAnswers()
+{
+    QFETCH(QString, answer);
+    QFETCH(QString, warning);
+    QFETCH(bool, inserted);
+    ScriptedHttpResponder responder;
+    QVERIFY(responder.listen());
+    responder.hang(QStringLiteral("/api/upload/file"));
+    IMG_SERVER = responder.baseUrl();
+    TextEditWidget widget;
+    QImage image(1700, 600, QImage::Format_RGB32);
+    image.fill(Qt::red);
+    ModalDialogAnswerer answerer;
+    answerer.answerWith([answer](QWidget *dialog) {
+        auto input = qobject_cast<QInputDialog *>(dialog);
+        QCOMPARE(input->textValue(), QStringLiteral("850 300"));
+        input->setTextValue(answer);
+        input->accept();
+    });
+    answerer.clickButton(QStringLiteral("确定"));
+    widget.insertImageWithPrompt(image);
+    QCOMPARE(answerer.seen().first().title, QStringLiteral("图片"));
+    if (warning.isEmpty()) {
+        QCOMPARE(answerer.count(), 1);
+    } else {
+        QCOMPARE(answerer.count(), 2);
+        QCOMPARE(answerer.last().title, QStringLiteral("警告"));
+        QCOMPARE(answerer.last().text, warning);
+    }
+    // an accepted size goes to the upload
+    if (inserted)
+        QVERIFY(responder.waitForRequests(QStringLiteral("/api/upload/file"), 1));
+    else
+        QTest::qWait(50);
+    QCOMPARE(responder.count(QStringLiteral("/api/upload/file")), inserted ? 1 : 0);
+}
+
+void tst_TextEditWidget::paletteInsertsInOrderAndStaysOpen()
+{
+    TextEditWidget widget;
+    ModalDialogAnswerer answerer;
+    answerer.answerWith([](QWidget *dialog) {
+        QCOMPARE(dialog->windowTitle(), QStringLiteral("特殊字符"));
+        QVERIFY(ModalDialogAnswerer::clickButtonIn(dialog, QStringLiteral("Ω")));
+        QVERIFY(ModalDialogAnswerer::clickButtonIn(dialog, QStringLiteral("∑")));
+        QVERIFY(dialog->isVisible()); // stays open for more
+        const auto buttons = dialog->findChildren<QPushButton *>();
+        QCOMPARE(buttons.first()->size(), QSize(30, 30));
+        static_cast<QDialog *>(dialog)->reject();
+    });
+    widget.findChild<QPushButton *>(QStringLiteral("specCharPushButton"))->click();
+    QCOMPARE(answerer.count(), 1);
+    const QList<Object> inserted = objects(widget.textEdit());
+    QCOMPARE(inserted.size(), 2);
+    QCOMPARE(inserted.at(0).text, QStringLiteral("Ω"));
+    QCOMPARE(inserted.at(1).text, QStringLiteral("∑"));
+    int characters = 0;
+    for (const QString &row : TextEditWidget::specialCharacterRows())
+        characters += row.size();
+    QCOMPARE(TextEditWidget::specialCharacterRows().size(), 11);
+    QCOMPARE(characters, 15 + 15 + 15 + 9 + 15 + 11 + 12 + 15 + 5 + 16 + 12);
+}
+
+void tst_TextEditWidget::heightNeverBelowLeast()
+{
+    TextEditWidget widget;
+    widget.setMinimumEditorHeight(80);
+    widget.show();
+    QVERIFY(widget.textEdit()->minimumHeight() >= 80);
+    for (int i = 0; i < 20; ++i) {
+        widget.textEdit()->insertPlainText(QStringLiteral("一行文字"));
+        widget.textEdit()->textCursor().insertBlock();
+    }
+    QTRY_VERIFY(widget.textEdit()->minimumHeight() > 80);
+    widget.textEdit()->setCodeText(QString());
+    QTRY_COMPARE(widget.textEdit()->minimumHeight(), 80);
+}
+
+void tst_TextEditWidget::addToolbarWidgetGoesLast()
+{
+    TextEditWidget widget;
+    auto extra = new QPushButton(QStringLiteral("正确答案"));
+    widget.addToolbarWidget(extra);
+    QLayout *row = extra->parentWidget()->layout();
+    QCOMPARE(row->itemAt(row->count() - 1)->widget(), extra);
+    QVERIFY(row->itemAt(row->count() - 2)->spacerItem());
+}
+
+QTEST_MAIN(tst_TextEditWidget)
+#include "tst_texteditwidget.moc"

@@ -1,0 +1,306 @@
+#include "app/startup.h"
+#include "editor/style.h"
+#include "editor/textedit.h"
+#include "editor/textobject.h"
+#include "editor/textobjectproperty.h"
+
+#include <QAbstractTextDocumentLayout>
+#include <QFontMetricsF>
+#include <QPainter>
+#include <QPainterPath>
+#include <QtTest>
+
+Q_DECLARE_METATYPE(QTextCharFormat)
+
+// Sizes and painting of the editor's objects.
+class tst_TextObject : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void isTextObjectInterface();
+    void intrinsicSizeOfEachKind_data();
+    void intrinsicSizeOfEachKind();
+    void boxEdgesJoinNeighbours_data();
+    void boxEdgesJoinNeighbours();
+    void glyphColourItalicWinsOverBold();
+    void decorationLines_data();
+    void decorationLines();
+    void blankCentresItsText();
+    void combinedScriptBands();
+    void wavePathAlternates();
+    void cachedGlyphsDrawLikeText_data();
+    void cachedGlyphsDrawLikeText();
+
+private:
+    static QTextCharFormat object(const QString &text);
+    static QImage paint(QTextDocument *doc, int position, const QTextCharFormat &format,
+                        const QRectF &rect);
+    static bool darkIn(const QImage &image, const QRect &area);
+};
+
+void tst_TextObject::initTestCase() {
+    Startup::installFontSubstitutions();
+}
+
+QTextCharFormat tst_TextObject::object(const QString &text) {
+    QTextCharFormat f;
+    f.setObjectType(TextObjectType);
+    f.setProperty(TextProperty, text);
+    return f;
+}
+
+QImage tst_TextObject::paint(QTextDocument *doc, int position, const QTextCharFormat &format,
+                             const QRectF &rect) {
+    QImage image(80, 60, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    TextObject().drawObject(&painter, rect, doc, position, format);
+    return image;
+}
+
+bool tst_TextObject::darkIn(const QImage &image, const QRect &area) {
+    for (int y = area.top(); y <= area.bottom(); ++y)
+        for (int x = area.left(); x <= area.right(); ++x)
+            if (qGray(image.pixel(x, y)) < 128)
+                return true;
+    return false;
+}
+
+void tst_TextObject::isTextObjectInterface() {
+    TextObject object;
+    QVERIFY(qobject_cast<QTextObjectInterface *>(&object));
+    QVERIFY(object.qt_metacast("org.qt-project.Qt.QTextObjectInterface"));
+    TextEdit edit;
+    QVERIFY(dynamic_cast<TextObject *>(
+        edit.document()->documentLayout()->handlerForObject(TextObjectType)));
+}
+
+void tst_TextObject::intrinsicSizeOfEachKind_data() {
+    QTest::addColumn<QTextCharFormat>("format");
+    QTest::addColumn<qreal>("width");
+    const QFontMetricsF plain(TextObject::font(false, false, 13));
+    const QFontMetricsF boldItalic(TextObject::font(true, true, 13));
+    const qreal space = plain.horizontalAdvance(QLatin1Char(' '));
+
+    QTest::newRow("character") << object(QStringLiteral("W")) << plain.horizontalAdvance('W');
+    QTextCharFormat f = object(QStringLiteral("W"));
+    f.setProperty(BoldProperty, true);
+    f.setProperty(ItalicProperty, true);
+    QTest::newRow("bold italic 1.2x") << f << 1.2 * boldItalic.horizontalAdvance('W');
+    f = object(QStringLiteral("甲"));
+    f.setProperty(SpaceLengthProperty, 4);
+    QTest::newRow("blank of 4") << f << 4 * space;
+    f = object(QString());
+    f.setProperty(IndentProperty, true);
+    QTest::newRow("indent") << f << 4 * space;
+    f = object(QString());
+    f.setProperty(QuestionNumProperty, true);
+    QTest::newRow("question number") << f << 4 * space;
+    f = object(QStringLiteral("x"));
+    f.setProperty(ScriptProperty, int(Subscript));
+    QTest::newRow("subscript") << f << 0.5 * plain.horizontalAdvance('x');
+    f.setProperty(ScriptProperty, int(Superscript));
+    QTest::newRow("superscript") << f << 0.5 * plain.horizontalAdvance('x');
+    f = object(QStringLiteral("2 mn"));
+    f.setProperty(ScriptProperty, int(SuperSubscript));
+    QTest::newRow("combined: wider lower part")
+        << f << 0.5 * plain.horizontalAdvance(QStringLiteral("mn"));
+    f = object(QStringLiteral("WW i"));
+    f.setProperty(ScriptProperty, int(SuperSubscript));
+    QTest::newRow("combined: wider upper part")
+        << f << 0.5 * plain.horizontalAdvance(QStringLiteral("WW"));
+}
+
+void tst_TextObject::intrinsicSizeOfEachKind() {
+    QFETCH(QTextCharFormat, format);
+    QFETCH(qreal, width);
+    const qreal height = QFontMetricsF(TextObject::font(format.boolProperty(BoldProperty),
+                                                        format.boolProperty(ItalicProperty), 13))
+                             .height() *
+                         1.2;
+    TextObject object;
+    const QSizeF size = object.intrinsicSize(nullptr, 0, format);
+    QVERIFY(width > 0);
+    QCOMPARE(size.width(), width);
+    QCOMPARE(size.height(), height);
+}
+
+void tst_TextObject::boxEdgesJoinNeighbours_data() {
+    QTest::addColumn<int>("position");
+    QTest::addColumn<bool>("left");
+    QTest::addColumn<bool>("right");
+    QTest::newRow("first of three") << 0 << true << false;
+    QTest::newRow("middle of three") << 1 << false << false;
+    QTest::newRow("last of three") << 2 << false << true;
+    QTest::newRow("before an unboxed one") << 4 << true << true;
+    QTest::newRow("alone in its block") << 7 << true << true;
+}
+
+void tst_TextObject::boxEdgesJoinNeighbours() {
+    QFETCH(int, position);
+    QFETCH(bool, left);
+    QFETCH(bool, right);
+    // three boxed; one boxed before a plain one; one boxed alone
+    TextEdit edit;
+    edit.setCodeText(QStringLiteral("<doc><o>___</o><n/><o>_</o>_<n/><o>_</o></doc>"));
+    QCOMPARE(edit.toCodeText(), QStringLiteral("<doc><o>   </o><n/><o> </o> <n/><o> </o></doc>"));
+    QTextCursor cursor(edit.document());
+    cursor.setPosition(position + 1);
+    const QTextCharFormat format = cursor.charFormat();
+    QCOMPARE(format.intProperty(UnderlineProperty), int(Rectangle));
+
+    // h = 24: D = 2, top edge at y + 1, bottom edge at y + 23
+    const QImage image = paint(edit.document(), position, format, QRectF(20, 10, 20, 24));
+    QVERIFY(darkIn(image, QRect(25, 10, 10, 2))); // top
+    QVERIFY(darkIn(image, QRect(25, 32, 10, 2))); // bottom
+    QCOMPARE(darkIn(image, QRect(19, 16, 2, 12)), left);
+    QCOMPARE(darkIn(image, QRect(39, 16, 2, 12)), right);
+    QVERIFY(!darkIn(image, QRect(24, 14, 12, 16))); // a space has no glyph
+}
+
+void tst_TextObject::glyphColourItalicWinsOverBold() {
+    Style &style = Style::instance();
+    const Style saved = style;
+    style.boldColor = Qt::blue;
+    style.italicColor = Qt::red;
+    QTextCharFormat f = object(QStringLiteral("W"));
+    f.setProperty(BoldProperty, true);
+    const QImage bold = paint(nullptr, 0, f, QRectF(10, 10, 30, 30));
+    f.setProperty(ItalicProperty, true);
+    const QImage boldItalic = paint(nullptr, 0, f, QRectF(10, 10, 30, 30));
+    style = saved;
+    const auto has = [](const QImage &image, QRgb colour) {
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x)
+                if (image.pixel(x, y) == colour)
+                    return true;
+        return false;
+    };
+    QVERIFY(has(bold, qRgb(0, 0, 255)));
+    QVERIFY(!has(bold, qRgb(255, 0, 0)));
+    QVERIFY(has(boldItalic, qRgb(255, 0, 0)));
+    QVERIFY(!has(boldItalic, qRgb(0, 0, 255)));
+}
+
+void tst_TextObject::decorationLines_data() {
+    QTest::addColumn<int>("property");
+    QTest::addColumn<QVariant>("value");
+    QTest::addColumn<QRect>("inked");    // where the decoration shows
+    QTest::addColumn<QRect>("notInked"); // where it would be if drawn wrongly
+    // object (20, 10, 20, 24): yU = 33, middle 22
+    QTest::newRow("underline") << int(UnderlineProperty) << QVariant(1) << QRect(21, 33, 18, 1)
+                               << QRect(21, 20, 18, 5);
+    QTest::newRow("wave") << int(UnderlineProperty) << QVariant(2) << QRect(20, 31, 20, 5)
+                          << QRect(21, 20, 18, 5);
+    QTest::newRow("dot") << int(UnderlineProperty) << QVariant(3) << QRect(29, 32, 3, 3)
+                         << QRect(20, 32, 5, 3);
+    QTest::newRow("strike-out") << int(StrikeOutProperty) << QVariant(true) << QRect(21, 21, 18, 3)
+                                << QRect(21, 30, 18, 5);
+}
+
+void tst_TextObject::decorationLines() {
+    QFETCH(int, property);
+    QFETCH(QVariant, value);
+    QFETCH(QRect, inked);
+    QFETCH(QRect, notInked);
+    QTextCharFormat f = object(QStringLiteral(" "));
+    f.setProperty(property, value);
+    const QImage image = paint(nullptr, 0, f, QRectF(20, 10, 20, 24));
+    QVERIFY(darkIn(image, inked));
+    QVERIFY(!darkIn(image, notInked));
+}
+
+void tst_TextObject::blankCentresItsText() {
+    const QFontMetricsF fm(TextObject::font(false, false, 13));
+    const qreal space = fm.horizontalAdvance(QLatin1Char(' '));
+    QTextCharFormat f = object(QStringLiteral("甲"));
+    f.setProperty(SpaceLengthProperty, 4);
+    const qreal w = 4 * space, h = fm.height() * 1.2;
+    const QImage image = paint(nullptr, 0, f, QRectF(0, 0, w, h));
+    int first = image.width(), last = -1;
+    for (int x = 0; x < image.width(); ++x)
+        for (int y = 0; y < image.height(); ++y)
+            if (qGray(image.pixel(x, y)) < 128) {
+                first = qMin(first, x);
+                last = qMax(last, x);
+            }
+    QVERIFY(last > first);
+    // the glyph's ink sits in the middle of the blank, not at its left edge
+    QVERIFY2(qAbs((first + last) / 2.0 - w / 2) < 3,
+             qPrintable(QStringLiteral("%1..%2 in %3").arg(first).arg(last).arg(w)));
+
+    // wider text than the blank starts at the blank's left edge
+    f = object(QStringLiteral("甲乙丙丁戊"));
+    f.setProperty(SpaceLengthProperty, 2);
+    const QImage wide = paint(nullptr, 0, f, QRectF(10, 0, 2 * space, h));
+    QVERIFY(darkIn(wide, QRect(10, 0, 6, int(h)))); // the glyph's own bearing
+    QVERIFY(!darkIn(wide, QRect(0, 0, 9, int(h))));
+}
+
+void tst_TextObject::combinedScriptBands() {
+    const qreal h = QFontMetricsF(TextObject::font(false, false, 13)).height() * 1.2;
+    QTextCharFormat f = object(QStringLiteral("8 "));
+    f.setProperty(ScriptProperty, int(SuperSubscript));
+    const QImage upper = paint(nullptr, 0, f, QRectF(0, 0, 20, h));
+    f.setProperty(TextProperty, QStringLiteral(" 8"));
+    const QImage lower = paint(nullptr, 0, f, QRectF(0, 0, 20, h));
+    const int middle = int(h / 2);
+    QVERIFY(darkIn(upper, QRect(0, 0, 20, middle)));
+    QVERIFY(!darkIn(upper, QRect(0, middle + 1, 20, int(h) - middle - 1)));
+    QVERIFY(darkIn(lower, QRect(0, middle, 20, int(h) - middle)));
+    QVERIFY(!darkIn(lower, QRect(0, 0, 20, middle - 1)));
+}
+
+void tst_TextObject::wavePathAlternates() {
+    const qreal step = 3.23606798;
+    QCOMPARE(TextObject::wavePath(0).elementCount(), 1);
+    for (qreal w : {1.0, step, 10.0, 100.0}) {
+        const QPainterPath path = TextObject::wavePath(w);
+        const int segments = (path.elementCount() - 1) / 3; // quadratic as cubic: 3 elements
+        QCOMPARE(segments, int(std::ceil(w / step - 1e-9)));
+        const QPointF end = path.currentPosition();
+        QVERIFY(end.x() >= w - 1e-9);
+        QVERIFY(end.x() - step < w);
+        QCOMPARE(end.y(), 0.0);
+    }
+    // first segment bulges upwards, the second downwards
+    const QPainterPath path = TextObject::wavePath(2 * step);
+    QVERIFY(path.pointAtPercent(0.25).y() < -0.5);
+    QVERIFY(path.pointAtPercent(0.75).y() > 0.5);
+}
+
+void tst_TextObject::cachedGlyphsDrawLikeText_data() {
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("bold");
+    QTest::addColumn<bool>("italic");
+    QTest::newRow("latin") << "g" << false << false;
+    QTest::newRow("chinese") << QStringLiteral("题") << false << false;
+    QTest::newRow("bold") << QStringLiteral("甲") << true << false;
+    QTest::newRow("italic") << "W" << false << true;
+    QTest::newRow("symbol") << QStringLiteral("∑") << false << false;
+}
+
+// the cached glyphs give the same pixels as drawing the text into the glyph rectangle
+void tst_TextObject::cachedGlyphsDrawLikeText() {
+    QFETCH(QString, text);
+    QFETCH(bool, bold);
+    QFETCH(bool, italic);
+    QTextCharFormat f = object(text);
+    f.setProperty(BoldProperty, bold);
+    f.setProperty(ItalicProperty, italic);
+    const qreal h = QFontMetricsF(TextObject::font(bold, italic, 13)).height() * 1.2;
+    const QRectF rect(10.25, 5.5, 30, h);
+    const QImage drawn = paint(nullptr, 0, f, rect);
+    QImage expected(drawn.size(), QImage::Format_RGB32);
+    expected.fill(Qt::white);
+    QPainter painter(&expected);
+    painter.setFont(TextObject::font(bold, italic, 13));
+    const qreal d = (h - h / 1.2) / 2;
+    painter.drawText(QRectF(rect.x(), rect.y() + d, rect.width(), h - 2 * d), text, QTextOption());
+    painter.end();
+    QCOMPARE(drawn, expected);
+}
+
+QTEST_MAIN(tst_TextObject)
+#include "tst_textobject.moc"

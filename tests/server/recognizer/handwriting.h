@@ -1,0 +1,67 @@
+#pragma once
+
+// Clean drawings for the recogniser tests, written with glyphs of the Hershey simplex font
+// (public domain; "R" is the origin, y grows downwards, digits span -12 .. 9). Pages put
+// the baseline at y = 0, so digits span -21 .. 0.
+#include "hersheyfont.h"
+
+#include <map>
+#include <string>
+#include <vector>
+
+namespace handwriting {
+
+inline const std::map<std::string, std::string> &glyphs() {
+    static const std::map<std::string, std::string> table = {
+        {"1", "H\\NJPISFS["},
+        {"2", "H\\LKLJMHNGPFTFVGWHXJXLWNUQK[Y["},
+        {"3", "H\\MFXFRNUNWOXPYSYUXXVZS[P[MZLYKW"},
+        {"4", "H\\UFKTZT RUFU["},
+        {"7", "H\\YFO[ RKFYF"},
+        {"x", "J[MMX[ RXMM["},
+        {"+", "E_RIR[ RIR[R"},
+        {"=", "E_IO[O RIU[U"},
+    };
+    return table;
+}
+
+// A drawing in canvas pixels; `pen` is where the next glyph's left edge goes, in font units.
+class Page {
+public:
+    explicit Page(double scale = 3.0)
+        : scale(scale) {}
+
+    // Writes a glyph at the pen, `size` times the normal size, raised by `raise` font units.
+    void write(const std::string &symbol, double size = 1.0, double raise = 0.0) {
+        const quenmo::HersheyFont::Glyph g = quenmo::HersheyFont::parseGlyph(glyphs().at(symbol));
+        for (const quenmo::Stroke &s : g.strokes) {
+            quenmo::Stroke out;
+            for (const quenmo::Point &p : s)
+                out.push_back(at(pen + (p.x - g.left) * size, (p.y - 9) * size - raise));
+            strokes.push_back(out);
+        }
+        pen += (g.right - g.left) * size;
+    }
+    void line(double x0, double y0, double x1, double y1) {
+        strokes.push_back({at(x0, y0), at(x1, y1)});
+    }
+    void polyline(const std::vector<quenmo::Point> &points) {
+        quenmo::Stroke out;
+        for (const quenmo::Point &p : points)
+            out.push_back(at(p.x, p.y));
+        strokes.push_back(out);
+    }
+
+    double pen = 0;
+    std::vector<quenmo::Stroke> strokes;
+
+private:
+    quenmo::Point at(double x, double y) const {
+        // Whole pixels, as the canvas records them.
+        return {static_cast<double>(static_cast<int>(40 + x * scale + 0.5)),
+                static_cast<double>(static_cast<int>(100 + y * scale + 0.5))};
+    }
+    double scale;
+};
+
+} // namespace handwriting
