@@ -39,6 +39,10 @@ ExerciseViewWidget::ExerciseViewWidget(QWidget *parent)
     // A frame's contents are never smaller than the view: start flat so that the first
     // measurement is the content's own height.
     ui->webView->setFixedHeight(0);
+    // the view is disabled so that it takes no input; keep the card white all the same
+    QPalette palette = ui->webView->palette();
+    palette.setColor(QPalette::Disabled, QPalette::Base, Qt::white);
+    ui->webView->setPalette(palette);
     connect(frame, &QWebFrame::contentsSizeChanged, this, &ExerciseViewWidget::slot_resizeWebView);
 }
 
