@@ -241,18 +241,24 @@ void MainWindow::removeGroup(int id)
             {QStringLiteral("groupId"), id}});
 }
 
-void MainWindow::replyAddGroupFinished(QNetworkReply *reply)
+void MainWindow::reloadAfter(QNetworkReply *reply, bool counts)
 {
     QJsonObject envelope;
-    if (Api::checkReply(reply, this, &envelope))
-        fetchGroups();
+    if (!Api::checkReply(reply, this, &envelope))
+        return;
+    if (counts)
+        fetchExercisesCount();
+    fetchGroups();
+}
+
+void MainWindow::replyAddGroupFinished(QNetworkReply *reply)
+{
+    reloadAfter(reply, false);
 }
 
 void MainWindow::replyModifyGroupFinished(QNetworkReply *reply)
 {
-    QJsonObject envelope;
-    if (Api::checkReply(reply, this, &envelope))
-        fetchGroups();
+    reloadAfter(reply, false);
 }
 
 void MainWindow::replyRemoveGroupFinished(QNetworkReply *reply)
@@ -505,34 +511,22 @@ void MainWindow::on_btnRemoveSomeExercises_clicked()
 
 void MainWindow::replyMoveExerciseFinished(QNetworkReply *reply)
 {
-    QJsonObject envelope;
-    if (Api::checkReply(reply, this, &envelope))
-        fetchGroups();
+    reloadAfter(reply, false);
 }
 
 void MainWindow::replyMoveExercisesFinished(QNetworkReply *reply)
 {
-    QJsonObject envelope;
-    if (Api::checkReply(reply, this, &envelope))
-        fetchGroups();
+    reloadAfter(reply, false);
 }
 
 void MainWindow::replyRemoveExerciseFinished(QNetworkReply *reply)
 {
-    QJsonObject envelope;
-    if (!Api::checkReply(reply, this, &envelope))
-        return;
-    fetchExercisesCount();
-    fetchGroups();
+    reloadAfter(reply, true);
 }
 
 void MainWindow::replyRemoveExercisesFinished(QNetworkReply *reply)
 {
-    QJsonObject envelope;
-    if (!Api::checkReply(reply, this, &envelope))
-        return;
-    fetchExercisesCount();
-    fetchGroups();
+    reloadAfter(reply, true);
 }
 
 // ---- catalogues

@@ -147,6 +147,8 @@ private:
         RequestCount
     };
     void post(Request request, const QString &base, const QString &path, const QVariantMap &body);
+    // The simple replies: on success the statistics (when counts change), then the groups.
+    void reloadAfter(QNetworkReply *reply, bool counts);
     void showComposerPage();
     void showBankPage();
     void rebuildComposer();

@@ -15,18 +15,13 @@
 #include "composer/knowledgebuttonwidget.h"
 #include "login/teacherlogindialog.h"
 
+#include "bankseeder.h"
 #include "localserver.h"
 #include "modaldialoganswerer.h"
 
-#include <QBuffer>
 #include <QComboBox>
 #include <QDialogButtonBox>
-#include <QHttpMultiPart>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QLineEdit>
-#include <QNetworkAccessManager>
-#include <QNetworkReply>
 #include <QPushButton>
 #include <QStackedWidget>
 #include <QStandardPaths>
@@ -59,33 +54,7 @@ QString tst_ComposerJourney::uploadPicture()
 {
     QImage image(60, 40, QImage::Format_RGB32);
     image.fill(QColor(27, 197, 245));
-    QByteArray png;
-    QBuffer buffer(&png);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
-    auto multiPart = new QHttpMultiPart(QHttpMultiPart::FormDataType);
-    QHttpPart usage;
-    usage.setHeader(QNetworkRequest::ContentDispositionHeader,
-        QStringLiteral("form-data; name=\"fileUsageType\""));
-    usage.setBody("2");
-    QHttpPart file;
-    file.setHeader(QNetworkRequest::ContentTypeHeader, QStringLiteral("image/png"));
-    file.setHeader(QNetworkRequest::ContentDispositionHeader,
-        QStringLiteral("form-data; name=\"file\"; filename=\"p.png\""));
-    file.setBody(png);
-    multiPart->append(usage);
-    multiPart->append(file);
-    QNetworkAccessManager manager;
-    QNetworkReply *reply = manager.post(
-        QNetworkRequest(QUrl(m_server.baseUrl() + QStringLiteral("/api/upload/file"))), multiPart);
-    multiPart->setParent(reply);
-    QSignalSpy done(reply, &QNetworkReply::finished);
-    done.wait(10000);
-    const QJsonObject answer = QJsonDocument::fromJson(reply->readAll()).object();
-    reply->deleteLater();
-    const QJsonValue data = answer.value(QStringLiteral("data"));
-    return data.isObject() ? data.toObject().value(QStringLiteral("fileKey")).toString()
-                           : data.toString();
+    return BankSeeder(m_server.baseUrl()).uploadImage(image);
 }
 
 void tst_ComposerJourney::shot(QWidget *widget, const QString &name)

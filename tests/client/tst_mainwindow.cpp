@@ -138,6 +138,7 @@ void tst_MainWindow::opensOnComposerPage()
 void tst_MainWindow::navigationShowsRefreshOnBankPageOnly()
 {
     m_window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
     auto input = m_window->findChild<QPushButton *>(QStringLiteral("inputPushButton"));
     auto bank = m_window->findChild<QPushButton *>(QStringLiteral("repertoryPushButton"));
     auto stack = m_window->findChild<QStackedWidget *>(QStringLiteral("stackedWidget"));
@@ -198,6 +199,7 @@ void tst_MainWindow::refreshRequestsGroupsOnly()
 {
     m_responder.respondEnvelope(groupsPath, 0, QJsonArray());
     m_window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
     m_window->findChild<QPushButton *>(QStringLiteral("repertoryPushButton"))->click();
     m_window->findChild<QPushButton *>(QStringLiteral("refreshPushButton"))->click();
     QVERIFY(m_responder.waitForRequests(groupsPath, 1));
@@ -302,6 +304,7 @@ void tst_MainWindow::addGroupChecks()
     answerer.enterText(typed);
     answerer.clickButton(QStringLiteral("确定"));
     m_window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
     panel()->findChild<QPushButton *>(QStringLiteral("addPushButton"))->click();
     QCOMPARE(answerer.seen().first().title, QStringLiteral("名称"));
     QCOMPARE(answerer.seen().first().text, QStringLiteral("编辑名称"));
@@ -356,6 +359,7 @@ void tst_MainWindow::renameChecks()
     loadGroups({{QStringLiteral("Physics"), 5}, {QStringLiteral("数学"), 1}});
     m_responder.respondEnvelope(modifyPath, 0, QJsonValue());
     m_window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
 
     ModalDialogAnswerer answerer;
     answerer.answerWith([typed](QWidget *dialog) {
@@ -395,6 +399,7 @@ void tst_MainWindow::removeGroupConfirmsAndReselectsFirstRow()
     QFETCH(QString, question);
     loadGroups({{"a", 1}, {"b", 1}, {"c", 1}, {"d", count}});
     m_window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
 
     // select row 3 by clicking it
     GroupItemWidget *row = panel()->rows().at(3);
@@ -431,6 +436,7 @@ void tst_MainWindow::selectionStaysAtRowAfterAdd()
 {
     loadGroups({{"a", 1}, {"b", 1}, {"c", 1}});
     m_window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
     QTest::mouseClick(panel()->rows().at(1), Qt::LeftButton);
     // the server lists the new group first: row 1 now holds another group, and stays selected
     m_responder.respondEnvelope(addPath, 0, QJsonValue());
@@ -448,6 +454,7 @@ void tst_MainWindow::clickingRowSelectsItsGroup()
 {
     loadGroups({{"a", 1}, {"b", 2}});
     m_window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
     QSignalSpy selected(panel(), &GroupWidget::selectGroup);
     const int before = m_responder.count(typesPath);
     QTest::mouseClick(panel()->rows().at(1), Qt::LeftButton);
