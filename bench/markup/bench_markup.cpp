@@ -114,6 +114,8 @@ int main(int argc, char **argv)
     const int htmlBytes = html.toUtf8().size();
     const double paste = best(fresh, [&] { edit->insertHtml(html); });
     report("insertHtml (server HTML)", paste, objects, htmlBytes);
+    std::printf(
+        "pasted HTML gives back the document: %s\n", edit->toCodeText() == written ? "yes" : "no");
 #else
     std::printf("insertHtml: built without the server's converter\n");
 #endif
