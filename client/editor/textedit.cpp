@@ -8,6 +8,7 @@
 #include "editor/textobjectproperty.h"
 
 #include <QAbstractTextDocumentLayout>
+#include <QBuffer>
 #include <QClipboard>
 #include <QDebug>
 #include <QDomDocument>
@@ -27,6 +28,8 @@
 #include <QXmlStreamReader>
 
 #include <gumbo.h>
+
+#include <cctype>
 
 namespace {
 
@@ -65,6 +68,39 @@ int xmlDepth(const QString &text) {
             --depth;
     }
     return deepest;
+}
+
+// Upper bound of the open elements an HTML text leaves nested, from its tags alone: void and
+// implicitly closed elements do not count. The HTML parser slows down quadratically with depth.
+bool htmlNestsDeeperThan(const QByteArray &html, int limit) {
+    static const QList<QByteArray> flat = {"area", "base", "br", "col", "embed", "hr", "img",
+                                           "input", "link", "meta", "param", "source", "track",
+                                           "wbr", "p", "li", "td", "th", "tr", "option", "dt",
+                                           "dd"};
+    int depth = 0;
+    const int size = html.size();
+    for (int i = 0; i + 1 < size; ++i) {
+        if (html.at(i) != '<')
+            continue;
+        if (html.at(i + 1) == '/') {
+            depth = qMax(0, depth - 1);
+            continue;
+        }
+        int end = i + 1;
+        while (end < size && std::isalnum(static_cast<unsigned char>(html.at(end))))
+            ++end;
+        if (end == i + 1)
+            continue;
+        const int close = html.indexOf('>', end);
+        if (close < 0)
+            break;
+        const bool selfClosing = html.at(close - 1) == '/';
+        if (!selfClosing && !flat.contains(html.mid(i + 1, end - i - 1).toLower()) &&
+            ++depth > limit)
+            return true;
+        i = close;
+    }
+    return false;
 }
 
 // The code text tags of the style states, in the writer's order.
@@ -800,8 +836,14 @@ QDomElement TextEdit::convertObject(const QTextCharFormat &format, QDomDocument 
     }
 
     const int spaceLength = format.intProperty(SpaceLengthProperty);
-    if (!text.isEmpty() && spaceLength == 0)
-        current.appendChild(doc.createTextNode(text));
+    if (!text.isEmpty() && spaceLength == 0) {
+        // one text node per run: the serialiser escapes "]]>" only within a node
+        QDomNode last = current.lastChild();
+        if (last.isText())
+            last.toText().appendData(text);
+        else
+            current.appendChild(doc.createTextNode(text));
+    }
     if (format.isImageFormat()) {
         const QString formula = format.stringProperty(FormulaStrProperty);
         const QString fileKey = format.stringProperty(FileKeyProperty);
@@ -889,13 +931,22 @@ void TextEdit::insertCodeText(const QString &text) {
     QTextCursor cursor = textCursor();
     cursor.beginEditBlock();
     cursor.removeSelectedText();
+    // a cell outside any table of this text must not reach a table of an earlier one
+    resetTableState();
     converCodeAt(cursor, newBlockFormat(), objectFormat(), doc.documentElement(), 0);
+    resetTableState();
     cursor.endEditBlock();
 }
 
 void TextEdit::converCode(QTextCursor cursor, QTextBlockFormat textBlockFormat,
                           QTextCharFormat textCharFormat, const QDomNode &node) {
     converCodeAt(cursor, textBlockFormat, textCharFormat, node, 0);
+}
+
+void TextEdit::resetTableState() {
+    currentTable = nullptr;
+    currentRow = -1;
+    currentColumn = -1;
 }
 
 void TextEdit::enterTableCell(QTextCursor &cursor) {
@@ -905,10 +956,11 @@ void TextEdit::enterTableCell(QTextCursor &cursor) {
         QTextTableFormat format;
         format.setCellSpacing(0);
         currentTable = cursor.insertTable(1, 1, format);
-    } else {
+    }
+    // a cell may come after empty rows or before any table was opened
+    if (row >= currentTable->rows() || currentColumn >= currentTable->columns())
         currentTable->resize(qMax(currentTable->rows(), row + 1),
                              qMax(currentTable->columns(), currentColumn + 1));
-    }
     cursor = currentTable->cellAt(row, currentColumn).firstCursorPosition();
 }
 
@@ -994,9 +1046,7 @@ void TextEdit::converCodeAt(QTextCursor cursor, QTextBlockFormat bf, QTextCharFo
         insertQuestionNum();
         children = false;
     } else if (tag == QLatin1String("t")) {
-        currentTable = nullptr;
-        currentRow = -1;
-        currentColumn = -1;
+        resetTableState();
     } else if (tag == QLatin1String("tr")) {
         ++currentRow;
         currentColumn = -1;
@@ -1019,12 +1069,18 @@ void TextEdit::insertHtml(const QString &text) {
         qDebug() << "pasted HTML of" << html.size() << "bytes not converted";
         return;
     }
+    if (htmlNestsDeeperThan(html, maxHtmlNesting)) {
+        qDebug() << "pasted HTML nested deeper than" << maxHtmlNesting << "not converted";
+        return;
+    }
     GumboOutput *output =
         gumbo_parse_with_options(&kGumboDefaultOptions, html.constData(), size_t(html.size()));
     QTextCursor cursor = textCursor();
     cursor.beginEditBlock();
     cursor.removeSelectedText();
+    resetTableState();
     converHtmlAt(cursor, objectFormat(), output->root, 0);
+    resetTableState();
     cursor.endEditBlock();
     gumbo_destroy_output(&kGumboDefaultOptions, output);
 }
@@ -1151,9 +1207,7 @@ void TextEdit::converHtmlAt(QTextCursor cursor, QTextCharFormat f, GumboInternal
         break;
     }
     case GUMBO_TAG_TABLE:
-        currentTable = nullptr;
-        currentRow = -1;
-        currentColumn = -1;
+        resetTableState();
         break;
     case GUMBO_TAG_TR:
         ++currentRow;

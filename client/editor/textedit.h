@@ -60,6 +60,8 @@ public:
     static const int maxNestingDepth = 512;
     // Largest pasted HTML that is converted, in bytes.
     static const int maxHtmlBytes = 8 * 1024 * 1024;
+    // Most elements pasted HTML may leave open at once; deeper HTML is not converted.
+    static const int maxHtmlNesting = 4096;
 
 public slots:
     void setPlaceholderText(const QString &text);
@@ -106,6 +108,7 @@ private:
                       const QDomNode &node, int depth);
     void converHtmlAt(QTextCursor cursor, QTextCharFormat f, GumboInternalNode *node, int depth);
     void enterTableCell(QTextCursor &cursor);
+    void resetTableState();
     void showWarning(const QString &text);
 
     QNetworkAccessManager *uploadManager;
