@@ -260,6 +260,16 @@ void TextEdit::insertObject(QTextCursor &cursor, const QTextCharFormat &format) 
     cursor.insertText(QString(QChar::ObjectReplacementCharacter), format);
 }
 
+// One object at the cursor, middle-aligned, as one undo step.
+void TextEdit::insertOneObject(QTextCharFormat format) {
+    format.setVerticalAlignment(QTextCharFormat::AlignMiddle);
+    QTextCursor cursor = textCursor();
+    cursor.beginEditBlock();
+    insertObject(cursor, format);
+    cursor.endEditBlock();
+    setTextCursor(cursor);
+}
+
 void TextEdit::insertPlainText(const QString &text) {
     const QString t = clearText(text);
     const QTextCharFormat plain = objectFormat();
@@ -288,12 +298,7 @@ void TextEdit::insertSpace(int length, const QString &text) {
 void TextEdit::insertSpace(int length, const QString &text, QTextCharFormat textCharFormat) {
     textCharFormat.setProperty(SpaceLengthProperty, length);
     textCharFormat.setProperty(TextProperty, text);
-    textCharFormat.setVerticalAlignment(QTextCharFormat::AlignMiddle);
-    QTextCursor cursor = textCursor();
-    cursor.beginEditBlock();
-    insertObject(cursor, textCharFormat);
-    cursor.endEditBlock();
-    setTextCursor(cursor);
+    insertOneObject(textCharFormat);
 }
 
 void TextEdit::insertIndent() {
@@ -302,34 +307,20 @@ void TextEdit::insertIndent() {
         return;
     QTextCharFormat format = objectFormat();
     format.setProperty(IndentProperty, true);
-    format.setVerticalAlignment(QTextCharFormat::AlignMiddle);
-    cursor.beginEditBlock();
-    insertObject(cursor, format);
-    cursor.endEditBlock();
-    setTextCursor(cursor);
+    insertOneObject(format);
 }
 
 void TextEdit::insertSuperSubscript(const QString &super, const QString &sub) {
     QTextCharFormat format = objectFormat();
     format.setProperty(ScriptProperty, int(SuperSubscript));
     format.setProperty(TextProperty, QString(super + QLatin1Char(' ') + sub));
-    format.setVerticalAlignment(QTextCharFormat::AlignMiddle);
-    QTextCursor cursor = textCursor();
-    cursor.beginEditBlock();
-    insertObject(cursor, format);
-    cursor.endEditBlock();
-    setTextCursor(cursor);
+    insertOneObject(format);
 }
 
 void TextEdit::insertQuestionNum() {
     QTextCharFormat format = objectFormat();
     format.setProperty(QuestionNumProperty, true);
-    format.setVerticalAlignment(QTextCharFormat::AlignMiddle);
-    QTextCursor cursor = textCursor();
-    cursor.beginEditBlock();
-    insertObject(cursor, format);
-    cursor.endEditBlock();
-    setTextCursor(cursor);
+    insertOneObject(format);
 }
 
 void TextEdit::insertTable(int row, int col) {

@@ -104,6 +104,7 @@ private:
     void alignSelection(Qt::Alignment alignment, Qt::Alignment toggledFrom);
     void insertPlaceholder(const QUrl &url, ImageInfo info);
     void insertObject(QTextCursor &cursor, const QTextCharFormat &format);
+    void insertOneObject(QTextCharFormat format);
     void converCodeAt(QTextCursor cursor, QTextBlockFormat bf, QTextCharFormat f,
                       const QDomNode &node, int depth);
     void converHtmlAt(QTextCursor cursor, QTextCharFormat f, GumboInternalNode *node, int depth);

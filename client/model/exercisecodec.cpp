@@ -1,22 +1,13 @@
 #include "model/exercisecodec.h"
 
 #include "editor/codetextformat.h"
+#include "model/jsonfields.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 
 namespace {
-
-int intOf(const QJsonObject &object, const QString &key)
-{
-    return object.value(key).toVariant().toInt();
-}
-
-QString textOf(const QJsonObject &object, const QString &key)
-{
-    return object.value(key).toVariant().toString();
-}
 
 // Every rich-text field of the exercise in transfer order.
 QList<QString *> richTextFields(ExerciseInfo &exercise)
@@ -97,21 +88,21 @@ QVariantMap ExerciseCodec::body(const ExerciseInfo &exercise, int modifierId, bo
 ExerciseInfo ExerciseCodec::fromFetchReply(const QJsonObject &data)
 {
     ExerciseInfo exercise;
-    exercise.difficultyDegree = intOf(data, QStringLiteral("difficutyLevel"));
+    exercise.difficultyDegree = JsonFields::toInt(data, QStringLiteral("difficutyLevel"));
     const QJsonObject exerciseObject = data.value(QStringLiteral("exercise")).toObject();
-    exercise.id = intOf(exerciseObject, QStringLiteral("id"));
-    exercise.exerciseTypeId = intOf(exerciseObject, QStringLiteral("exerciseTypeId"));
-    exercise.subjectId = intOf(exerciseObject, QStringLiteral("subjectId"));
-    exercise.folderId = intOf(exerciseObject, QStringLiteral("folderId"));
-    exercise.content = textOf(exerciseObject, QStringLiteral("content"));
+    exercise.id = JsonFields::toInt(exerciseObject, QStringLiteral("id"));
+    exercise.exerciseTypeId = JsonFields::toInt(exerciseObject, QStringLiteral("exerciseTypeId"));
+    exercise.subjectId = JsonFields::toInt(exerciseObject, QStringLiteral("subjectId"));
+    exercise.folderId = JsonFields::toInt(exerciseObject, QStringLiteral("folderId"));
+    exercise.content = JsonFields::toText(exerciseObject, QStringLiteral("content"));
 
     const QJsonArray wraps = data.value(QStringLiteral("questionWraps")).toArray();
     for (const QJsonValue &wrapValue : wraps) {
         const QJsonObject wrap = wrapValue.toObject();
         const QJsonObject q = wrap.value(QStringLiteral("question")).toObject();
         QuestionInfo question;
-        question.questionContent = textOf(q, QStringLiteral("questionContent"));
-        const QString optionContent = textOf(q, QStringLiteral("optionContent"));
+        question.questionContent = JsonFields::toText(q, QStringLiteral("questionContent"));
+        const QString optionContent = JsonFields::toText(q, QStringLiteral("optionContent"));
         if (!optionContent.isEmpty()) {
             QJsonParseError error;
             const QJsonDocument options = QJsonDocument::fromJson(optionContent.toUtf8(), &error);
@@ -120,23 +111,23 @@ ExerciseInfo ExerciseCodec::fromFetchReply(const QJsonObject &data)
                 for (const QJsonValue &optionValue : array) {
                     const QJsonObject o = optionValue.toObject();
                     OptionInfo option;
-                    option.content = textOf(o, QStringLiteral("option_content"));
-                    option.index = intOf(o, QStringLiteral("option_index"));
+                    option.content = JsonFields::toText(o, QStringLiteral("option_content"));
+                    option.index = JsonFields::toInt(o, QStringLiteral("option_index"));
                     question.options << option;
                 }
             }
         }
-        question.questionExplain = textOf(q, QStringLiteral("questionExplain"));
-        question.questiontypeId = intOf(q, QStringLiteral("questiontypeId"));
-        question.knowledgeIds = textOf(q, QStringLiteral("knowledgeIds"));
+        question.questionExplain = JsonFields::toText(q, QStringLiteral("questionExplain"));
+        question.questiontypeId = JsonFields::toInt(q, QStringLiteral("questiontypeId"));
+        question.knowledgeIds = JsonFields::toText(q, QStringLiteral("knowledgeIds"));
         question.score = q.value(QStringLiteral("score")).toVariant().toDouble();
-        question.questionIndex = intOf(q, QStringLiteral("questionIndex"));
+        question.questionIndex = JsonFields::toInt(q, QStringLiteral("questionIndex"));
         const QJsonArray answers = wrap.value(QStringLiteral("answers")).toArray();
         for (const QJsonValue &answerValue : answers) {
             const QJsonObject a = answerValue.toObject().value(QStringLiteral("answer")).toObject();
             AnswerInfo answer;
-            answer.answerIdx = intOf(a, QStringLiteral("answerIdx"));
-            answer.content = textOf(a, QStringLiteral("content"));
+            answer.answerIdx = JsonFields::toInt(a, QStringLiteral("answerIdx"));
+            answer.content = JsonFields::toText(a, QStringLiteral("content"));
             question.answers << answer;
         }
         exercise.questions << question;

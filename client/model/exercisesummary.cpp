@@ -1,27 +1,15 @@
 #include "model/exercisesummary.h"
 
+#include "model/jsonfields.h"
+
 #include <QJsonArray>
 #include <QJsonObject>
 
 namespace {
 
-int intValue(const QJsonObject &object, const QString &key)
-{
-    return object.value(key).toVariant().toInt();
-}
-
 QString textValue(const QJsonObject &object, const QString &key)
 {
     return object.value(key).toString();
-}
-
-QStringList textList(const QJsonObject &object, const QString &key)
-{
-    QStringList texts;
-    const QJsonArray array = object.value(key).toArray();
-    for (const QJsonValue &value : array)
-        texts << value.toVariant().toString();
-    return texts;
 }
 
 } // namespace
@@ -29,16 +17,16 @@ QStringList textList(const QJsonObject &object, const QString &key)
 ExerciseSummary ExerciseSummary::fromJson(const QJsonObject &item)
 {
     ExerciseSummary summary;
-    summary.groupId = intValue(item, QStringLiteral("groupId"));
-    summary.exerciseId = intValue(item, QStringLiteral("exerciseId"));
+    summary.groupId = JsonFields::toInt(item, QStringLiteral("groupId"));
+    summary.exerciseId = JsonFields::toInt(item, QStringLiteral("exerciseId"));
     summary.recordTime = textValue(item, QStringLiteral("recordTime"));
     summary.recorder = textValue(item, QStringLiteral("recorder"));
     summary.exerciseContent = textValue(item, QStringLiteral("exerciseContent"));
-    summary.exerciseTypeId = intValue(item, QStringLiteral("exerciseTypeId"));
-    summary.difficultyDegree = intValue(item, QStringLiteral("difficultyDegree"));
+    summary.exerciseTypeId = JsonFields::toInt(item, QStringLiteral("exerciseTypeId"));
+    summary.difficultyDegree = JsonFields::toInt(item, QStringLiteral("difficultyDegree"));
     summary.knowledge = textValue(item, QStringLiteral("knowledge"));
-    summary.answers = textList(item, QStringLiteral("answers"));
-    summary.analysis = textList(item, QStringLiteral("analysis"));
+    summary.answers = JsonFields::toTextList(item, QStringLiteral("answers"));
+    summary.analysis = JsonFields::toTextList(item, QStringLiteral("analysis"));
 
     const QJsonArray questions = item.value(QStringLiteral("exerciseQuestionList")).toArray();
     for (const QJsonValue &questionValue : questions) {
