@@ -26,7 +26,8 @@ namespace {
 const qreal pageWidth = 800;
 const QSize viewport(800, 600);
 
-QString sampleText(int n) {
+QString sampleText(int n)
+{
     const QString pool = QStringLiteral("已知函数的定义域为求实数取值范围abcdefxyz0123456789，。");
     QString text;
     QRandomGenerator random(42);
@@ -35,14 +36,16 @@ QString sampleText(int n) {
     return text;
 }
 
-QImage sampleImage() {
+QImage sampleImage()
+{
     QImage image(60, 30, QImage::Format_RGB32);
     image.fill(Qt::darkCyan);
     return image;
 }
 
 // objects: styled object characters; otherwise ordinary characters in the same font
-void fill(QTextDocument *doc, int n, int paragraph, bool objects) {
+void fill(QTextDocument *doc, int n, int paragraph, bool objects)
+{
     const QString text = sampleText(n);
     QTextCursor cursor(doc);
     doc->addResource(QTextDocument::ImageResource, QUrl(QStringLiteral("img")), sampleImage());
@@ -96,13 +99,15 @@ void fill(QTextDocument *doc, int n, int paragraph, bool objects) {
     cursor.endEditBlock();
 }
 
-void forceLayout(QTextDocument *doc) {
+void forceLayout(QTextDocument *doc)
+{
     doc->documentLayout()->blockBoundingRect(doc->lastBlock());
     doc->documentLayout()->documentSize();
 }
 
 // mean milliseconds of f over runs, after one warm-up call
-double timeMs(int runs, const std::function<void()> &f) {
+double timeMs(int runs, const std::function<void()> &f)
+{
     f();
     QElapsedTimer timer;
     timer.start();
@@ -115,11 +120,13 @@ struct Figures {
     double layout, insert, paint, keystroke;
 };
 
-Figures measure(int n, int paragraph, bool objects) {
-    Figures figures{};
+Figures measure(int n, int paragraph, bool objects)
+{
+    Figures figures {};
     TextObject handler;
     QTextDocument doc;
-    doc.documentLayout()->registerHandler(TextObjectType, &handler);
+    if (objects)
+        handler.install(&doc);
     doc.setDefaultFont(TextObject::font(false, false, 13));
     fill(&doc, n, paragraph, objects);
     doc.setTextWidth(pageWidth);
@@ -149,8 +156,8 @@ Figures measure(int n, int paragraph, bool objects) {
     QImage image(viewport, QImage::Format_RGB32);
     const qreal top = doc.documentLayout()->blockBoundingRect(doc.findBlock(middle)).top();
     static const int paintRuns = qEnvironmentVariableIsSet("BENCH_PAINT_RUNS")
-                                     ? qEnvironmentVariableIntValue("BENCH_PAINT_RUNS")
-                                     : 20;
+        ? qEnvironmentVariableIntValue("BENCH_PAINT_RUNS")
+        : 20;
     figures.paint = timeMs(paintRuns, [&] {
         image.fill(Qt::white);
         QPainter painter(&image);
@@ -162,8 +169,6 @@ Figures measure(int n, int paragraph, bool objects) {
     QTextEdit *edit = objects ? new TextEdit : new QTextEdit;
     edit->resize(viewport);
     edit->document()->setDefaultFont(TextObject::font(false, false, 13));
-    if (objects)
-        edit->document()->documentLayout()->registerHandler(TextObjectType, &handler);
     fill(edit->document(), n, paragraph, objects);
     edit->show();
     QTextCursor cursor = edit->textCursor();
@@ -182,30 +187,30 @@ Figures measure(int n, int paragraph, bool objects) {
 
 } // namespace
 
-int main(int argc, char *argv[]) {
+int main(int argc, char *argv[])
+{
     QApplication app(argc, argv);
     Startup::installFontSubstitutions();
-    std::printf("editor documents against plain text documents, %d px wide, times in ms\n",
-                int(pageWidth));
+    std::printf(
+        "editor documents against plain text documents, %d px wide, times in ms\n", int(pageWidth));
     std::printf("%-26s %-7s %9s %9s %9s %9s\n", "document", "kind", "layout", "insert", "paint",
-                "keystroke");
+        "keystroke");
     struct Case {
         const char *name;
         int n, paragraph;
     };
     const Case cases[] = {{"1000 objects, paras 200", 1000, 200},
-                          {"10000 objects, paras 200", 10000, 200},
-                          {"10000 objects, one para", 10000, 1000000}};
+        {"10000 objects, paras 200", 10000, 200}, {"10000 objects, one para", 10000, 1000000}};
     for (const Case &c : cases) {
         const Figures editor = measure(c.n, c.paragraph, true);
         const Figures plain = measure(c.n, c.paragraph, false);
         std::printf("%-26s %-7s %9.2f %9.3f %9.2f %9.2f\n", c.name, "editor", editor.layout,
-                    editor.insert, editor.paint, editor.keystroke);
+            editor.insert, editor.paint, editor.keystroke);
         std::printf("%-26s %-7s %9.2f %9.3f %9.2f %9.2f\n", "", "plain", plain.layout, plain.insert,
-                    plain.paint, plain.keystroke);
+            plain.paint, plain.keystroke);
         std::printf("%-26s %-7s %9.2f %9.2f %9.2f %9.2f\n", "", "ratio",
-                    editor.layout / plain.layout, editor.insert / plain.insert,
-                    editor.paint / plain.paint, editor.keystroke / plain.keystroke);
+            editor.layout / plain.layout, editor.insert / plain.insert, editor.paint / plain.paint,
+            editor.keystroke / plain.keystroke);
     }
     return 0;
 }

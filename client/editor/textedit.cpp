@@ -155,7 +155,7 @@ TextEdit::TextEdit(QWidget *parent)
     , uploadManager(new QNetworkAccessManager(this))
     , downloadManager(new QNetworkAccessManager(this))
     , textObject(new TextObject(this)) {
-    document()->documentLayout()->registerHandler(TextObjectType, textObject);
+    textObject->install(document());
     connect(uploadManager, &QNetworkAccessManager::finished, this, &TextEdit::replyUploadFinished);
     connect(downloadManager, &QNetworkAccessManager::finished, this,
             &TextEdit::replyDownloadFinished);

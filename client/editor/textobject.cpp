@@ -3,15 +3,17 @@
 #include "editor/style.h"
 #include "editor/textobjectproperty.h"
 
+#include <QAbstractTextDocumentLayout>
 #include <QFontMetricsF>
 #include <QGlyphRun>
 #include <QHash>
 #include <QPainter>
 #include <QPainterPath>
 #include <QTextBlock>
-#include <QTextCursor>
 #include <QTextDocument>
 #include <QTextLayout>
+
+#include <algorithm>
 
 namespace {
 
@@ -27,13 +29,15 @@ struct FontEntry {
     explicit FontEntry(const QFont &f)
         : font(f)
         , metrics(f)
-        , space(metrics.horizontalAdvance(QLatin1Char(' '))) {}
+        , space(metrics.horizontalAdvance(QLatin1Char(' ')))
+    { }
 
     QHash<QChar, qreal> advances; // of single characters, the common case
     // the shaped glyphs of one character laid out at the origin, as drawText would lay them
     // out; drawing them needs no font change on the painter
     QHash<QChar, QList<QGlyphRun>> glyphs;
-    const QList<QGlyphRun> &glyphRuns(QChar c) {
+    const QList<QGlyphRun> &glyphRuns(QChar c)
+    {
         auto it = glyphs.find(c);
         if (it == glyphs.end()) {
             QTextLayout layout(QString(c), font);
@@ -46,7 +50,8 @@ struct FontEntry {
         }
         return *it;
     }
-    qreal advance(const QString &text) {
+    qreal advance(const QString &text)
+    {
         if (text.size() != 1)
             return metrics.horizontalAdvance(text);
         auto it = advances.constFind(text.at(0));
@@ -56,7 +61,8 @@ struct FontEntry {
     }
 };
 
-FontEntry &fontEntry(bool bold, bool italic, int pointSize) {
+FontEntry &fontEntry(bool bold, bool italic, int pointSize)
+{
     static FontEntry *entries[2][2][2] = {};
     FontEntry *&entry = entries[bold][italic][pointSize == textPointSize];
     if (!entry)
@@ -64,20 +70,68 @@ FontEntry &fontEntry(bool bold, bool italic, int pointSize) {
     return *entry;
 }
 
-QString textOf(const QTextFormat &format) {
+QString textOf(const QTextFormat &format)
+{
     return format.property(TextProperty).toString();
 }
 
-bool isBoxed(const QTextCharFormat &format) {
+bool isBoxed(const QTextCharFormat &format)
+{
     return format.intProperty(UnderlineProperty) == Rectangle;
 }
 
 } // namespace
 
 TextObject::TextObject(QObject *parent)
-    : QObject(parent) {}
+    : QObject(parent)
+{ }
 
-QFont TextObject::font(bool bold, bool italic, int pointSize) {
+void TextObject::install(QTextDocument *doc)
+{
+    doc->documentLayout()->registerHandler(TextObjectType, this);
+    for (QTextBlock block = doc->begin(); block.isValid(); block = block.next())
+        block.layout()->setCacheEnabled(true);
+    boxRuns.insert(doc, {});
+    connect(doc, &QTextDocument::contentsChange, this, [this, doc](int from, int, int added) {
+        boxRuns[doc].clear();
+        // blocks made by this change start without a kept layout
+        for (QTextBlock block = doc->findBlock(from);
+             block.isValid() && block.position() <= from + added; block = block.next())
+            block.layout()->setCacheEnabled(true);
+    });
+    connect(doc, &QObject::destroyed, this, [this, doc] { boxRuns.remove(doc); });
+}
+
+bool TextObject::isBoxedAt(QTextDocument *doc, const QTextBlock &block, int pos)
+{
+    const auto scan = [&block](int at, QVector<BoxRun> *runs) {
+        for (auto it = block.begin(); !it.atEnd(); ++it) {
+            const QTextFragment fragment = it.fragment();
+            const bool boxed = isBoxed(fragment.charFormat());
+            if (runs) {
+                if (runs->isEmpty() || runs->last().boxed != boxed)
+                    runs->append({fragment.position(), boxed});
+            } else if (at < fragment.position() + fragment.length()) {
+                return boxed;
+            }
+        }
+        return false;
+    };
+    auto documentRuns = boxRuns.find(doc);
+    if (documentRuns == boxRuns.end()) // not installed: nothing tells when runs go stale
+        return scan(pos, nullptr);
+    auto runs = documentRuns->find(block.position());
+    if (runs == documentRuns->end()) {
+        runs = documentRuns->insert(block.position(), {});
+        scan(0, &*runs);
+    }
+    const auto after = std::upper_bound(
+        runs->cbegin(), runs->cend(), pos, [](int p, const BoxRun &run) { return p < run.start; });
+    return after != runs->cbegin() && (after - 1)->boxed;
+}
+
+QFont TextObject::font(bool bold, bool italic, int pointSize)
+{
     QFont f(QStringLiteral("楷体"));
     f.setPointSize(pointSize);
     f.setWeight(bold ? QFont::Bold : QFont::Normal);
@@ -85,7 +139,8 @@ QFont TextObject::font(bool bold, bool italic, int pointSize) {
     return f;
 }
 
-QPainterPath TextObject::wavePath(qreal w) {
+QPainterPath TextObject::wavePath(qreal w)
+{
     const qreal step = 3.23606798;
     const qreal half = 1.61803399;
     QPainterPath path(QPointF(0, 0));
@@ -99,7 +154,8 @@ QPainterPath TextObject::wavePath(qreal w) {
     return path;
 }
 
-QSizeF TextObject::intrinsicSize(QTextDocument *, int, const QTextFormat &format) {
+QSizeF TextObject::intrinsicSize(QTextDocument *, int, const QTextFormat &format)
+{
     const bool italic = format.boolProperty(ItalicProperty);
     FontEntry &entry = fontEntry(format.boolProperty(BoldProperty), italic, textPointSize);
     const qreal height = entry.metrics.height() * 1.2;
@@ -121,7 +177,8 @@ QSizeF TextObject::intrinsicSize(QTextDocument *, int, const QTextFormat &format
 }
 
 void TextObject::drawObject(QPainter *painter, const QRectF &rect, QTextDocument *doc,
-                            int posInDocument, const QTextFormat &format) {
+    int posInDocument, const QTextFormat &format)
+{
     const qreal x = rect.x(), y = rect.y(), w = rect.width(), h = rect.height();
     const qreal d = (h - h / 1.2) / 2;
     QRectF t(x, y + d, w, h - 2 * d);
@@ -162,8 +219,8 @@ void TextObject::drawObject(QPainter *painter, const QRectF &rect, QTextDocument
     const QPen oldPen = painter->pen();
     // the layout has usually just set a plain pen of this colour: changing it costs a state
     // update per object
-    const bool penChanges = oldPen.style() != Qt::SolidLine || oldPen.widthF() != 1 ||
-                            oldPen.brush().style() != Qt::SolidPattern;
+    const bool penChanges = oldPen.style() != Qt::SolidLine || oldPen.widthF() != 1
+        || oldPen.brush().style() != Qt::SolidPattern;
     if (format.intProperty(SpaceLengthProperty)) {
         const qreal tw = entry.advance(text);
         if (tw < t.width()) {
@@ -190,7 +247,7 @@ void TextObject::drawObject(QPainter *painter, const QRectF &rect, QTextDocument
             const QStringList parts = text.split(QLatin1Char(' '));
             painter->drawText(QRectF(t.x(), t.y(), t.width(), band), parts.value(0), QTextOption());
             painter->drawText(QRectF(t.x(), t.y() + t.height() - band, t.width(), band),
-                              parts.value(1), QTextOption());
+                parts.value(1), QTextOption());
         } else {
             painter->drawText(t, text, QTextOption());
         }
@@ -217,8 +274,8 @@ void TextObject::drawObject(QPainter *painter, const QRectF &rect, QTextDocument
         break;
     case WaveUnderline:
         painter->save();
-        painter->strokePath(wavePath(w).translated(x, yU),
-                            QPen(Style::painted(style.waveUnderlineColor)));
+        painter->strokePath(
+            wavePath(w).translated(x, yU), QPen(Style::painted(style.waveUnderlineColor)));
         painter->restore();
         break;
     case Rectangle: {
@@ -227,15 +284,12 @@ void TextObject::drawObject(QPainter *painter, const QRectF &rect, QTextDocument
         painter->setPen(QPen(Style::painted(style.singleUnderlineColor)));
         painter->drawLine(QPointF(x, top), QPointF(x + w, top));
         painter->drawLine(QPointF(x, yU), QPointF(x + w, yU));
+        // joined boxes: an edge only where the neighbour in the block is not boxed
         const QTextBlock block = doc->findBlock(posInDocument);
-        QTextCursor cursor(doc);
-        cursor.setPosition(posInDocument);
-        if (posInDocument == block.position() || !isBoxed(cursor.charFormat()))
+        if (posInDocument == block.position() || !isBoxedAt(doc, block, posInDocument - 1))
             painter->drawLine(QPointF(x, top), QPointF(x, yU));
         const bool endsBlock = posInDocument + 1 >= block.position() + block.length() - 1;
-        if (!endsBlock)
-            cursor.setPosition(posInDocument + 2);
-        if (endsBlock || !isBoxed(cursor.charFormat()))
+        if (endsBlock || !isBoxedAt(doc, block, posInDocument + 1))
             painter->drawLine(QPointF(x + w, top), QPointF(x + w, yU));
         painter->restore();
         break;

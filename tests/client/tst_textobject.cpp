@@ -13,7 +13,8 @@
 Q_DECLARE_METATYPE(QTextCharFormat)
 
 // Sizes and painting of the editor's objects.
-class tst_TextObject : public QObject {
+class tst_TextObject : public QObject
+{
     Q_OBJECT
 
 private slots:
@@ -23,6 +24,8 @@ private slots:
     void intrinsicSizeOfEachKind();
     void boxEdgesJoinNeighbours_data();
     void boxEdgesJoinNeighbours();
+    void boxEdgesFollowEditsOfAnInstalledDocument();
+    void installedDocumentRelaysOutChangedObjects();
     void glyphColourItalicWinsOverBold();
     void decorationLines_data();
     void decorationLines();
@@ -35,15 +38,17 @@ private slots:
 private:
     static QTextCharFormat object(const QString &text);
     static QImage paint(QTextDocument *doc, int position, const QTextCharFormat &format,
-                        const QRectF &rect);
+        const QRectF &rect, TextObject *handler = nullptr);
     static bool darkIn(const QImage &image, const QRect &area);
 };
 
-void tst_TextObject::initTestCase() {
+void tst_TextObject::initTestCase()
+{
     Startup::installFontSubstitutions();
 }
 
-QTextCharFormat tst_TextObject::object(const QString &text) {
+QTextCharFormat tst_TextObject::object(const QString &text)
+{
     QTextCharFormat f;
     f.setObjectType(TextObjectType);
     f.setProperty(TextProperty, text);
@@ -51,15 +56,18 @@ QTextCharFormat tst_TextObject::object(const QString &text) {
 }
 
 QImage tst_TextObject::paint(QTextDocument *doc, int position, const QTextCharFormat &format,
-                             const QRectF &rect) {
+    const QRectF &rect, TextObject *handler)
+{
     QImage image(80, 60, QImage::Format_RGB32);
     image.fill(Qt::white);
     QPainter painter(&image);
-    TextObject().drawObject(&painter, rect, doc, position, format);
+    TextObject fresh;
+    (handler ? handler : &fresh)->drawObject(&painter, rect, doc, position, format);
     return image;
 }
 
-bool tst_TextObject::darkIn(const QImage &image, const QRect &area) {
+bool tst_TextObject::darkIn(const QImage &image, const QRect &area)
+{
     for (int y = area.top(); y <= area.bottom(); ++y)
         for (int x = area.left(); x <= area.right(); ++x)
             if (qGray(image.pixel(x, y)) < 128)
@@ -67,7 +75,8 @@ bool tst_TextObject::darkIn(const QImage &image, const QRect &area) {
     return false;
 }
 
-void tst_TextObject::isTextObjectInterface() {
+void tst_TextObject::isTextObjectInterface()
+{
     TextObject object;
     QVERIFY(qobject_cast<QTextObjectInterface *>(&object));
     QVERIFY(object.qt_metacast("org.qt-project.Qt.QTextObjectInterface"));
@@ -76,7 +85,8 @@ void tst_TextObject::isTextObjectInterface() {
         edit.document()->documentLayout()->handlerForObject(TextObjectType)));
 }
 
-void tst_TextObject::intrinsicSizeOfEachKind_data() {
+void tst_TextObject::intrinsicSizeOfEachKind_data()
+{
     QTest::addColumn<QTextCharFormat>("format");
     QTest::addColumn<qreal>("width");
     const QFontMetricsF plain(TextObject::font(false, false, 13));
@@ -112,13 +122,14 @@ void tst_TextObject::intrinsicSizeOfEachKind_data() {
         << f << 0.5 * plain.horizontalAdvance(QStringLiteral("WW"));
 }
 
-void tst_TextObject::intrinsicSizeOfEachKind() {
+void tst_TextObject::intrinsicSizeOfEachKind()
+{
     QFETCH(QTextCharFormat, format);
     QFETCH(qreal, width);
     const qreal height = QFontMetricsF(TextObject::font(format.boolProperty(BoldProperty),
-                                                        format.boolProperty(ItalicProperty), 13))
-                             .height() *
-                         1.2;
+                                           format.boolProperty(ItalicProperty), 13))
+                             .height()
+        * 1.2;
     TextObject object;
     const QSizeF size = object.intrinsicSize(nullptr, 0, format);
     QVERIFY(width > 0);
@@ -126,7 +137,8 @@ void tst_TextObject::intrinsicSizeOfEachKind() {
     QCOMPARE(size.height(), height);
 }
 
-void tst_TextObject::boxEdgesJoinNeighbours_data() {
+void tst_TextObject::boxEdgesJoinNeighbours_data()
+{
     QTest::addColumn<int>("position");
     QTest::addColumn<bool>("left");
     QTest::addColumn<bool>("right");
@@ -137,7 +149,8 @@ void tst_TextObject::boxEdgesJoinNeighbours_data() {
     QTest::newRow("alone in its block") << 7 << true << true;
 }
 
-void tst_TextObject::boxEdgesJoinNeighbours() {
+void tst_TextObject::boxEdgesJoinNeighbours()
+{
     QFETCH(int, position);
     QFETCH(bool, left);
     QFETCH(bool, right);
@@ -159,7 +172,80 @@ void tst_TextObject::boxEdgesJoinNeighbours() {
     QVERIFY(!darkIn(image, QRect(24, 14, 12, 16))); // a space has no glyph
 }
 
-void tst_TextObject::glyphColourItalicWinsOverBold() {
+void tst_TextObject::boxEdgesFollowEditsOfAnInstalledDocument()
+{
+    TextEdit edit;
+    TextObject handler;
+    handler.install(edit.document());
+    edit.setCodeText(QStringLiteral("<doc><o>___</o></doc>"));
+    const auto formatAt = [&edit](int position) {
+        QTextCursor cursor(edit.document());
+        cursor.setPosition(position + 1);
+        return cursor.charFormat();
+    };
+    const QRect left(19, 16, 2, 12), right(39, 16, 2, 12);
+    const QRectF rect(20, 10, 20, 24);
+    QImage image = paint(edit.document(), 1, formatAt(1), rect, &handler);
+    QVERIFY(!darkIn(image, left));
+    QVERIFY(!darkIn(image, right));
+
+    // the first loses its box: the middle one now starts a box
+    QTextCursor cursor(edit.document());
+    cursor.setPosition(0);
+    cursor.setPosition(1, QTextCursor::KeepAnchor);
+    QTextCharFormat unboxed;
+    unboxed.setProperty(UnderlineProperty, 0);
+    cursor.mergeCharFormat(unboxed);
+    image = paint(edit.document(), 1, formatAt(1), rect, &handler);
+    QVERIFY(darkIn(image, left));
+    QVERIFY(!darkIn(image, right));
+
+    // a boxed one typed after the last joins it
+    cursor.setPosition(3);
+    cursor.insertText(QString(QChar::ObjectReplacementCharacter), formatAt(2));
+    image = paint(edit.document(), 2, formatAt(2), rect, &handler);
+    QVERIFY(!darkIn(image, right));
+    image = paint(edit.document(), 3, formatAt(3), rect, &handler);
+    QVERIFY(darkIn(image, right));
+    QVERIFY(!darkIn(image, left));
+}
+
+void tst_TextObject::installedDocumentRelaysOutChangedObjects()
+{
+    // the kept shapes of a line must not outlive a change of its objects
+    QTextDocument doc;
+    TextObject handler;
+    handler.install(&doc);
+    QTextCursor cursor(&doc);
+    cursor.insertText(QString(QChar::ObjectReplacementCharacter), object(QStringLiteral("W")));
+    cursor.insertBlock();
+    cursor.insertText(QString(QChar::ObjectReplacementCharacter), object(QStringLiteral("W")));
+    const auto lineWidth = [&doc](int blockNumber) {
+        const QTextBlock block = doc.findBlockByNumber(blockNumber);
+        doc.documentLayout()->blockBoundingRect(doc.lastBlock());
+        return block.layout()->lineAt(0).naturalTextWidth();
+    };
+    const qreal plain = lineWidth(1);
+    QVERIFY(doc.findBlockByNumber(1).layout()->cacheEnabled());
+
+    QImage image(200, 100, QImage::Format_RGB32);
+    QPainter painter(&image);
+    doc.drawContents(&painter);
+    cursor.setPosition(doc.findBlockByNumber(1).position());
+    cursor.setPosition(cursor.position() + 1, QTextCursor::KeepAnchor);
+    QTextCharFormat italic;
+    italic.setProperty(ItalicProperty, true);
+    cursor.mergeCharFormat(italic);
+    cursor.setPosition(cursor.position());
+    const qreal italicWidth
+        = handler.intrinsicSize(&doc, cursor.position() - 1, cursor.charFormat()).width();
+    QVERIFY(qAbs(italicWidth - plain) > 1);
+    QVERIFY(qAbs(lineWidth(1) - italicWidth) < 0.05); // the layout rounds to 1/64
+    QCOMPARE(lineWidth(0), plain);
+}
+
+void tst_TextObject::glyphColourItalicWinsOverBold()
+{
     Style &style = Style::instance();
     const Style saved = style;
     style.boldColor = Qt::blue;
@@ -183,10 +269,11 @@ void tst_TextObject::glyphColourItalicWinsOverBold() {
     QVERIFY(!has(boldItalic, qRgb(0, 0, 255)));
 }
 
-void tst_TextObject::decorationLines_data() {
+void tst_TextObject::decorationLines_data()
+{
     QTest::addColumn<int>("property");
     QTest::addColumn<QVariant>("value");
-    QTest::addColumn<QRect>("inked");    // where the decoration shows
+    QTest::addColumn<QRect>("inked"); // where the decoration shows
     QTest::addColumn<QRect>("notInked"); // where it would be if drawn wrongly
     // object (20, 10, 20, 24): yU = 33, middle 22
     QTest::newRow("underline") << int(UnderlineProperty) << QVariant(1) << QRect(21, 33, 18, 1)
@@ -199,7 +286,8 @@ void tst_TextObject::decorationLines_data() {
                                 << QRect(21, 30, 18, 5);
 }
 
-void tst_TextObject::decorationLines() {
+void tst_TextObject::decorationLines()
+{
     QFETCH(int, property);
     QFETCH(QVariant, value);
     QFETCH(QRect, inked);
@@ -211,7 +299,8 @@ void tst_TextObject::decorationLines() {
     QVERIFY(!darkIn(image, notInked));
 }
 
-void tst_TextObject::blankCentresItsText() {
+void tst_TextObject::blankCentresItsText()
+{
     const QFontMetricsF fm(TextObject::font(false, false, 13));
     const qreal space = fm.horizontalAdvance(QLatin1Char(' '));
     QTextCharFormat f = object(QStringLiteral("甲"));
@@ -228,7 +317,7 @@ void tst_TextObject::blankCentresItsText() {
     QVERIFY(last > first);
     // the glyph's ink sits in the middle of the blank, not at its left edge
     QVERIFY2(qAbs((first + last) / 2.0 - w / 2) < 3,
-             qPrintable(QStringLiteral("%1..%2 in %3").arg(first).arg(last).arg(w)));
+        qPrintable(QStringLiteral("%1..%2 in %3").arg(first).arg(last).arg(w)));
 
     // wider text than the blank starts at the blank's left edge
     f = object(QStringLiteral("甲乙丙丁戊"));
@@ -238,7 +327,8 @@ void tst_TextObject::blankCentresItsText() {
     QVERIFY(!darkIn(wide, QRect(0, 0, 9, int(h))));
 }
 
-void tst_TextObject::combinedScriptBands() {
+void tst_TextObject::combinedScriptBands()
+{
     const qreal h = QFontMetricsF(TextObject::font(false, false, 13)).height() * 1.2;
     QTextCharFormat f = object(QStringLiteral("8 "));
     f.setProperty(ScriptProperty, int(SuperSubscript));
@@ -252,7 +342,8 @@ void tst_TextObject::combinedScriptBands() {
     QVERIFY(!darkIn(lower, QRect(0, 0, 20, middle - 1)));
 }
 
-void tst_TextObject::wavePathAlternates() {
+void tst_TextObject::wavePathAlternates()
+{
     const qreal step = 3.23606798;
     QCOMPARE(TextObject::wavePath(0).elementCount(), 1);
     for (qreal w : {1.0, step, 10.0, 100.0}) {
@@ -270,7 +361,8 @@ void tst_TextObject::wavePathAlternates() {
     QVERIFY(path.pointAtPercent(0.75).y() > 0.5);
 }
 
-void tst_TextObject::cachedGlyphsDrawLikeText_data() {
+void tst_TextObject::cachedGlyphsDrawLikeText_data()
+{
     QTest::addColumn<QString>("text");
     QTest::addColumn<bool>("bold");
     QTest::addColumn<bool>("italic");
@@ -282,7 +374,8 @@ void tst_TextObject::cachedGlyphsDrawLikeText_data() {
 }
 
 // the cached glyphs give the same pixels as drawing the text into the glyph rectangle
-void tst_TextObject::cachedGlyphsDrawLikeText() {
+void tst_TextObject::cachedGlyphsDrawLikeText()
+{
     QFETCH(QString, text);
     QFETCH(bool, bold);
     QFETCH(bool, italic);
