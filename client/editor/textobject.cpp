@@ -89,16 +89,8 @@ TextObject::TextObject(QObject *parent)
 void TextObject::install(QTextDocument *doc)
 {
     doc->documentLayout()->registerHandler(TextObjectType, this);
-    for (QTextBlock block = doc->begin(); block.isValid(); block = block.next())
-        block.layout()->setCacheEnabled(true);
     boxRuns.insert(doc, {});
-    connect(doc, &QTextDocument::contentsChange, this, [this, doc](int from, int, int added) {
-        boxRuns[doc].clear();
-        // blocks made by this change start without a kept layout
-        for (QTextBlock block = doc->findBlock(from);
-             block.isValid() && block.position() <= from + added; block = block.next())
-            block.layout()->setCacheEnabled(true);
-    });
+    connect(doc, &QTextDocument::contentsChange, this, [this, doc] { boxRuns[doc].clear(); });
     connect(doc, &QObject::destroyed, this, [this, doc] { boxRuns.remove(doc); });
 }
 

@@ -18,8 +18,8 @@ class TextObject : public QObject, public QTextObjectInterface
 public:
     explicit TextObject(QObject *parent = nullptr);
 
-    // Makes this the object handler of doc and keeps the shaped lines of its blocks between
-    // paints: without that every paint measures every object of every visible line again.
+    // Makes this the object handler of doc and lets painting know when the neighbours it
+    // remembers for joined boxes have changed.
     void install(QTextDocument *doc);
 
     QSizeF intrinsicSize(QTextDocument *doc, int posInDocument, const QTextFormat &format) override;
