@@ -73,6 +73,7 @@ struct HttpServer::Private {
     FormulaRenderer &formulas;
     httplib::Server server;
     int port = 0;
+    socket_t listener = INVALID_SOCKET;
 
     Private(const ServerOptions &o, BankService &b, ImageStore &i, FormulaRenderer &f)
         : options(o)
@@ -96,6 +97,12 @@ HttpServer::HttpServer(const ServerOptions &options, BankService &bank, ImageSto
     s.new_task_queue = [threads] { return new httplib::ThreadPool(threads); };
     // Nagle plus delayed ACKs would add tens of milliseconds to every small POST.
     s.set_tcp_nodelay(true);
+    // Remembers the listening socket, whose backlog bind() raises.
+    Private *p = d.get();
+    s.set_socket_options([p](socket_t sock) {
+        httplib::default_socket_options(sock);
+        p->listener = sock;
+    });
     s.set_payload_max_length(ImageStore::MaxBytes + 1024 * 1024);
     s.set_keep_alive_max_count(10000);
     s.set_read_timeout(10, 0);
@@ -272,6 +279,10 @@ bool HttpServer::bind() {
         return false;
     }
     d->port = d->options.port;
+    // The HTTP library listens with a backlog of 5: a sixth client connecting at the same
+    // moment would have its SYN dropped and wait a second to retry.
+    if (d->listener != INVALID_SOCKET)
+        ::listen(d->listener, SOMAXCONN);
     return true;
 }
 
