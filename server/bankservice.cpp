@@ -1178,59 +1178,61 @@ json BankService::storeExercise(const Call &call, bool modify) {
         questions.push_back(std::move(question));
     }
 
-    Database::Lease c = m_db.lease();
-    Database::Transaction transaction(*c);
-    ownedGroup(*c, call.user, folderId);
-    const std::int64_t now = std::time(nullptr);
+    // Queued with the other writes arriving meanwhile: one commit for all of them.
     std::int64_t exerciseId = id;
-    if (modify) {
-        ownedExercise(*c, call.user, id);
-        SqlStatement &update =
-            c->cached("UPDATE exercises SET folder_id = ?, exercise_type_id = ?, subject_id = ?, "
-                      "difficulty = ?, content = ?, modified_at = ?, modifier_id = ? WHERE id = ?");
-        update.bind(1, folderId).bind(2, typeId).bind(3, subjectId).bind(4, difficulty);
-        update.bind(5, content).bind(6, now).bind(7, modifierId).bind(8, id);
-        update.run();
-        SqlStatement &clear = c->cached("DELETE FROM questions WHERE exercise_id = ?");
-        clear.bind(1, id);
-        clear.run();
-    } else {
-        SqlStatement &insert = c->cached(
-            "INSERT INTO exercises(user_id, folder_id, exercise_type_id, subject_id, difficulty, "
-            "content, created_at, created_date, modified_at, modifier_id) "
-            "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
-        insert.bind(1, call.user.id).bind(2, folderId).bind(3, typeId).bind(4, subjectId);
-        insert.bind(5, difficulty).bind(6, content).bind(7, now);
-        insert.bind(8, localTime(now, "%Y-%m-%d")).bind(9, now).bind(10, modifierId);
-        insert.run();
-        exerciseId = c->lastInsertId();
-    }
-    SqlStatement &insertQuestion =
-        c->cached("INSERT INTO questions(exercise_id, position, question_index, questiontype_id, "
-                  "knowledge_ids, score, question_content, question_explain, option_content) "
-                  "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)");
-    SqlStatement &insertAnswer = c->cached(
-        "INSERT INTO answers(question_id, position, answer_idx, content) VALUES (?, ?, ?, ?)");
-    for (size_t i = 0; i < questions.size(); ++i) {
-        const Question &q = questions[i];
-        insertQuestion.bind(1, exerciseId).bind(2, int(i)).bind(3, q.index).bind(4, q.typeId);
-        insertQuestion.bind(5, q.knowledgeIds)
-            .bind(6, q.score)
-            .bind(7, q.content)
-            .bind(8, q.explain);
-        if (q.hasOptions)
-            insertQuestion.bind(9, q.optionContent);
-        else
-            insertQuestion.bindNull(9);
-        insertQuestion.run();
-        const std::int64_t questionId = c->lastInsertId();
-        for (size_t j = 0; j < q.answers.size(); ++j) {
-            insertAnswer.bind(1, questionId).bind(2, int(j)).bind(3, q.answers[j].idx);
-            insertAnswer.bind(4, q.answers[j].content);
-            insertAnswer.run();
+    m_db.write([&](Database::Connection &connection) {
+        Database::Connection *c = &connection;
+        ownedGroup(*c, call.user, folderId);
+        const std::int64_t now = std::time(nullptr);
+        if (modify) {
+            ownedExercise(*c, call.user, id);
+            SqlStatement &update = c->cached(
+                "UPDATE exercises SET folder_id = ?, exercise_type_id = ?, subject_id = ?, "
+                "difficulty = ?, content = ?, modified_at = ?, modifier_id = ? WHERE id = ?");
+            update.bind(1, folderId).bind(2, typeId).bind(3, subjectId).bind(4, difficulty);
+            update.bind(5, content).bind(6, now).bind(7, modifierId).bind(8, id);
+            update.run();
+            SqlStatement &clear = c->cached("DELETE FROM questions WHERE exercise_id = ?");
+            clear.bind(1, id);
+            clear.run();
+        } else {
+            SqlStatement &insert =
+                c->cached("INSERT INTO exercises(user_id, folder_id, exercise_type_id, subject_id, "
+                          "difficulty, "
+                          "content, created_at, created_date, modified_at, modifier_id) "
+                          "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
+            insert.bind(1, call.user.id).bind(2, folderId).bind(3, typeId).bind(4, subjectId);
+            insert.bind(5, difficulty).bind(6, content).bind(7, now);
+            insert.bind(8, localTime(now, "%Y-%m-%d")).bind(9, now).bind(10, modifierId);
+            insert.run();
+            exerciseId = c->lastInsertId();
         }
-    }
-    transaction.commit();
+        SqlStatement &insertQuestion = c->cached(
+            "INSERT INTO questions(exercise_id, position, question_index, questiontype_id, "
+            "knowledge_ids, score, question_content, question_explain, option_content) "
+            "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)");
+        SqlStatement &insertAnswer = c->cached(
+            "INSERT INTO answers(question_id, position, answer_idx, content) VALUES (?, ?, ?, ?)");
+        for (size_t i = 0; i < questions.size(); ++i) {
+            const Question &q = questions[i];
+            insertQuestion.bind(1, exerciseId).bind(2, int(i)).bind(3, q.index).bind(4, q.typeId);
+            insertQuestion.bind(5, q.knowledgeIds)
+                .bind(6, q.score)
+                .bind(7, q.content)
+                .bind(8, q.explain);
+            if (q.hasOptions)
+                insertQuestion.bind(9, q.optionContent);
+            else
+                insertQuestion.bindNull(9);
+            insertQuestion.run();
+            const std::int64_t questionId = c->lastInsertId();
+            for (size_t j = 0; j < q.answers.size(); ++j) {
+                insertAnswer.bind(1, questionId).bind(2, int(j)).bind(3, q.answers[j].idx);
+                insertAnswer.bind(4, q.answers[j].content);
+                insertAnswer.run();
+            }
+        }
+    });
     return ok({{"exerciseId", exerciseId}, {"id", exerciseId}});
 }
 

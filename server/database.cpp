@@ -1,5 +1,7 @@
 #include "database.h"
 
+#include <algorithm>
+
 Database::Connection::Connection(const std::string &path, Database *owner)
     : m_owner(owner) {
     if (sqlite3_open_v2(path.c_str(), &m_db,
@@ -187,6 +189,57 @@ Database::Lease Database::lease() {
     if (!connection)
         connection = std::make_unique<Connection>(m_path, this);
     return Lease(*this, std::move(connection));
+}
+
+void Database::write(const std::function<void(Connection &)> &work) {
+    QueuedWrite mine{&work, nullptr};
+    std::unique_lock<std::mutex> lock(m_queueMutex);
+    m_queue.push_back(&mine);
+    while (!mine.done) {
+        if (m_leading) {
+            m_queueDone.wait(lock);
+            continue;
+        }
+        // Leads: takes what is queued (its own work among it) into one transaction.
+        m_leading = true;
+        const size_t n = std::min(m_queue.size(), MaxWritesPerCommit);
+        std::vector<QueuedWrite *> batch(m_queue.begin(), m_queue.begin() + long(n));
+        m_queue.erase(m_queue.begin(), m_queue.begin() + long(n));
+        lock.unlock();
+        writeBatch(batch);
+        lock.lock();
+        for (QueuedWrite *queued : batch)
+            queued->done = true;
+        m_leading = false;
+        m_queueDone.notify_all();
+    }
+    lock.unlock();
+    if (mine.error)
+        std::rethrow_exception(mine.error);
+}
+
+void Database::writeBatch(const std::vector<QueuedWrite *> &batch) {
+    try {
+        Lease c = lease();
+        Transaction transaction(*c);
+        for (QueuedWrite *queued : batch) {
+            c->exec("SAVEPOINT queued_write");
+            try {
+                (*queued->work)(*c);
+                c->exec("RELEASE queued_write");
+            } catch (...) {
+                queued->error = std::current_exception();
+                c->exec("ROLLBACK TO queued_write");
+                c->exec("RELEASE queued_write");
+            }
+        }
+        transaction.commit();
+    } catch (...) {
+        // Nothing of the batch was committed.
+        for (QueuedWrite *queued : batch)
+            if (!queued->error)
+                queued->error = std::current_exception();
+    }
 }
 
 void Database::setWriteListener(WriteListener *listener, const std::string &watchedTable) {

@@ -3,6 +3,7 @@
 #include "sqlstatement.h"
 
 #include <condition_variable>
+#include <exception>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -105,6 +106,12 @@ public:
     bool migrate(const std::function<void(Connection &)> &seed);
     Lease lease();
 
+    // Runs work in a write transaction that may also hold the work of other threads queued
+    // meanwhile, all committed at once. Each work has a savepoint of its own: one that throws
+    // leaves the others intact, and its exception is thrown here. Returns once committed.
+    void write(const std::function<void(Connection &)> &work);
+    static constexpr size_t MaxWritesPerCommit = 32;
+
     // Set before serving; rows of watchedTable are tracked per write transaction.
     void setWriteListener(WriteListener *listener, const std::string &watchedTable);
 
@@ -120,6 +127,17 @@ private:
     std::mutex m_writeMutex;
     WriteListener *m_listener = nullptr;
     std::string m_watchedTable;
+
+    struct QueuedWrite {
+        const std::function<void(Connection &)> *work;
+        std::exception_ptr error;
+        bool done = false;
+    };
+    void writeBatch(const std::vector<QueuedWrite *> &batch);
+    std::mutex m_queueMutex;
+    std::condition_variable m_queueDone;
+    std::vector<QueuedWrite *> m_queue;
+    bool m_leading = false;
 
     void requestCheckpoint();
     void checkpointLoop();

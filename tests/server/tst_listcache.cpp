@@ -7,7 +7,10 @@
 
 #include <sodium.h>
 
+#include <atomic>
 #include <memory>
+#include <stdexcept>
+#include <thread>
 
 // The list's memory of ids and items against what SQL says, across every kind of write.
 class TestListCache : public QObject {
@@ -25,6 +28,7 @@ private slots:
     void aWriteTooLargeToTrackStartsOver();
     void anotherVersionIsNeitherServedNorStored();
     void leastRecentlyUsedFiltersGoFirst();
+    void queuedWritesCommitTogetherAndFailAlone();
 
 private:
     using Filter = ListCache::Filter;
@@ -316,6 +320,42 @@ void TestListCache::leastRecentlyUsedFiltersGoFirst() {
     QVERIFY(hit);
     listed(b, hit);
     QVERIFY(!hit);
+}
+
+void TestListCache::queuedWritesCommitTogetherAndFailAlone() {
+    const Filter all{m_groupA, -1, -1};
+    bool hit = false;
+    listed(all, hit);
+    const int threads = 8, each = 20;
+    std::atomic<int> failures{0}, wrongFailures{0};
+    std::vector<std::thread> writers;
+    for (int t = 0; t < threads; ++t)
+        writers.emplace_back([&, t] {
+            for (int i = 0; i < each; ++i) {
+                const bool fails = (t + i) % 5 == 0;
+                try {
+                    m_db->write([&](Database::Connection &c) {
+                        insert(c, m_groupA, 1, 1 + i % 4);
+                        if (fails)
+                            throw std::runtime_error("refused");
+                    });
+                    if (fails)
+                        ++wrongFailures;
+                } catch (const std::runtime_error &) {
+                    ++failures;
+                    if (!fails)
+                        ++wrongFailures;
+                }
+            }
+        });
+    for (std::thread &w : writers)
+        w.join();
+    QCOMPARE(wrongFailures.load(), 0);
+    QCOMPARE(failures.load(), threads * each / 5);
+    const std::vector<std::int64_t> ids = listed(all, hit);
+    QVERIFY(hit);
+    QCOMPARE(ids, truth(all));
+    QCOMPARE(ids.size(), size_t(20 + threads * each - failures));
 }
 
 QTEST_GUILESS_MAIN(TestListCache)
