@@ -242,7 +242,7 @@ BankService::BankService(Database &db, Options options)
         {"/library/modify/group", {&BankService::modifyGroup, true}},
         {"/library/remove/group", {&BankService::removeGroup, true}},
         {"/library/fetch/type", {&BankService::fetchGroupTypes, true}},
-        {"/library/fetch/exercise", {&BankService::fetchExercises, true}},
+        {"/library/fetch/exercise", {nullptr, true, &BankService::fetchExercises}},
         {"/library/move/exercise", {&BankService::moveExercise, true}},
         {"/library/batch/move/exercise", {&BankService::moveExercises, true}},
         {"/library/remove/exercise", {&BankService::removeExercise, true}},
@@ -257,6 +257,11 @@ BankService::BankService(Database &db, Options options)
     };
     loadCatalogue();
     m_dummyHash = Seeder::hashPassword(randomToken());
+    m_db.setWriteListener(&m_listCache, "exercises");
+}
+
+BankService::~BankService() {
+    m_db.setWriteListener(nullptr, std::string());
 }
 
 bool BankService::handles(const std::string &path) const {
@@ -322,25 +327,38 @@ void BankService::loadCatalogue() {
     }
 }
 
-json BankService::handle(const std::string &path, const std::string &body,
-                         const std::string &loginToken, const std::string &baseUrl) {
+namespace {
+std::string text(const json &reply) {
+    return reply.dump(-1, ' ', false, json::error_handler_t::replace);
+}
+
+BankService::Reply textReply(const json &reply) {
+    return {reply.value("status", 0), text(reply)};
+}
+} // namespace
+
+BankService::Reply BankService::handle(const std::string &path, const std::string &body,
+                                       const std::string &loginToken, const std::string &baseUrl) {
     const auto route = m_routes.find(path);
     if (route == m_routes.end())
-        return envelope(status::NotFound, "接口不存在");
+        return textReply(envelope(status::NotFound, "接口不存在"));
     if (body.size() > MaxBodyBytes)
-        return envelope(status::BadRequest, "请求体过大");
+        return textReply(envelope(status::BadRequest, "请求体过大"));
     json parsed = body.empty() ? json::object() : json::parse(body, nullptr, false);
     if (parsed.is_discarded())
-        return envelope(status::BadRequest, "请求体不是有效的JSON");
+        return textReply(envelope(status::BadRequest, "请求体不是有效的JSON"));
     if (!parsed.is_object())
-        return envelope(status::BadRequest, "请求体必须是JSON对象");
+        return textReply(envelope(status::BadRequest, "请求体必须是JSON对象"));
     User user;
     if (route->second.needsLogin && !authenticate(loginToken, user))
-        return envelope(status::NotLoggedIn, "登录已失效，请重新登录");
+        return textReply(envelope(status::NotLoggedIn, "登录已失效，请重新登录"));
     try {
-        return (this->*route->second.handler)(Call{parsed, user, baseUrl});
+        const Call call{parsed, user, baseUrl};
+        if (route->second.textHandler)
+            return (this->*route->second.textHandler)(call);
+        return textReply((this->*route->second.handler)(call));
     } catch (const Refusal &refusal) {
-        return envelope(refusal.status, refusal.what());
+        return textReply(envelope(refusal.status, refusal.what()));
     }
 }
 
@@ -607,7 +625,19 @@ json BankService::fetchGroupTypes(const Call &call) {
     return ok(types);
 }
 
-json BankService::fetchExercises(const Call &call) {
+namespace {
+// The page actually served: pageNum 0 (or less) is the first page, one past the last the last.
+std::int64_t clampedPage(std::int64_t pageNum, std::int64_t total) {
+    const std::int64_t pages = (total + BankService::PageSize - 1) / BankService::PageSize;
+    if (pageNum < 1)
+        pageNum = 1;
+    if (pages > 0 && pageNum > pages)
+        pageNum = pages;
+    return pageNum;
+}
+} // namespace
+
+BankService::Reply BankService::fetchExercises(const Call &call) {
     checkUserId(call);
     const json &body = call.body;
     const std::int64_t groupId = intMember(body, "groupId");
@@ -625,10 +655,124 @@ json BankService::fetchExercises(const Call &call) {
         where += " AND exercise_type_id = ?2";
     if (difficulty != -1)
         where += " AND difficulty = ?3";
+    auto bindFilters = [&](SqlStatement &s) {
+        s.bind(1, groupId);
+        if (typeId != -1)
+            s.bind(2, typeId);
+        if (difficulty != -1)
+            s.bind(3, difficulty);
+    };
 
     Database::Lease c = m_db.lease();
-    // One read snapshot for the count and the page.
+    // One read snapshot for the count, the page and its items.
     c->exec("BEGIN");
+    std::int64_t total = 0;
+    std::vector<std::int64_t> ids;
+    std::vector<std::string> items;
+    try {
+        // The first read fixes the snapshot; the cache serves it only at the same version.
+        const std::int64_t version = ListCache::version(*c);
+        const bool cached = m_listCache.usable(version);
+        ownedGroup(*c, call.user, groupId);
+        const ListCache::Filter filter{groupId, typeId, difficulty};
+        auto offsetOf = [&](std::int64_t page) { return (page - 1) * PageSize; };
+
+        bool paged = false;
+        if (cached) {
+            // The total first, to clamp the page; then the page itself.
+            paged = m_listCache.page(version, filter, 0, 0, ids, total);
+            if (paged) {
+                pageNum = clampedPage(pageNum, total);
+                paged = m_listCache.page(version, filter, offsetOf(pageNum), PageSize, ids, total);
+            }
+            if (!paged) {
+                // Every id of the filter once, ascending, from the index that covers it.
+                std::vector<std::int64_t> all;
+                SqlStatement &select =
+                    c->cached("SELECT id FROM exercises" + where + " ORDER BY id");
+                bindFilters(select);
+                while (select.step())
+                    all.push_back(select.integer(0));
+                select.reset();
+                total = std::int64_t(all.size());
+                pageNum = clampedPage(pageNum, total);
+                const std::int64_t offset = offsetOf(pageNum);
+                ids.clear();
+                for (std::int64_t p = offset; p < offset + PageSize && p < total; ++p)
+                    ids.push_back(all[size_t(total - 1 - p)]);
+                m_listCache.storeIds(version, filter, std::move(all));
+                paged = true;
+            }
+        }
+        if (!paged) {
+            SqlStatement &count =
+                c->cached("SELECT COALESCE(SUM(n), 0) FROM folder_counts" + where);
+            bindFilters(count);
+            count.step();
+            total = count.integer(0);
+            count.reset();
+            pageNum = clampedPage(pageNum, total);
+            const std::int64_t offset = offsetOf(pageNum);
+            if (offset < total) {
+                // Pages past the middle are read from the other end, so the last page costs as
+                // little as the first.
+                const std::int64_t limit = std::min<std::int64_t>(PageSize, total - offset);
+                const bool fromEnd = offset * 2 > total;
+                SqlStatement &page =
+                    c->cached("SELECT id FROM exercises" + where + " ORDER BY id " +
+                              (fromEnd ? "ASC" : "DESC") + " LIMIT ?4 OFFSET ?5");
+                bindFilters(page);
+                page.bind(4, limit).bind(5, fromEnd ? total - offset - limit : offset);
+                while (page.step())
+                    ids.push_back(page.integer(0));
+                page.reset();
+                if (fromEnd)
+                    std::reverse(ids.begin(), ids.end());
+            }
+        }
+
+        items.resize(ids.size());
+        std::vector<std::int64_t> missing;
+        for (size_t i = 0; i < ids.size(); ++i)
+            if (!cached || !m_listCache.item(version, ids[i], call.baseUrl, items[i]))
+                missing.push_back(ids[i]);
+        if (!missing.empty()) {
+            std::map<std::int64_t, std::string> built = listItems(*c, call, missing);
+            for (size_t i = 0; i < ids.size(); ++i) {
+                auto it = built.find(ids[i]);
+                if (it == built.end())
+                    continue;
+                if (cached)
+                    m_listCache.storeItem(version, ids[i], call.baseUrl, it->second);
+                items[i] = std::move(it->second);
+            }
+        }
+        c->exec("COMMIT");
+    } catch (...) {
+        c->exec("ROLLBACK");
+        throw;
+    }
+
+    const std::int64_t pages = (total + PageSize - 1) / PageSize;
+    std::string reply = "{\"data\":{\"pageNum\":" + std::to_string(pageNum) +
+                        ",\"pageSize\":" + std::to_string(PageSize) +
+                        ",\"pages\":" + std::to_string(pages) + ",\"result\":[";
+    bool first = true;
+    for (const std::string &item : items) {
+        if (item.empty())
+            continue;
+        if (!first)
+            reply += ',';
+        reply += item;
+        first = false;
+    }
+    reply += "],\"total\":" + std::to_string(total) + "},\"msg\":\"成功\",\"status\":0}";
+    return {status::Ok, std::move(reply)};
+}
+
+std::map<std::int64_t, std::string> BankService::listItems(Database::Connection &c,
+                                                           const Call &call,
+                                                           const std::vector<std::int64_t> &ids) {
     struct Row {
         std::int64_t id, folder, type, difficulty, created;
         std::string content;
@@ -637,137 +781,79 @@ json BankService::fetchExercises(const Call &call) {
         json analysis = json::array();
         std::vector<std::int64_t> knowledge;
     };
-    std::vector<Row> rows;
-    std::int64_t total = 0;
-    std::int64_t pages = 0;
-    std::map<std::int64_t, size_t> rowOf;
-    std::vector<std::pair<std::int64_t, std::string>> answerPieces;
-    try {
-        ownedGroup(*c, call.user, groupId);
-        auto bindFilters = [&](SqlStatement &s) {
-            s.bind(1, groupId);
-            if (typeId != -1)
-                s.bind(2, typeId);
-            if (difficulty != -1)
-                s.bind(3, difficulty);
-        };
-        SqlStatement &count = c->cached("SELECT COALESCE(SUM(n), 0) FROM folder_counts" + where);
-        bindFilters(count);
-        count.step();
-        total = count.integer(0);
-        count.reset();
-        pages = (total + PageSize - 1) / PageSize;
-        if (pageNum < 1)
-            pageNum = 1;
-        if (pages > 0 && pageNum > pages)
-            pageNum = pages;
-        const std::int64_t offset = (pageNum - 1) * PageSize;
-
-        std::vector<std::int64_t> ids;
-        if (offset < total) {
-            // Pages past the middle are read from the other end, so the last page costs as
-            // little as the first.
-            const std::int64_t limit = std::min<std::int64_t>(PageSize, total - offset);
-            const bool fromEnd = offset * 2 > total;
-            SqlStatement &page = c->cached("SELECT id FROM exercises" + where + " ORDER BY id " +
-                                           (fromEnd ? "ASC" : "DESC") + " LIMIT ?4 OFFSET ?5");
-            bindFilters(page);
-            page.bind(4, limit).bind(5, fromEnd ? total - offset - limit : offset);
-            while (page.step())
-                ids.push_back(page.integer(0));
-            page.reset();
-            if (fromEnd)
-                std::reverse(ids.begin(), ids.end());
-        }
-
-        if (!ids.empty()) {
-            const std::string in = "(" + placeholders(ids.size()) + ")";
-            SqlStatement &exercises = c->cached(
-                "SELECT id, folder_id, exercise_type_id, difficulty, created_at, content FROM "
-                "exercises WHERE id IN " +
-                in);
-            for (size_t i = 0; i < ids.size(); ++i)
-                exercises.bind(int(i + 1), ids[i]);
-            std::map<std::int64_t, Row> found;
-            while (exercises.step()) {
-                Row row;
-                row.id = exercises.integer(0);
-                row.folder = exercises.integer(1);
-                row.type = exercises.integer(2);
-                row.difficulty = exercises.integer(3);
-                row.created = exercises.integer(4);
-                row.content = exercises.text(5);
-                found.emplace(row.id, std::move(row));
-            }
-            exercises.reset();
-            for (std::int64_t id : ids) {
-                auto it = found.find(id);
-                if (it == found.end())
-                    continue;
-                rowOf[id] = rows.size();
-                rows.push_back(std::move(it->second));
-            }
-
-            const CodeTextConverter converter(call.baseUrl);
-            SqlStatement &questions = c->cached(
-                "SELECT q.exercise_id, q.question_content, q.question_explain, q.option_content, "
-                "q.knowledge_ids, (SELECT group_concat(a.content, char(31)) FROM (SELECT content "
-                "FROM answers WHERE question_id = q.id ORDER BY position) a) FROM questions q "
-                "WHERE q.exercise_id IN " +
-                in + " ORDER BY q.exercise_id, q.position");
-            for (size_t i = 0; i < ids.size(); ++i)
-                questions.bind(int(i + 1), ids[i]);
-            while (questions.step()) {
-                const auto at = rowOf.find(questions.integer(0));
-                if (at == rowOf.end())
-                    continue;
-                Row &row = rows[at->second];
-                json options = json::array();
-                if (!questions.isNull(3)) {
-                    const std::vector<OptionItem> parsed =
-                        parseOptions(questions.text(3), std::string(), false);
-                    for (size_t i = 0; i < parsed.size() && i < 26; ++i)
-                        options.push_back({{"option", std::string(1, char('A' + i))},
-                                           {"content", converter.toHtml(parsed[i].content)}});
-                }
-                row.questions.push_back({{"questionContent", converter.toHtml(questions.text(1))},
-                                         {"option", options}});
-                row.analysis.push_back(converter.toHtml(questions.text(2)));
-                std::string answers;
-                const std::string joined = questions.text(5);
-                size_t start = 0;
-                bool first = true;
-                while (!joined.empty() && start <= joined.size()) {
-                    const size_t end = joined.find('\x1f', start);
-                    const std::string piece = joined.substr(
-                        start, end == std::string::npos ? std::string::npos : end - start);
-                    if (!first)
-                        answers += "；";
-                    answers += converter.toHtml(piece);
-                    first = false;
-                    if (end == std::string::npos)
-                        break;
-                    start = end + 1;
-                }
-                row.answers.push_back(answers);
-                try {
-                    for (std::int64_t k : parseKnowledgeIds(questions.text(4), std::string()))
-                        row.knowledge.push_back(k);
-                } catch (const Refusal &) {
-                }
-            }
-            questions.reset();
-            for (Row &row : rows)
-                row.content = converter.toHtml(row.content);
-        }
-        c->exec("COMMIT");
-    } catch (...) {
-        c->exec("ROLLBACK");
-        throw;
+    std::map<std::int64_t, Row> rows;
+    const std::string in = "(" + placeholders(ids.size()) + ")";
+    SqlStatement &exercises =
+        c.cached("SELECT id, folder_id, exercise_type_id, difficulty, created_at, content FROM "
+                 "exercises WHERE id IN " +
+                 in);
+    for (size_t i = 0; i < ids.size(); ++i)
+        exercises.bind(int(i + 1), ids[i]);
+    while (exercises.step()) {
+        Row row;
+        row.id = exercises.integer(0);
+        row.folder = exercises.integer(1);
+        row.type = exercises.integer(2);
+        row.difficulty = exercises.integer(3);
+        row.created = exercises.integer(4);
+        row.content = exercises.text(5);
+        rows.emplace(row.id, std::move(row));
     }
+    exercises.reset();
 
-    json result = json::array();
-    for (const Row &row : rows) {
+    const CodeTextConverter converter(call.baseUrl);
+    SqlStatement &questions =
+        c.cached("SELECT q.exercise_id, q.question_content, q.question_explain, q.option_content, "
+                 "q.knowledge_ids, (SELECT group_concat(a.content, char(31)) FROM (SELECT content "
+                 "FROM answers WHERE question_id = q.id ORDER BY position) a) FROM questions q "
+                 "WHERE q.exercise_id IN " +
+                 in + " ORDER BY q.exercise_id, q.position");
+    for (size_t i = 0; i < ids.size(); ++i)
+        questions.bind(int(i + 1), ids[i]);
+    while (questions.step()) {
+        const auto at = rows.find(questions.integer(0));
+        if (at == rows.end())
+            continue;
+        Row &row = at->second;
+        json options = json::array();
+        if (!questions.isNull(3)) {
+            const std::vector<OptionItem> parsed =
+                parseOptions(questions.text(3), std::string(), false);
+            for (size_t i = 0; i < parsed.size() && i < 26; ++i)
+                options.push_back({{"option", std::string(1, char('A' + i))},
+                                   {"content", converter.toHtml(parsed[i].content)}});
+        }
+        row.questions.push_back({{"questionContent", converter.toHtml(questions.text(1))},
+                                 {"option", std::move(options)}});
+        row.analysis.push_back(converter.toHtml(questions.text(2)));
+        std::string answers;
+        const std::string joined = questions.text(5);
+        size_t start = 0;
+        bool first = true;
+        while (!joined.empty() && start <= joined.size()) {
+            const size_t end = joined.find('\x1f', start);
+            const std::string piece =
+                joined.substr(start, end == std::string::npos ? std::string::npos : end - start);
+            if (!first)
+                answers += "；";
+            answers += converter.toHtml(piece);
+            first = false;
+            if (end == std::string::npos)
+                break;
+            start = end + 1;
+        }
+        row.answers.push_back(std::move(answers));
+        try {
+            for (std::int64_t k : parseKnowledgeIds(questions.text(4), std::string()))
+                row.knowledge.push_back(k);
+        } catch (const Refusal &) {
+        }
+    }
+    questions.reset();
+
+    std::map<std::int64_t, std::string> items;
+    for (auto &entry : rows) {
+        Row &row = entry.second;
         std::string knowledge;
         std::set<std::int64_t> seen;
         for (std::int64_t k : row.knowledge) {
@@ -779,25 +865,22 @@ json BankService::fetchExercises(const Call &call) {
             knowledge += it->second.name;
         }
         const auto type = m_types.find(row.type);
-        result.push_back(
-            {{"groupId", row.folder},
-             {"exerciseId", row.id},
-             {"recordTime", localTime(row.created, "%Y-%m-%d %H:%M:%S")},
-             {"recorder", call.user.realName},
-             {"exerciseContent", row.content},
-             {"exerciseTypeId", row.type},
-             {"exerciseTypeName", type == m_types.end() ? std::string() : type->second.name},
-             {"difficultyDegree", row.difficulty},
-             {"knowledge", knowledge},
-             {"answers", row.answers},
-             {"analysis", row.analysis},
-             {"exerciseQuestionList", row.questions}});
+        const json item = {
+            {"groupId", row.folder},
+            {"exerciseId", row.id},
+            {"recordTime", localTime(row.created, "%Y-%m-%d %H:%M:%S")},
+            {"recorder", call.user.realName},
+            {"exerciseContent", converter.toHtml(row.content)},
+            {"exerciseTypeId", row.type},
+            {"exerciseTypeName", type == m_types.end() ? std::string() : type->second.name},
+            {"difficultyDegree", row.difficulty},
+            {"knowledge", knowledge},
+            {"answers", std::move(row.answers)},
+            {"analysis", std::move(row.analysis)},
+            {"exerciseQuestionList", std::move(row.questions)}};
+        items.emplace(row.id, text(item));
     }
-    return ok({{"result", result},
-               {"pageNum", pageNum},
-               {"pages", pages},
-               {"total", total},
-               {"pageSize", PageSize}});
+    return items;
 }
 
 json BankService::moveExercise(const Call &call) {
@@ -1095,59 +1178,61 @@ json BankService::storeExercise(const Call &call, bool modify) {
         questions.push_back(std::move(question));
     }
 
-    Database::Lease c = m_db.lease();
-    Database::Transaction transaction(*c);
-    ownedGroup(*c, call.user, folderId);
-    const std::int64_t now = std::time(nullptr);
+    // Queued with the other writes arriving meanwhile: one commit for all of them.
     std::int64_t exerciseId = id;
-    if (modify) {
-        ownedExercise(*c, call.user, id);
-        SqlStatement &update =
-            c->cached("UPDATE exercises SET folder_id = ?, exercise_type_id = ?, subject_id = ?, "
-                      "difficulty = ?, content = ?, modified_at = ?, modifier_id = ? WHERE id = ?");
-        update.bind(1, folderId).bind(2, typeId).bind(3, subjectId).bind(4, difficulty);
-        update.bind(5, content).bind(6, now).bind(7, modifierId).bind(8, id);
-        update.run();
-        SqlStatement &clear = c->cached("DELETE FROM questions WHERE exercise_id = ?");
-        clear.bind(1, id);
-        clear.run();
-    } else {
-        SqlStatement &insert = c->cached(
-            "INSERT INTO exercises(user_id, folder_id, exercise_type_id, subject_id, difficulty, "
-            "content, created_at, created_date, modified_at, modifier_id) "
-            "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
-        insert.bind(1, call.user.id).bind(2, folderId).bind(3, typeId).bind(4, subjectId);
-        insert.bind(5, difficulty).bind(6, content).bind(7, now);
-        insert.bind(8, localTime(now, "%Y-%m-%d")).bind(9, now).bind(10, modifierId);
-        insert.run();
-        exerciseId = c->lastInsertId();
-    }
-    SqlStatement &insertQuestion =
-        c->cached("INSERT INTO questions(exercise_id, position, question_index, questiontype_id, "
-                  "knowledge_ids, score, question_content, question_explain, option_content) "
-                  "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)");
-    SqlStatement &insertAnswer = c->cached(
-        "INSERT INTO answers(question_id, position, answer_idx, content) VALUES (?, ?, ?, ?)");
-    for (size_t i = 0; i < questions.size(); ++i) {
-        const Question &q = questions[i];
-        insertQuestion.bind(1, exerciseId).bind(2, int(i)).bind(3, q.index).bind(4, q.typeId);
-        insertQuestion.bind(5, q.knowledgeIds)
-            .bind(6, q.score)
-            .bind(7, q.content)
-            .bind(8, q.explain);
-        if (q.hasOptions)
-            insertQuestion.bind(9, q.optionContent);
-        else
-            insertQuestion.bindNull(9);
-        insertQuestion.run();
-        const std::int64_t questionId = c->lastInsertId();
-        for (size_t j = 0; j < q.answers.size(); ++j) {
-            insertAnswer.bind(1, questionId).bind(2, int(j)).bind(3, q.answers[j].idx);
-            insertAnswer.bind(4, q.answers[j].content);
-            insertAnswer.run();
+    m_db.write([&](Database::Connection &connection) {
+        Database::Connection *c = &connection;
+        ownedGroup(*c, call.user, folderId);
+        const std::int64_t now = std::time(nullptr);
+        if (modify) {
+            ownedExercise(*c, call.user, id);
+            SqlStatement &update = c->cached(
+                "UPDATE exercises SET folder_id = ?, exercise_type_id = ?, subject_id = ?, "
+                "difficulty = ?, content = ?, modified_at = ?, modifier_id = ? WHERE id = ?");
+            update.bind(1, folderId).bind(2, typeId).bind(3, subjectId).bind(4, difficulty);
+            update.bind(5, content).bind(6, now).bind(7, modifierId).bind(8, id);
+            update.run();
+            SqlStatement &clear = c->cached("DELETE FROM questions WHERE exercise_id = ?");
+            clear.bind(1, id);
+            clear.run();
+        } else {
+            SqlStatement &insert =
+                c->cached("INSERT INTO exercises(user_id, folder_id, exercise_type_id, subject_id, "
+                          "difficulty, "
+                          "content, created_at, created_date, modified_at, modifier_id) "
+                          "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
+            insert.bind(1, call.user.id).bind(2, folderId).bind(3, typeId).bind(4, subjectId);
+            insert.bind(5, difficulty).bind(6, content).bind(7, now);
+            insert.bind(8, localTime(now, "%Y-%m-%d")).bind(9, now).bind(10, modifierId);
+            insert.run();
+            exerciseId = c->lastInsertId();
         }
-    }
-    transaction.commit();
+        SqlStatement &insertQuestion = c->cached(
+            "INSERT INTO questions(exercise_id, position, question_index, questiontype_id, "
+            "knowledge_ids, score, question_content, question_explain, option_content) "
+            "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)");
+        SqlStatement &insertAnswer = c->cached(
+            "INSERT INTO answers(question_id, position, answer_idx, content) VALUES (?, ?, ?, ?)");
+        for (size_t i = 0; i < questions.size(); ++i) {
+            const Question &q = questions[i];
+            insertQuestion.bind(1, exerciseId).bind(2, int(i)).bind(3, q.index).bind(4, q.typeId);
+            insertQuestion.bind(5, q.knowledgeIds)
+                .bind(6, q.score)
+                .bind(7, q.content)
+                .bind(8, q.explain);
+            if (q.hasOptions)
+                insertQuestion.bind(9, q.optionContent);
+            else
+                insertQuestion.bindNull(9);
+            insertQuestion.run();
+            const std::int64_t questionId = c->lastInsertId();
+            for (size_t j = 0; j < q.answers.size(); ++j) {
+                insertAnswer.bind(1, questionId).bind(2, int(j)).bind(3, q.answers[j].idx);
+                insertAnswer.bind(4, q.answers[j].content);
+                insertAnswer.run();
+            }
+        }
+    });
     return ok({{"exerciseId", exerciseId}, {"id", exerciseId}});
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "database.h"
+#include "listcache.h"
 
 #include <nlohmann/json.hpp>
 
@@ -23,12 +24,19 @@ public:
     static constexpr int TokenLifetimeSeconds = 30 * 24 * 3600;
 
     BankService(Database &db, Options options);
+    ~BankService();
 
     bool handles(const std::string &path) const;
     std::vector<std::string> paths() const;
+
+    // The reply envelope as JSON text, and its status member.
+    struct Reply {
+        int status = 0;
+        std::string body;
+    };
     // baseUrl is where this request arrived ("http://host:port"), used for image addresses.
-    nlohmann::json handle(const std::string &path, const std::string &body,
-                          const std::string &loginToken, const std::string &baseUrl);
+    Reply handle(const std::string &path, const std::string &body, const std::string &loginToken,
+                 const std::string &baseUrl);
 
     // Administration: sets a teacher's password and ends their sessions.
     bool setPassword(const std::string &phone, const std::string &password, std::string &error);
@@ -80,9 +88,12 @@ public:
 
 private:
     using Handler = nlohmann::json (BankService::*)(const Call &);
+    // Writes the whole reply text itself (the list splices cached items into it).
+    using TextHandler = Reply (BankService::*)(const Call &);
     struct Route {
         Handler handler;
         bool needsLogin;
+        TextHandler textHandler = nullptr;
     };
 
     void loadCatalogue();
@@ -100,7 +111,10 @@ private:
     nlohmann::json modifyGroup(const Call &call);
     nlohmann::json removeGroup(const Call &call);
     nlohmann::json fetchGroupTypes(const Call &call);
-    nlohmann::json fetchExercises(const Call &call);
+    Reply fetchExercises(const Call &call);
+    // The list items of these exercises as JSON text, by exercise id.
+    std::map<std::int64_t, std::string> listItems(Database::Connection &c, const Call &call,
+                                                  const std::vector<std::int64_t> &ids);
     nlohmann::json moveExercise(const Call &call);
     nlohmann::json moveExercises(const Call &call);
     nlohmann::json removeExercise(const Call &call);
@@ -118,6 +132,7 @@ private:
 
     Database &m_db;
     Options m_options;
+    ListCache m_listCache;
     std::map<std::string, Route> m_routes;
     std::map<std::int64_t, ExerciseType> m_types;
     std::vector<std::int64_t> m_typeOrder;

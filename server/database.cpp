@@ -1,6 +1,9 @@
 #include "database.h"
 
-Database::Connection::Connection(const std::string &path) {
+#include <algorithm>
+
+Database::Connection::Connection(const std::string &path, Database *owner)
+    : m_owner(owner) {
     if (sqlite3_open_v2(path.c_str(), &m_db,
                         SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
                         nullptr) != SQLITE_OK) {
@@ -14,6 +17,34 @@ Database::Connection::Connection(const std::string &path) {
     exec("PRAGMA foreign_keys=ON");
     exec("PRAGMA temp_store=MEMORY");
     exec("PRAGMA cache_size=-16000");
+    sqlite3_update_hook(m_db, &Connection::rowChanged, this);
+    // Replaces SQLite's checkpoint inside the committing call.
+    if (m_owner)
+        sqlite3_wal_hook(m_db, &Connection::walCommitted, this);
+}
+
+int Database::Connection::walCommitted(void *self, sqlite3 *, const char *, int pages) {
+    if (pages >= CheckpointPages)
+        static_cast<Connection *>(self)->m_owner->requestCheckpoint();
+    return SQLITE_OK;
+}
+
+void Database::Connection::rowChanged(void *self, int, const char *, const char *table,
+                                      sqlite3_int64 rowid) {
+    Connection *c = static_cast<Connection *>(self);
+    if (!c->m_owner || c->m_overflowed || c->m_owner->m_watchedTable != table)
+        return;
+    if (c->m_changed.size() >= MaxTrackedChanges) {
+        c->m_overflowed = true;
+        c->m_changed.clear();
+        return;
+    }
+    c->m_changed.push_back(rowid);
+}
+
+void Database::Connection::clearChanges() {
+    m_changed.clear();
+    m_overflowed = false;
 }
 
 Database::Connection::~Connection() {
@@ -62,25 +93,89 @@ Database::Lease::~Lease() {
 
 Database::Transaction::Transaction(Connection &connection)
     : m_connection(connection) {
+    Database *db = m_connection.owner();
+    if (db)
+        m_lock = std::unique_lock<std::mutex>(db->m_writeMutex);
     m_connection.exec("BEGIN IMMEDIATE");
-}
-
-Database::Transaction::~Transaction() {
-    if (!m_done) {
+    m_connection.clearChanges();
+    if (db && db->m_listener) {
         try {
+            db->m_listener->began(m_connection);
+        } catch (...) {
             m_connection.exec("ROLLBACK");
-        } catch (const SqlError &) {
+            db->m_listener->abandoned();
+            throw;
         }
     }
 }
 
+Database::Transaction::~Transaction() {
+    if (m_done)
+        return;
+    try {
+        m_connection.exec("ROLLBACK");
+    } catch (const SqlError &) {
+    }
+    Database *db = m_connection.owner();
+    if (db && db->m_listener)
+        db->m_listener->abandoned();
+}
+
 void Database::Transaction::commit() {
+    Database *db = m_connection.owner();
+    WriteListener *listener = db ? db->m_listener : nullptr;
+    if (listener)
+        listener->committing(m_connection);
     m_connection.exec("COMMIT");
     m_done = true;
+    m_connection.clearChanges();
+    if (listener)
+        listener->committed();
 }
 
 Database::Database(std::string path)
-    : m_path(std::move(path)) {}
+    : m_path(std::move(path))
+    , m_checkpointer([this] { checkpointLoop(); }) {}
+
+Database::~Database() {
+    {
+        std::lock_guard<std::mutex> lock(m_checkpointMutex);
+        m_stopping = true;
+    }
+    m_checkpointWake.notify_one();
+    m_checkpointer.join();
+}
+
+void Database::requestCheckpoint() {
+    {
+        std::lock_guard<std::mutex> lock(m_checkpointMutex);
+        m_checkpointDue = true;
+    }
+    m_checkpointWake.notify_one();
+}
+
+void Database::checkpointLoop() {
+    std::unique_ptr<Connection> connection;
+    std::unique_lock<std::mutex> lock(m_checkpointMutex);
+    for (;;) {
+        m_checkpointWake.wait(lock, [this] { return m_checkpointDue || m_stopping; });
+        if (m_stopping)
+            return;
+        m_checkpointDue = false;
+        lock.unlock();
+        try {
+            if (!connection)
+                connection = std::make_unique<Connection>(m_path, nullptr);
+            // Passive: copies what no reader still needs and never blocks a writer; the log
+            // starts over at the next commit once all of it is copied.
+            sqlite3_wal_checkpoint_v2(connection->handle(), nullptr, SQLITE_CHECKPOINT_PASSIVE,
+                                      nullptr, nullptr);
+        } catch (const SqlError &) {
+            connection.reset();
+        }
+        lock.lock();
+    }
+}
 
 Database::Lease Database::lease() {
     std::unique_ptr<Connection> connection;
@@ -92,13 +187,70 @@ Database::Lease Database::lease() {
         }
     }
     if (!connection)
-        connection = std::make_unique<Connection>(m_path);
+        connection = std::make_unique<Connection>(m_path, this);
     return Lease(*this, std::move(connection));
+}
+
+void Database::write(const std::function<void(Connection &)> &work) {
+    QueuedWrite mine{&work, nullptr};
+    std::unique_lock<std::mutex> lock(m_queueMutex);
+    m_queue.push_back(&mine);
+    while (!mine.done) {
+        if (m_leading) {
+            m_queueDone.wait(lock);
+            continue;
+        }
+        // Leads: takes what is queued (its own work among it) into one transaction.
+        m_leading = true;
+        const size_t n = std::min(m_queue.size(), MaxWritesPerCommit);
+        std::vector<QueuedWrite *> batch(m_queue.begin(), m_queue.begin() + long(n));
+        m_queue.erase(m_queue.begin(), m_queue.begin() + long(n));
+        lock.unlock();
+        writeBatch(batch);
+        lock.lock();
+        for (QueuedWrite *queued : batch)
+            queued->done = true;
+        m_leading = false;
+        m_queueDone.notify_all();
+    }
+    lock.unlock();
+    if (mine.error)
+        std::rethrow_exception(mine.error);
+}
+
+void Database::writeBatch(const std::vector<QueuedWrite *> &batch) {
+    try {
+        Lease c = lease();
+        Transaction transaction(*c);
+        for (QueuedWrite *queued : batch) {
+            c->exec("SAVEPOINT queued_write");
+            try {
+                (*queued->work)(*c);
+                c->exec("RELEASE queued_write");
+            } catch (...) {
+                queued->error = std::current_exception();
+                c->exec("ROLLBACK TO queued_write");
+                c->exec("RELEASE queued_write");
+            }
+        }
+        transaction.commit();
+    } catch (...) {
+        // Nothing of the batch was committed.
+        for (QueuedWrite *queued : batch)
+            if (!queued->error)
+                queued->error = std::current_exception();
+    }
+}
+
+void Database::setWriteListener(WriteListener *listener, const std::string &watchedTable) {
+    m_listener = listener;
+    m_watchedTable = watchedTable;
 }
 
 void Database::giveBack(std::unique_ptr<Connection> connection) {
     // A connection left inside a transaction by a failure must not serve the next request.
     connection->resetAll();
+    connection->clearChanges();
     if (!sqlite3_get_autocommit(connection->handle()))
         return;
     std::lock_guard<std::mutex> lock(m_mutex);
@@ -244,6 +396,43 @@ CREATE TABLE formulas (
 ) WITHOUT ROWID;
 )sql";
 
+// Version 2. A counter that every change of the exercises, questions or answers moves on, so a
+// reader can tell whether what it keeps in memory is what its snapshot holds.
+const char *const schemaV2 = R"sql(
+CREATE TABLE list_version (
+    id INTEGER PRIMARY KEY CHECK (id = 1),
+    n INTEGER NOT NULL
+);
+INSERT INTO list_version(id, n) VALUES (1, 0);
+CREATE TRIGGER exercises_versioned_in AFTER INSERT ON exercises BEGIN
+    UPDATE list_version SET n = n + 1;
+END;
+CREATE TRIGGER exercises_versioned_out AFTER DELETE ON exercises BEGIN
+    UPDATE list_version SET n = n + 1;
+END;
+CREATE TRIGGER exercises_versioned_changed AFTER UPDATE ON exercises BEGIN
+    UPDATE list_version SET n = n + 1;
+END;
+CREATE TRIGGER questions_versioned_in AFTER INSERT ON questions BEGIN
+    UPDATE list_version SET n = n + 1;
+END;
+CREATE TRIGGER questions_versioned_out AFTER DELETE ON questions BEGIN
+    UPDATE list_version SET n = n + 1;
+END;
+CREATE TRIGGER questions_versioned_changed AFTER UPDATE ON questions BEGIN
+    UPDATE list_version SET n = n + 1;
+END;
+CREATE TRIGGER answers_versioned_in AFTER INSERT ON answers BEGIN
+    UPDATE list_version SET n = n + 1;
+END;
+CREATE TRIGGER answers_versioned_out AFTER DELETE ON answers BEGIN
+    UPDATE list_version SET n = n + 1;
+END;
+CREATE TRIGGER answers_versioned_changed AFTER UPDATE ON answers BEGIN
+    UPDATE list_version SET n = n + 1;
+END;
+)sql";
+
 } // namespace
 
 bool Database::migrate(const std::function<void(Connection &)> &seed) {
@@ -259,6 +448,8 @@ bool Database::migrate(const std::function<void(Connection &)> &seed) {
     Transaction transaction(*connection);
     if (current < 1)
         connection->exec(schemaV1);
+    if (current < 2)
+        connection->exec(schemaV2);
     if (current == 0 && seed)
         seed(*connection);
     connection->exec("PRAGMA user_version=" + std::to_string(SchemaVersion));

@@ -2,25 +2,32 @@
 
 #include "sqlstatement.h"
 
+#include <condition_variable>
+#include <exception>
 #include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <unordered_map>
 #include <vector>
 
 // One SQLite file in WAL mode shared by the worker threads: each request leases its own
-// connection (SQLite connections must not be used by two threads at once).
+// connection (SQLite connections must not be used by two threads at once). Write transactions
+// of this process take turns on a mutex, so they queue at once instead of polling SQLite's
+// busy handler. The write-ahead log is copied back into the database by a thread of its own,
+// so no commit waits for a checkpoint.
 class Database {
 public:
     class Connection {
     public:
-        explicit Connection(const std::string &path);
+        Connection(const std::string &path, Database *owner);
         ~Connection();
         Connection(const Connection &) = delete;
         Connection &operator=(const Connection &) = delete;
 
         sqlite3 *handle() const { return m_db; }
+        Database *owner() const { return m_owner; }
         void exec(const std::string &sql);
         // A prepared statement kept for the connection's life, reset and unbound.
         SqlStatement &cached(const std::string &sql);
@@ -29,9 +36,38 @@ public:
         // Ends every statement left mid-way, so no stale read snapshot outlives a request.
         void resetAll();
 
+        // Rowids of the watched table written since the last clearChanges(); overflowed is set
+        // instead of keeping more than MaxTrackedChanges of them.
+        const std::vector<std::int64_t> &changedRows() const { return m_changed; }
+        bool changesOverflowed() const { return m_overflowed; }
+        void clearChanges();
+
+        static constexpr size_t MaxTrackedChanges = 5000;
+
     private:
+        static void rowChanged(void *self, int operation, const char *database, const char *table,
+                               sqlite3_int64 rowid);
+        static int walCommitted(void *self, sqlite3 *db, const char *database, int pages);
+
         sqlite3 *m_db = nullptr;
+        Database *m_owner;
         std::unordered_map<std::string, std::unique_ptr<SqlStatement>> m_statements;
+        std::vector<std::int64_t> m_changed;
+        bool m_overflowed = false;
+    };
+
+    // Told about every write transaction, while it still holds the write mutex.
+    class WriteListener {
+    public:
+        virtual ~WriteListener() = default;
+        // Just after BEGIN IMMEDIATE.
+        virtual void began(Connection &connection) = 0;
+        // Just before COMMIT, with the watched table's changes of this transaction.
+        virtual void committing(Connection &connection) = 0;
+        // After COMMIT succeeded.
+        virtual void committed() = 0;
+        // After a rollback.
+        virtual void abandoned() = 0;
     };
 
     // Returns the connection to the pool when it goes out of scope.
@@ -57,22 +93,59 @@ public:
 
     private:
         Connection &m_connection;
+        std::unique_lock<std::mutex> m_lock;
         bool m_done = false;
     };
 
     explicit Database(std::string path);
+    ~Database();
+    Database(const Database &) = delete;
+    Database &operator=(const Database &) = delete;
     // Creates or migrates the schema; a new file is seeded in the same transaction.
     // True when the file was new.
     bool migrate(const std::function<void(Connection &)> &seed);
     Lease lease();
 
-    static constexpr int SchemaVersion = 1;
+    // Runs work in a write transaction that may also hold the work of other threads queued
+    // meanwhile, all committed at once. Each work has a savepoint of its own: one that throws
+    // leaves the others intact, and its exception is thrown here. Returns once committed.
+    void write(const std::function<void(Connection &)> &work);
+    static constexpr size_t MaxWritesPerCommit = 32;
+
+    // Set before serving; rows of watchedTable are tracked per write transaction.
+    void setWriteListener(WriteListener *listener, const std::string &watchedTable);
+
+    static constexpr int SchemaVersion = 2;
+    // Log pages after which a checkpoint is due (SQLite's own default).
+    static constexpr int CheckpointPages = 1000;
 
 private:
     friend class Lease;
     void giveBack(std::unique_ptr<Connection> connection);
 
     std::string m_path;
+    std::mutex m_writeMutex;
+    WriteListener *m_listener = nullptr;
+    std::string m_watchedTable;
+
+    struct QueuedWrite {
+        const std::function<void(Connection &)> *work;
+        std::exception_ptr error;
+        bool done = false;
+    };
+    void writeBatch(const std::vector<QueuedWrite *> &batch);
+    std::mutex m_queueMutex;
+    std::condition_variable m_queueDone;
+    std::vector<QueuedWrite *> m_queue;
+    bool m_leading = false;
+
+    void requestCheckpoint();
+    void checkpointLoop();
+    std::mutex m_checkpointMutex;
+    std::condition_variable m_checkpointWake;
+    bool m_checkpointDue = false;
+    bool m_stopping = false;
     std::mutex m_mutex;
     std::vector<std::unique_ptr<Connection>> m_idle;
+    std::thread m_checkpointer; // last: started once everything above exists
 };
