@@ -150,7 +150,12 @@ struct Unit {
     double axis = 0;     // the line's middle, where + and fraction bars sit
     double baseline = 0; // where the unit's line stands
     double height = 0;   // the height of digits on the unit's line
-    bool axial = false;  // placed by its middle (operators, fractions), not by a baseline
+    // A letter's own size tells the digit height of its line only roughly: script hands write
+    // small letters less than half as tall as digits. The tallest line it may stand on:
+    double span = 0;
+    // Where a descender's line stands depends on the hand; the highest and lowest guesses.
+    double highBaseline = 0, lowBaseline = 0;
+    bool axial = false; // placed by its middle (operators, fractions), not by a baseline
 };
 
 bool takesScripts(const Unit &u) {
@@ -212,11 +217,14 @@ Unit Layout::symbolUnit(const Symbol &s) const {
         break;
     case Kind::Small:
         u.height = h / 0.6;
+        u.span = h / 0.45;
         u.baseline = s.box.bottom;
         break;
     case Kind::Descender:
         u.height = h;
         u.baseline = s.box.top + 0.55 * h;
+        u.highBaseline = s.box.top + 0.43 * h;
+        u.lowBaseline = s.box.top + 0.67 * h;
         break;
     case Kind::OpenParen:
     case Kind::CloseParen:
@@ -238,6 +246,8 @@ Unit Layout::symbolUnit(const Symbol &s) const {
         u.height = lineHeight;
     if (!u.axial)
         u.axis = u.baseline - u.height / 2;
+    if (u.kind != Kind::Descender)
+        u.highBaseline = u.lowBaseline = u.baseline;
     return u;
 }
 
@@ -258,8 +268,15 @@ Relation relation(const Unit &base, const Unit &u) {
     const double drop = (u.baseline - base.baseline) / h;
     if (drop < -0.3)
         return Relation::Above;
-    const bool smaller = u.height < 0.85 * base.height;
-    if (drop > 0.2 && u.box.centerY() > base.box.centerY() && (smaller || drop > 0.5))
+    const bool smaller = u.height < 0.85 * std::max(base.height, base.span);
+    // A descender's tail says nothing about where its index starts.
+    const double middle =
+        base.kind == Kind::Descender ? (base.box.top + base.highBaseline) / 2 : base.box.centerY();
+    const bool lower = u.box.centerY() > middle;
+    if (lower && drop > 0.5)
+        return Relation::Below;
+    // A smaller symbol is an index if it is lowered whatever hand wrote the base.
+    if (lower && smaller && (u.lowBaseline - base.highBaseline) / h > 0.2)
         return Relation::Below;
     return Relation::Same;
 }
@@ -302,7 +319,7 @@ std::string lineTex(Line &nodes) {
             double baseline = 0, height = 0;
             int count = 0;
             for (const Node *n : {prev, next}) {
-                if (!n->unit.axial && n->unit.kind != Kind::Small) {
+                if (!n->unit.axial && n->unit.kind != Kind::Descender) {
                     baseline += n->unit.baseline;
                     height += n->unit.height;
                     ++count;
@@ -341,7 +358,24 @@ std::string Layout::line(std::vector<Unit> units) const {
             continue;
         }
         bool placed = false;
-        for (std::size_t level = stack.size(); level-- > 0;) {
+        // A cross that is not raised like a letter may be a times sign on an outer line.
+        if (u.label == "x" || u.label == "\\times") {
+            const Unit &last = stack.back()->back()->unit;
+            const bool bracket = last.kind == Kind::CloseParen || last.kind == Kind::Root;
+            if (bracket || relation(last, u) != Relation::Above) {
+                Unit sign = u;
+                sign.axial = true;
+                sign.axis = u.box.centerY();
+                for (std::size_t level = 0; level < stack.size() && !placed; ++level) {
+                    if (relation(stack[level]->back()->unit, sign) == Relation::Same) {
+                        stack.resize(level + 1);
+                        stack.back()->push_back(std::move(node));
+                        placed = true;
+                    }
+                }
+            }
+        }
+        for (std::size_t level = stack.size(); !placed && level-- > 0;) {
             const Unit &base = stack[level]->back()->unit;
             if (relation(base, u) == Relation::Same) {
                 stack.resize(level + 1);
@@ -388,8 +422,9 @@ std::string Layout::region(const std::vector<int> &members) const {
                 const Box &b = symbols[m].box;
                 if (used[m] || m == c)
                     continue;
+                // Tails may hang below the sign; the symbol has to start inside it.
                 if (b.centerX() > s.box.left + hook && b.centerX() < s.box.right &&
-                    b.centerY() > s.box.top && b.centerY() < s.box.bottom)
+                    b.centerY() > s.box.top && b.top < s.box.bottom - 0.3 * s.box.height())
                     inside.push_back(m);
             }
             used[c] = true;
@@ -433,6 +468,7 @@ std::string Layout::region(const std::vector<int> &members) const {
             u.height = lineHeight;
             u.axial = true;
             u.baseline = u.axis + lineHeight / 2;
+            u.highBaseline = u.lowBaseline = u.baseline;
             units.push_back(u);
         }
     }
