@@ -550,6 +550,28 @@ bool neighbourLine(const std::vector<Symbol> &symbols, std::size_t i, double &ba
     return true;
 }
 
+// How far right the ink reaches in the upper middle of a symbol, as a share of its width:
+// where a c is open and an a has its stem. Slant and wobble move it little.
+double upperReach(const std::vector<Stroke> &strokes, const Box &box) {
+    if (box.width() <= 0 || box.height() <= 0)
+        return 0;
+    double reach = 1;
+    for (double share : {0.3, 0.35, 0.4}) {
+        const double y = box.top + share * box.height();
+        double right = box.left;
+        for (const Stroke &s : strokes) {
+            for (std::size_t i = 1; i < s.size(); ++i) {
+                const Point &a = s[i - 1], &b = s[i];
+                if ((a.y - y) * (b.y - y) > 0 || a.y == b.y)
+                    continue;
+                right = std::max(right, a.x + (y - a.y) / (b.y - a.y) * (b.x - a.x));
+            }
+        }
+        reach = std::min(reach, (right - box.left) / box.width());
+    }
+    return reach;
+}
+
 // Shapes alike in outline (z and 2, y and 9, c and the parenthesis)
 // are told apart by their size and place against their neighbours on the line.
 void resolveBySize(std::vector<Symbol> &symbols) {
@@ -772,6 +794,15 @@ std::vector<Symbol> FormulaRecognizer::symbols(const std::vector<Stroke> &input)
             for (std::size_t c = 1; c < candidates.size(); ++c)
                 if (candidates[c].distance < 1.35f * candidates[0].distance)
                     s.alternatives.push_back(candidates[c].label);
+            // An a is a c with a stem, which the cloud match weighs lightly.
+            if (s.label == "c" || s.label == "a") {
+                const double reach = upperReach(parts, s.box);
+                const std::string other = s.label == "c" ? "a" : "c";
+                if ((s.label == "c" && reach > 0.45) || (s.label == "a" && reach < 0.25)) {
+                    std::replace(s.alternatives.begin(), s.alternatives.end(), other, s.label);
+                    s.label = other;
+                }
+            }
         }
         if (!s.label.empty())
             out.push_back(std::move(s));
