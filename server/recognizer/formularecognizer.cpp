@@ -572,6 +572,40 @@ double upperReach(const std::vector<Stroke> &strokes, const Box &box) {
     return reach;
 }
 
+// How far down from the top the ink starts in the middle of a symbol's crown, as a share of
+// its height: a 9 is closed at the top, a y opens between its arms.
+double crownDepth(const std::vector<Stroke> &strokes, const Box &box) {
+    if (box.width() <= 0 || box.height() <= 0)
+        return 0;
+    const double band = box.top + 0.2 * box.height();
+    double left = box.right, right = box.left;
+    for (const Stroke &s : strokes) {
+        for (std::size_t i = 0; i < s.size(); ++i) {
+            const Point &a = s[i], &b = s[i + 1 < s.size() ? i + 1 : i];
+            for (double t : {0.0, 0.5}) {
+                const Point p{a.x + t * (b.x - a.x), a.y + t * (b.y - a.y)};
+                if (p.y <= band) {
+                    left = std::min(left, p.x);
+                    right = std::max(right, p.x);
+                }
+            }
+        }
+    }
+    if (left > right)
+        return 0;
+    const double x = (left + right) / 2;
+    double first = box.bottom;
+    for (const Stroke &s : strokes) {
+        for (std::size_t i = 1; i < s.size(); ++i) {
+            const Point &a = s[i - 1], &b = s[i];
+            if ((a.x - x) * (b.x - x) > 0 || a.x == b.x)
+                continue;
+            first = std::min(first, a.y + (x - a.x) / (b.x - a.x) * (b.y - a.y));
+        }
+    }
+    return (first - box.top) / box.height();
+}
+
 // Shapes alike in outline (z and 2, y and 9, c and the parenthesis)
 // are told apart by their size and place against their neighbours on the line.
 void resolveBySize(std::vector<Symbol> &symbols) {
@@ -794,6 +828,22 @@ std::vector<Symbol> FormulaRecognizer::symbols(const std::vector<Stroke> &input)
             for (std::size_t c = 1; c < candidates.size(); ++c)
                 if (candidates[c].distance < 1.35f * candidates[0].distance)
                     s.alternatives.push_back(candidates[c].label);
+            // Closed and open crowns, likewise.
+            if (s.label == "9" || s.label == "0" || s.label == "8" || s.label == "6" ||
+                s.label == "y") {
+                const double depth = crownDepth(parts, s.box);
+                const std::string was = s.label;
+                if (s.label != "y" && depth > 0.15)
+                    s.label = "y";
+                else if (s.label == "y" && depth < 0.05)
+                    s.label = "9";
+                if (s.label != was) {
+                    s.alternatives.erase(
+                        std::remove(s.alternatives.begin(), s.alternatives.end(), s.label),
+                        s.alternatives.end());
+                    s.alternatives.insert(s.alternatives.begin(), was);
+                }
+            }
             // An a is a c with a stem, which the cloud match weighs lightly.
             if (s.label == "c" || s.label == "a") {
                 const double reach = upperReach(parts, s.box);
