@@ -524,7 +524,8 @@ bool neighbourLine(const std::vector<Symbol> &symbols, std::size_t i, double &ba
     for (std::size_t j = 0; j < symbols.size(); ++j) {
         const Symbol &t = symbols[j];
         double base = 0, h = 0;
-        if (j == i || !lineOf(t, base, h))
+        // A line much shorter than `s` is its index or exponent.
+        if (j == i || !lineOf(t, base, h) || h < 0.7 * s.box.height())
             continue;
         const double overlap =
             std::min(s.box.bottom, t.box.bottom) - std::max(s.box.top, t.box.top);
