@@ -150,7 +150,12 @@ struct Unit {
     double axis = 0;     // the line's middle, where + and fraction bars sit
     double baseline = 0; // where the unit's line stands
     double height = 0;   // the height of digits on the unit's line
-    bool axial = false;  // placed by its middle (operators, fractions), not by a baseline
+    // A letter's own size tells the digit height of its line only roughly: script hands write
+    // small letters less than half as tall as digits. The tallest line it may stand on:
+    double span = 0;
+    // Where a descender's line stands depends on the hand; the highest and lowest guesses.
+    double highBaseline = 0, lowBaseline = 0;
+    bool axial = false; // placed by its middle (operators, fractions), not by a baseline
 };
 
 bool takesScripts(const Unit &u) {
@@ -212,11 +217,14 @@ Unit Layout::symbolUnit(const Symbol &s) const {
         break;
     case Kind::Small:
         u.height = h / 0.6;
+        u.span = h / 0.45;
         u.baseline = s.box.bottom;
         break;
     case Kind::Descender:
         u.height = h;
         u.baseline = s.box.top + 0.55 * h;
+        u.highBaseline = s.box.top + 0.43 * h;
+        u.lowBaseline = s.box.top + 0.67 * h;
         break;
     case Kind::OpenParen:
     case Kind::CloseParen:
@@ -238,6 +246,8 @@ Unit Layout::symbolUnit(const Symbol &s) const {
         u.height = lineHeight;
     if (!u.axial)
         u.axis = u.baseline - u.height / 2;
+    if (u.kind != Kind::Descender)
+        u.highBaseline = u.lowBaseline = u.baseline;
     return u;
 }
 
@@ -258,8 +268,15 @@ Relation relation(const Unit &base, const Unit &u) {
     const double drop = (u.baseline - base.baseline) / h;
     if (drop < -0.3)
         return Relation::Above;
-    const bool smaller = u.height < 0.85 * base.height;
-    if (drop > 0.2 && u.box.centerY() > base.box.centerY() && (smaller || drop > 0.5))
+    const bool smaller = u.height < 0.85 * std::max(base.height, base.span);
+    // A descender's tail says nothing about where its index starts.
+    const double middle =
+        base.kind == Kind::Descender ? (base.box.top + base.highBaseline) / 2 : base.box.centerY();
+    const bool lower = u.box.centerY() > middle;
+    if (lower && drop > 0.5)
+        return Relation::Below;
+    // A smaller symbol is an index if it is lowered whatever hand wrote the base.
+    if (lower && smaller && (u.lowBaseline - base.highBaseline) / h > 0.2)
         return Relation::Below;
     return Relation::Same;
 }
@@ -302,7 +319,7 @@ std::string lineTex(Line &nodes) {
             double baseline = 0, height = 0;
             int count = 0;
             for (const Node *n : {prev, next}) {
-                if (!n->unit.axial && n->unit.kind != Kind::Small) {
+                if (!n->unit.axial && n->unit.kind != Kind::Descender) {
                     baseline += n->unit.baseline;
                     height += n->unit.height;
                     ++count;
@@ -341,7 +358,24 @@ std::string Layout::line(std::vector<Unit> units) const {
             continue;
         }
         bool placed = false;
-        for (std::size_t level = stack.size(); level-- > 0;) {
+        // A cross that is not raised like a letter may be a times sign on an outer line.
+        if (u.label == "x" || u.label == "\\times") {
+            const Unit &last = stack.back()->back()->unit;
+            const bool bracket = last.kind == Kind::CloseParen || last.kind == Kind::Root;
+            if (bracket || relation(last, u) != Relation::Above) {
+                Unit sign = u;
+                sign.axial = true;
+                sign.axis = u.box.centerY();
+                for (std::size_t level = 0; level < stack.size() && !placed; ++level) {
+                    if (relation(stack[level]->back()->unit, sign) == Relation::Same) {
+                        stack.resize(level + 1);
+                        stack.back()->push_back(std::move(node));
+                        placed = true;
+                    }
+                }
+            }
+        }
+        for (std::size_t level = stack.size(); !placed && level-- > 0;) {
             const Unit &base = stack[level]->back()->unit;
             if (relation(base, u) == Relation::Same) {
                 stack.resize(level + 1);
@@ -388,8 +422,9 @@ std::string Layout::region(const std::vector<int> &members) const {
                 const Box &b = symbols[m].box;
                 if (used[m] || m == c)
                     continue;
+                // Tails may hang below the sign; the symbol has to start inside it.
                 if (b.centerX() > s.box.left + hook && b.centerX() < s.box.right &&
-                    b.centerY() > s.box.top && b.centerY() < s.box.bottom)
+                    b.centerY() > s.box.top && b.top < s.box.bottom - 0.3 * s.box.height())
                     inside.push_back(m);
             }
             used[c] = true;
@@ -433,6 +468,7 @@ std::string Layout::region(const std::vector<int> &members) const {
             u.height = lineHeight;
             u.axial = true;
             u.baseline = u.axis + lineHeight / 2;
+            u.highBaseline = u.lowBaseline = u.baseline;
             units.push_back(u);
         }
     }
@@ -488,7 +524,8 @@ bool neighbourLine(const std::vector<Symbol> &symbols, std::size_t i, double &ba
     for (std::size_t j = 0; j < symbols.size(); ++j) {
         const Symbol &t = symbols[j];
         double base = 0, h = 0;
-        if (j == i || !lineOf(t, base, h))
+        // A line much shorter than `s` is its index or exponent.
+        if (j == i || !lineOf(t, base, h) || h < 0.7 * s.box.height())
             continue;
         const double overlap =
             std::min(s.box.bottom, t.box.bottom) - std::max(s.box.top, t.box.top);
@@ -512,6 +549,62 @@ bool neighbourLine(const std::vector<Symbol> &symbols, std::size_t i, double &ba
         height += h / static_cast<double>(n);
     }
     return true;
+}
+
+// How far right the ink reaches in the upper middle of a symbol, as a share of its width:
+// where a c is open and an a has its stem. Slant and wobble move it little.
+double upperReach(const std::vector<Stroke> &strokes, const Box &box) {
+    if (box.width() <= 0 || box.height() <= 0)
+        return 0;
+    double reach = 1;
+    for (double share : {0.3, 0.35, 0.4}) {
+        const double y = box.top + share * box.height();
+        double right = box.left;
+        for (const Stroke &s : strokes) {
+            for (std::size_t i = 1; i < s.size(); ++i) {
+                const Point &a = s[i - 1], &b = s[i];
+                if ((a.y - y) * (b.y - y) > 0 || a.y == b.y)
+                    continue;
+                right = std::max(right, a.x + (y - a.y) / (b.y - a.y) * (b.x - a.x));
+            }
+        }
+        reach = std::min(reach, (right - box.left) / box.width());
+    }
+    return reach;
+}
+
+// How far down from the top the ink starts in the middle of a symbol's crown, as a share of
+// its height: a 9 is closed at the top, a y opens between its arms.
+double crownDepth(const std::vector<Stroke> &strokes, const Box &box) {
+    if (box.width() <= 0 || box.height() <= 0)
+        return 0;
+    const double band = box.top + 0.2 * box.height();
+    double left = box.right, right = box.left;
+    for (const Stroke &s : strokes) {
+        for (std::size_t i = 0; i < s.size(); ++i) {
+            const Point &a = s[i], &b = s[i + 1 < s.size() ? i + 1 : i];
+            for (double t : {0.0, 0.5}) {
+                const Point p{a.x + t * (b.x - a.x), a.y + t * (b.y - a.y)};
+                if (p.y <= band) {
+                    left = std::min(left, p.x);
+                    right = std::max(right, p.x);
+                }
+            }
+        }
+    }
+    if (left > right)
+        return 0;
+    const double x = (left + right) / 2;
+    double first = box.bottom;
+    for (const Stroke &s : strokes) {
+        for (std::size_t i = 1; i < s.size(); ++i) {
+            const Point &a = s[i - 1], &b = s[i];
+            if ((a.x - x) * (b.x - x) > 0 || a.x == b.x)
+                continue;
+            first = std::min(first, a.y + (x - a.x) / (b.x - a.x) * (b.y - a.y));
+        }
+    }
+    return (first - box.top) / box.height();
 }
 
 // Shapes alike in outline (z and 2, y and 9, c and the parenthesis)
@@ -736,6 +829,31 @@ std::vector<Symbol> FormulaRecognizer::symbols(const std::vector<Stroke> &input)
             for (std::size_t c = 1; c < candidates.size(); ++c)
                 if (candidates[c].distance < 1.35f * candidates[0].distance)
                     s.alternatives.push_back(candidates[c].label);
+            // Closed and open crowns, likewise.
+            if (s.label == "9" || s.label == "0" || s.label == "8" || s.label == "6" ||
+                s.label == "y") {
+                const double depth = crownDepth(parts, s.box);
+                const std::string was = s.label;
+                if (s.label != "y" && depth > 0.15)
+                    s.label = "y";
+                else if (s.label == "y" && depth < 0.05)
+                    s.label = "9";
+                if (s.label != was) {
+                    s.alternatives.erase(
+                        std::remove(s.alternatives.begin(), s.alternatives.end(), s.label),
+                        s.alternatives.end());
+                    s.alternatives.insert(s.alternatives.begin(), was);
+                }
+            }
+            // An a is a c with a stem, which the cloud match weighs lightly.
+            if (s.label == "c" || s.label == "a") {
+                const double reach = upperReach(parts, s.box);
+                const std::string other = s.label == "c" ? "a" : "c";
+                if ((s.label == "c" && reach > 0.45) || (s.label == "a" && reach < 0.25)) {
+                    std::replace(s.alternatives.begin(), s.alternatives.end(), other, s.label);
+                    s.label = other;
+                }
+            }
         }
         if (!s.label.empty())
             out.push_back(std::move(s));
