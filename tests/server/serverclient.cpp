@@ -74,3 +74,16 @@ ServerClient::Reply ServerClient::login(const QString &phone, const QString &pas
         m_token = reply.dataObject().value(QStringLiteral("loginToken")).toString().toUtf8();
     return reply;
 }
+
+QList<QPair<int, QJsonObject>> ServerClient::typeDetails() {
+    QList<QPair<int, QJsonObject>> details;
+    const QJsonArray types = post(QStringLiteral("/library/fetch/exerciseTypes"), {}).dataArray();
+    for (const QJsonValue &v : types) {
+        const int id = v.toObject()[QStringLiteral("id")].toInt();
+        details.append({id, post(QStringLiteral("/api/exercise_and_question/type/detail"),
+                                 {{QStringLiteral("exerciseTypeId"), id},
+                                  {QStringLiteral("provinceId"), 1}})
+                                .dataObject()});
+    }
+    return details;
+}

@@ -3,6 +3,8 @@
 #include <QByteArray>
 #include <QJsonArray>
 #include <QJsonObject>
+#include <QList>
+#include <QPair>
 #include <QNetworkAccessManager>
 #include <QString>
 
@@ -34,6 +36,9 @@ public:
 
     // Logs in and keeps the token; returns the login reply.
     Reply login(const QString &phone, const QString &password = QStringLiteral("quenmo123"));
+
+    // The detail (reply data) of every exercise type of the logged-in teacher's subject, by id.
+    QList<QPair<int, QJsonObject>> typeDetails();
 
 private:
     Reply wait(class QNetworkReply *reply);

@@ -49,14 +49,9 @@ void TestServerListCache::initTestCase() {
     QCOMPARE(login.status(), 0);
     m_userId =
         login.dataObject()[QStringLiteral("user")].toObject()[QStringLiteral("userId")].toInt();
-    for (const QJsonValue &v :
-         m_client->post(QStringLiteral("/library/fetch/exerciseTypes"), {}).dataArray()) {
-        const int id = v.toObject()[QStringLiteral("id")].toInt();
-        const QJsonObject d =
-            m_client
-                ->post(QStringLiteral("/api/exercise_and_question/type/detail"),
-                       {{QStringLiteral("exerciseTypeId"), id}, {QStringLiteral("provinceId"), 1}})
-                .dataObject();
+    for (const auto &type : m_client->typeDetails()) {
+        const int id = type.first;
+        const QJsonObject &d = type.second;
         const QJsonObject q0 =
             d[QStringLiteral("exerciseQuestiontypeList")].toArray().at(0).toObject();
         if (d[QStringLiteral("hasMoreQuestionCode")].toBool())
