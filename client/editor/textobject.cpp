@@ -96,26 +96,26 @@ void TextObject::install(QTextDocument *doc)
 
 bool TextObject::isBoxedAt(QTextDocument *doc, const QTextBlock &block, int pos)
 {
-    const auto scan = [&block](int at, QVector<BoxRun> *runs) {
+    const auto runsOf = [&block] {
+        QVector<BoxRun> runs;
         for (auto it = block.begin(); !it.atEnd(); ++it) {
             const QTextFragment fragment = it.fragment();
             const bool boxed = isBoxed(fragment.charFormat());
-            if (runs) {
-                if (runs->isEmpty() || runs->last().boxed != boxed)
-                    runs->append({fragment.position(), boxed});
-            } else if (at < fragment.position() + fragment.length()) {
-                return boxed;
-            }
+            if (runs.isEmpty() || runs.last().boxed != boxed)
+                runs.append({fragment.position(), boxed});
         }
-        return false;
+        return runs;
     };
+    QVector<BoxRun> unkept;
+    const QVector<BoxRun> *runs = &unkept;
     auto documentRuns = boxRuns.find(doc);
-    if (documentRuns == boxRuns.end()) // not installed: nothing tells when runs go stale
-        return scan(pos, nullptr);
-    auto runs = documentRuns->find(block.position());
-    if (runs == documentRuns->end()) {
-        runs = documentRuns->insert(block.position(), {});
-        scan(0, &*runs);
+    if (documentRuns == boxRuns.end()) { // not installed: nothing tells when runs go stale
+        unkept = runsOf();
+    } else {
+        auto kept = documentRuns->find(block.position());
+        if (kept == documentRuns->end())
+            kept = documentRuns->insert(block.position(), runsOf());
+        runs = &*kept;
     }
     const auto after = std::upper_bound(
         runs->cbegin(), runs->cend(), pos, [](int p, const BoxRun &run) { return p < run.start; });
