@@ -154,11 +154,12 @@ HttpServer::HttpServer(const ServerOptions &options, BankService &bank, ImageSto
 HttpServer::~HttpServer() = default;
 
 void HttpServer::addRoute(const std::string &method, const std::string &path, Handler handler) {
-    auto adapter = [this, handler](const httplib::Request &req, httplib::Response &res) {
+    auto serve = [this, handler](const httplib::Request &req, httplib::Response &res,
+                                 std::string body) {
         Request request;
         request.method = req.method;
         request.path = req.path;
-        request.body = req.body;
+        request.body = std::move(body);
         request.baseUrl = d->baseUrl(req);
         for (const auto &h : req.headers)
             request.headers.emplace(h.first, h.second);
@@ -168,10 +169,23 @@ void HttpServer::addRoute(const std::string &method, const std::string &path, Ha
         res.status = response.status;
         res.set_content(response.body, response.contentType.c_str());
     };
-    if (method == "GET")
-        d->server.Get(path, adapter);
-    else
-        d->server.Post(path, adapter);
+    if (method == "GET") {
+        d->server.Get(path, [serve](const httplib::Request &req, httplib::Response &res) {
+            serve(req, res, std::string());
+        });
+        return;
+    }
+    // Bodies come through a content reader: the HTTP library refuses form bodies over 8 KB
+    // when it parses them itself, and a handwritten formula of a few dozen strokes is more.
+    d->server.Post(path, [serve](const httplib::Request &req, httplib::Response &res,
+                                 const httplib::ContentReader &reader) {
+        std::string body;
+        reader([&body](const char *data, std::size_t length) {
+            body.append(data, length);
+            return true;
+        });
+        serve(req, res, std::move(body));
+    });
 }
 
 void HttpServer::registerRoutes() {

@@ -13,6 +13,7 @@ QString IMG_SERVER;
 QString CONVERT_SERVER;
 QString LIBRARY_SERVER;
 QString ACCOUNT_SERVER;
+QString RECOGNITION_SERVER;
 
 void loadServerConfig(const QString &path)
 {
@@ -26,6 +27,8 @@ void loadServerConfig(const QString &path)
         = settings.value(QStringLiteral("LIBRARY_SERVER"), defaultServerAddress).toString();
     ACCOUNT_SERVER
         = settings.value(QStringLiteral("ACCOUNT_SERVER"), defaultServerAddress).toString();
+    RECOGNITION_SERVER
+        = settings.value(QStringLiteral("RECOGNITION_SERVER"), IMG_SERVER).toString();
     settings.endGroup();
 
     qDebug().noquote() << BENCH_SERVER;
@@ -33,6 +36,7 @@ void loadServerConfig(const QString &path)
     qDebug().noquote() << CONVERT_SERVER;
     qDebug().noquote() << LIBRARY_SERVER;
     qDebug().noquote() << ACCOUNT_SERVER;
+    qDebug().noquote() << RECOGNITION_SERVER;
 }
 
 QString configPathFromProgramPath(const QString &programPath)

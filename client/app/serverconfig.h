@@ -12,6 +12,8 @@ extern QString IMG_SERVER;
 extern QString CONVERT_SERVER;
 extern QString LIBRARY_SERVER;
 extern QString ACCOUNT_SERVER;
+// The handwriting recognition service; the image server's address when the file names none.
+extern QString RECOGNITION_SERVER;
 
 // The address every base falls back to: the local bank server's default port.
 extern const QString defaultServerAddress;

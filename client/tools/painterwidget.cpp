@@ -29,8 +29,12 @@ PainterWidget::PainterWidget(QWidget *parent)
 
 QUrl PainterWidget::defaultRecognitionUrl()
 {
-    return QUrl(defaultServerAddress
-            + QStringLiteral("/api/myscript/v2.0/equation/doSimpleRecognition.json"),
+    // Configuration is read before any window exists; a canvas made without it (tests, tools)
+    // talks to the local server's default address.
+    const QString base = !RECOGNITION_SERVER.isEmpty() ? RECOGNITION_SERVER
+        : !IMG_SERVER.isEmpty()                        ? IMG_SERVER
+                                                       : defaultServerAddress;
+    return QUrl(base + QStringLiteral("/api/myscript/v2.0/equation/doSimpleRecognition.json"),
         QUrl::TolerantMode);
 }
 

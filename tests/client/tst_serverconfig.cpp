@@ -13,6 +13,8 @@ private slots:
     void missingFileGivesDefaults();
     void onlyLibraryServer();
     void trailingSlashKept();
+    void recognitionServer_data();
+    void recognitionServer();
     void configPathFromProgramPath_data();
     void configPathFromProgramPath();
 
@@ -23,7 +25,8 @@ private:
 
 void tst_ServerConfig::init()
 {
-    BENCH_SERVER = IMG_SERVER = CONVERT_SERVER = LIBRARY_SERVER = ACCOUNT_SERVER = QString();
+    BENCH_SERVER = IMG_SERVER = CONVERT_SERVER = LIBRARY_SERVER = ACCOUNT_SERVER
+        = RECOGNITION_SERVER = QString();
 }
 
 QString tst_ServerConfig::writeIni(const QByteArray &text)
@@ -38,8 +41,8 @@ QString tst_ServerConfig::writeIni(const QByteArray &text)
 void tst_ServerConfig::missingFileGivesDefaults()
 {
     loadServerConfig(m_dir.filePath(QStringLiteral("absent.ini")));
-    for (const QString *base :
-        {&BENCH_SERVER, &IMG_SERVER, &CONVERT_SERVER, &LIBRARY_SERVER, &ACCOUNT_SERVER})
+    for (const QString *base : {&BENCH_SERVER, &IMG_SERVER, &CONVERT_SERVER, &LIBRARY_SERVER,
+             &ACCOUNT_SERVER, &RECOGNITION_SERVER})
         QCOMPARE(*base, QStringLiteral("http://127.0.0.1:8080"));
 }
 
@@ -58,6 +61,27 @@ void tst_ServerConfig::trailingSlashKept()
 {
     loadServerConfig(writeIni("[default]\nIMG_SERVER=http://img.test/\n"));
     QCOMPARE(IMG_SERVER, QStringLiteral("http://img.test/"));
+}
+
+void tst_ServerConfig::recognitionServer_data()
+{
+    QTest::addColumn<QByteArray>("ini");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("own key") << QByteArray("[default]\nIMG_SERVER=http://img.test\n"
+                                           "RECOGNITION_SERVER=http://ink.test:7000\n")
+                             << "http://ink.test:7000";
+    QTest::newRow("image server") << QByteArray("[default]\nIMG_SERVER=http://img.test\n"
+                                                "LIBRARY_SERVER=http://library.test\n")
+                                  << "http://img.test";
+    QTest::newRow("neither") << QByteArray("[default]\nLIBRARY_SERVER=http://library.test\n")
+                             << "http://127.0.0.1:8080";
+}
+
+void tst_ServerConfig::recognitionServer()
+{
+    QFETCH(QByteArray, ini);
+    loadServerConfig(writeIni(ini));
+    QTEST(RECOGNITION_SERVER, "expected");
 }
 
 void tst_ServerConfig::configPathFromProgramPath_data()
