@@ -30,6 +30,7 @@ private slots:
     void removingAGroupRemovesItsExercises();
     void statisticsCountTodayAndTotal();
     void anotherTeacherCannotReachTheExercises();
+    void anotherTeacherCannotModifyTheExercise();
     void transferXmlConvertsEachText();
     void restartKeepsAllData();
 
@@ -705,6 +706,75 @@ void TestServerExercises::anotherTeacherCannotReachTheExercises() {
                         {{QStringLiteral("exerciseId"), id}})
                  .status(),
              0);
+}
+
+// The other teacher sends a body that is valid for their own subject and group, so only the
+// ownership of the exercise can stop it.
+void TestServerExercises::anotherTeacherCannotModifyTheExercise() {
+    const int groupId = addGroup(QStringLiteral("不许改"));
+    const int id = add(fillInBody(groupId, 2, QStringLiteral("原题")));
+    QVERIFY(id > 0);
+    const auto stored = [&] {
+        return m_client
+            ->post(QStringLiteral("/library/fetch/exercise/id"),
+                   {{QStringLiteral("exerciseId"), id}})
+            .dataObject();
+    };
+    const QJsonObject before = stored();
+
+    ServerClient other(m_server.baseUrl());
+    const int otherId = other.login(QStringLiteral("13800000001"))
+                            .dataObject()[QStringLiteral("user")]
+                            .toObject()[QStringLiteral("userId")]
+                            .toInt();
+    const int theirGroup = other
+                               .post(QStringLiteral("/library/add/group"),
+                                     {{QStringLiteral("groupName"), QStringLiteral("别人的组")}})
+                               .dataObject()[QStringLiteral("groupId")]
+                               .toInt();
+    int type = 0;
+    int questionType = 0;
+    for (const auto &detail : other.typeDetails()) {
+        const QJsonObject q0 = detail.second[QStringLiteral("exerciseQuestiontypeList")]
+                                   .toArray()
+                                   .at(0)
+                                   .toObject();
+        if (!detail.second[QStringLiteral("hasMoreQuestionCode")].toBool() &&
+            q0[QStringLiteral("optionNum")].toInt() == 0) {
+            type = detail.first;
+            questionType = q0[QStringLiteral("questionTypeId")].toInt();
+            break;
+        }
+    }
+    QVERIFY(theirGroup > 0);
+    QVERIFY(type > 0);
+    const QJsonObject q = question(1, questionType, QString(), 2,
+                                   QStringLiteral("<doc>改成我的</doc>"), QString());
+    QJsonObject body = exerciseBody(type, theirGroup, 1, otherId, QString(),
+                                    {wrap(q, answers({QStringLiteral("<doc>答</doc>")}))});
+    body = edited(body, {QStringLiteral("subjectId")}, 1).toObject();
+    body = edited(body, {QStringLiteral("exercise"), QStringLiteral("subjectId")}, 1).toObject();
+    // the same body is a valid addition for them
+    const ServerClient::Reply added = other.post(QStringLiteral("/library/add/exercise"), body);
+    QCOMPARE(added.status(), 0);
+    const int theirs = added.dataObject()[QStringLiteral("exerciseId")].toInt();
+
+    body = edited(body, {QStringLiteral("exercise"), QStringLiteral("id")}, id).toObject();
+    const ServerClient::Reply modified =
+        other.post(QStringLiteral("/library/modify/exercise"), body);
+    QVERIFY2(modified.status() != 0, modified.body.constData());
+    QCOMPARE(stored(), before);
+    QCOMPARE(idsOf(list(groupId, -1, -1, 0)), QList<int>{id});
+    const QJsonArray theirList = other
+                                     .post(QStringLiteral("/library/fetch/exercise"),
+                                           {{QStringLiteral("groupId"), theirGroup},
+                                            {QStringLiteral("exerciseTypeId"), -1},
+                                            {QStringLiteral("difficuty"), -1},
+                                            {QStringLiteral("pageNum"), 0}})
+                                     .dataObject()[QStringLiteral("result")]
+                                     .toArray();
+    QCOMPARE(theirList.size(), 1);
+    QCOMPARE(theirList.at(0).toObject()[QStringLiteral("exerciseId")].toInt(), theirs);
 }
 
 void TestServerExercises::transferXmlConvertsEachText() {
