@@ -232,6 +232,12 @@ void HttpServer::registerRoutes() {
             res.set_content(nlohmann::json{{"status", code}, {"msg", msg}, {"data", data}}.dump(),
                             jsonType);
         };
+        BankService::User user;
+        if (!p->bank.authenticate(req.get_header_value("loginToken"), user)) {
+            reply(status::NotLoggedIn, "登录已失效，请重新登录后再上传图片",
+                  nlohmann::json::object());
+            return;
+        }
         if (!req.is_multipart_form_data() || !req.has_file("file")) {
             reply(status::BadRequest, "请以multipart/form-data上传，文件字段名为file",
                   nlohmann::json::object());
@@ -245,10 +251,12 @@ void HttpServer::registerRoutes() {
             return;
         }
         std::string error;
+        int refusal = status::Ok;
         try {
-            const auto key = p->images.store(req.get_file_value("file").content, usage, error);
+            const auto key =
+                p->images.store(req.get_file_value("file").content, usage, user.id, error, refusal);
             if (!key)
-                reply(status::BadRequest, error, nlohmann::json::object());
+                reply(refusal, error, nlohmann::json::object());
             else
                 reply(status::Ok, "成功", {{"fileKey", *key}});
         } catch (const std::exception &e) {
