@@ -1,5 +1,6 @@
 #include "formularenderer.h"
 
+#include <cerrno>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
@@ -119,23 +120,33 @@ int run(const std::vector<std::string> &args, const std::vector<std::string> &en
         ::_exit(127);
     }
     ::setpgid(pid, pid);
-    int status = 0;
+    // The child is waited for without reaping it, so its process group cannot be taken by a
+    // new process before the group is killed: nothing it started may outlive it.
+    int failure = 0;
     for (;;) {
-        const pid_t done = ::waitpid(pid, &status, WNOHANG);
-        if (done == pid)
+        siginfo_t info {};
+        if (::waitid(P_PID, id_t(pid), &info, WEXITED | WNOHANG | WNOWAIT) != 0) {
+            if (errno == EINTR)
+                continue;
+            failure = -1;
             break;
-        if (done < 0)
-            return -1;
+        }
+        if (info.si_pid == pid)
+            break;
         if (std::chrono::steady_clock::now() >= deadline) {
-            ::kill(-pid, SIGKILL);
-            ::kill(pid, SIGKILL);
-            ::waitpid(pid, &status, 0);
-            return -2;
+            failure = -2;
+            break;
         }
         ::usleep(2000);
     }
-    // Nothing the child started may outlive it.
     ::kill(-pid, SIGKILL);
+    if (failure)
+        ::kill(pid, SIGKILL);
+    int status = 0;
+    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    if (failure)
+        return failure;
     if (WIFEXITED(status))
         return WEXITSTATUS(status);
     return -3;

@@ -205,7 +205,7 @@ void TestServerFormulas::lineIsFirstComeFirstServed() {
     // Two long renders hold both turns; ten short ones then queue one after another and leave
     // the line two at a time, in the order they came: a pair ends before the pair after next.
     QStringList paths;
-    paths << formulaPath(slowFormula(6, "holdA")) << formulaPath(slowFormula(6, "holdB"));
+    paths << formulaPath(slowFormula(4, "holdA")) << formulaPath(slowFormula(4, "holdB"));
     for (int i = 0; i < 10; ++i)
         paths << formulaPath(slowFormula(1, "line" + QByteArray::number(i)));
     const std::vector<Answer> answers = getAll(m_server.baseUrl(), paths, 30, 120000);
