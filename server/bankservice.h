@@ -51,6 +51,8 @@ public:
         int subjectCode = 0;
         int provinceId = 0;
     };
+    // The teacher whose session the token is; false for a missing or expired one.
+    bool authenticate(const std::string &token, User &user);
 
     struct QuestionType {
         std::int64_t id = 0;
@@ -97,7 +99,6 @@ private:
     };
 
     void loadCatalogue();
-    bool authenticate(const std::string &token, User &user);
     std::int64_t ownedGroup(Database::Connection &c, const User &user, std::int64_t groupId);
     std::int64_t ownedExercise(Database::Connection &c, const User &user, std::int64_t exerciseId,
                                std::int64_t *folderId = nullptr);

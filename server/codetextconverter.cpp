@@ -2,6 +2,7 @@
 
 #include <pugixml.hpp>
 
+#include <algorithm>
 #include <cctype>
 #include <cstdlib>
 #include <cstring>
@@ -140,6 +141,41 @@ std::string elementText(const pugi::xml_node &node) {
         if (ch == '_')
             ch = ' ';
     return text;
+}
+
+// The field's text without its styles: character data, with a line break for each paragraph
+// break. Iterative, like elementText().
+std::string plainText(const pugi::xml_node &root) {
+    std::string out;
+    pugi::xml_node current = root.first_child();
+    while (current) {
+        if (current.type() == pugi::node_pcdata || current.type() == pugi::node_cdata) {
+            for (const char *ch = current.value(); *ch; ++ch) {
+                if (*ch == '_')
+                    out += ' ';
+                else if (*ch == '&')
+                    out += "&amp;";
+                else if (*ch == '<')
+                    out += "&lt;";
+                else if (*ch == '>')
+                    out += "&gt;";
+                else
+                    out += *ch;
+            }
+        } else if (current.type() == pugi::node_element && !std::strcmp(current.name(), "n")) {
+            out += "<br>";
+        }
+        if (current.first_child()) {
+            current = current.first_child();
+            continue;
+        }
+        while (current && current != root && !current.next_sibling())
+            current = current.parent();
+        if (!current || current == root)
+            break;
+        current = current.next_sibling();
+    }
+    return out;
 }
 
 struct StyleTag {
@@ -352,7 +388,10 @@ std::string CodeTextConverter::toHtml(const std::string &text) const {
             return false;
         const char *name = node.name();
         if (const StyleTag *tag = styleTag(name)) {
-            if (styleDepth >= MaxStyleDepth)
+            // A style inside the same style changes nothing; opening it again would only make
+            // every later paragraph reopen it once more.
+            if (styleDepth >= MaxStyleDepth ||
+                std::find(flow.open.begin(), flow.open.end(), tag) != flow.open.end())
                 return true;
             ++styleDepth;
             flow.html += tag->open;
@@ -478,7 +517,15 @@ std::string CodeTextConverter::toHtml(const std::string &text) const {
     rootFrame.node = root;
     stack.push_back(rootFrame);
     pugi::xml_node next = root.first_child();
+    auto tooLong = [&flows] {
+        size_t size = 0;
+        for (const Flow &flow : flows)
+            size += flow.out.size() + flow.html.size();
+        return size > MaxHtmlBytes;
+    };
     while (!stack.empty()) {
+        if (tooLong())
+            return plainText(root);
         if (next) {
             Frame frame;
             frame.node = next;
@@ -499,5 +546,7 @@ std::string CodeTextConverter::toHtml(const std::string &text) const {
 
     Flow &flow = flows.front();
     endParagraph(flow, false);
+    if (tooLong())
+        return plainText(root);
     return flow.out;
 }

@@ -20,6 +20,8 @@ public:
     // Deeper style elements are kept as plain content so hostile input stays cheap to render.
     static constexpr size_t MaxStyleDepth = 64;
     static constexpr size_t MaxTableDepth = 8;
+    // A field whose HTML would pass this is shown as its plain text instead.
+    static constexpr size_t MaxHtmlBytes = 2 * 1024 * 1024;
 
 private:
     std::string m_baseUrl;

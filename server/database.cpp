@@ -433,6 +433,23 @@ CREATE TRIGGER answers_versioned_changed AFTER UPDATE ON answers BEGIN
 END;
 )sql";
 
+// Version 3. Rendered formulas get an id so the oldest leave first when the cache is full;
+// uploads remember the teacher who sent them, for the per-teacher quota.
+const char *const schemaV3 = R"sql(
+CREATE TABLE formulas_v3 (
+    id INTEGER PRIMARY KEY,
+    formula TEXT NOT NULL UNIQUE,
+    png BLOB NOT NULL,
+    created_at INTEGER NOT NULL
+);
+INSERT INTO formulas_v3(formula, png, created_at)
+    SELECT formula, png, created_at FROM formulas ORDER BY created_at;
+DROP TABLE formulas;
+ALTER TABLE formulas_v3 RENAME TO formulas;
+ALTER TABLE images ADD COLUMN user_id INTEGER;
+CREATE INDEX images_user ON images(user_id, sha256);
+)sql";
+
 } // namespace
 
 bool Database::migrate(const std::function<void(Connection &)> &seed) {
@@ -450,6 +467,8 @@ bool Database::migrate(const std::function<void(Connection &)> &seed) {
         connection->exec(schemaV1);
     if (current < 2)
         connection->exec(schemaV2);
+    if (current < 3)
+        connection->exec(schemaV3);
     if (current == 0 && seed)
         seed(*connection);
     connection->exec("PRAGMA user_version=" + std::to_string(SchemaVersion));

@@ -115,7 +115,7 @@ public:
     // Set before serving; rows of watchedTable are tracked per write transaction.
     void setWriteListener(WriteListener *listener, const std::string &watchedTable);
 
-    static constexpr int SchemaVersion = 2;
+    static constexpr int SchemaVersion = 3;
     // Log pages after which a checkpoint is due (SQLite's own default).
     static constexpr int CheckpointPages = 1000;
 

@@ -1,5 +1,6 @@
 #include "formularenderer.h"
 
+#include <cerrno>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
@@ -16,7 +17,35 @@
 
 namespace {
 
-constexpr int MaxConcurrentRenders = 2;
+// Parts of control word names that reach files, PostScript, category codes or TeX's own
+// machinery; no formula needs them.
+const char *const forbiddenParts[] = {
+    "special", "input",   "include", "file",       "openin",  "openout", "read",
+    "write",   "immediate", "csname", "code",      "primitive", "scantokens", "expl",
+    "package", "class",   "shipout", "output",     "every",   "makeat",  "pdf",
+    "lua",     "xetex",   "font",    "usename",    "nameuse", "expandargs", "copy",
+    "dump",
+};
+// Aliases would carry \begin past the check of its argument.
+const char *const forbiddenNames[] = {"let", "futurelet"};
+
+bool isLetter(char ch) {
+    return (ch >= 'a' && ch <= 'z') || (ch >= 'A' && ch <= 'Z');
+}
+
+bool forbiddenName(const std::string &name) {
+    std::string lower = name;
+    for (char &ch : lower)
+        if (ch >= 'A' && ch <= 'Z')
+            ch = char(ch - 'A' + 'a');
+    for (const char *part : forbiddenParts)
+        if (lower.find(part) != std::string::npos)
+            return true;
+    for (const char *whole : forbiddenNames)
+        if (lower == whole)
+            return true;
+    return false;
+}
 
 std::string readFile(const std::string &path, size_t limit) {
     std::string bytes;
@@ -75,30 +104,49 @@ int run(const std::vector<std::string> &args, const std::vector<std::string> &en
             ::dup2(out, 1);
             ::dup2(out, 2);
         }
-        struct rlimit fileSize = {32 << 20, 32 << 20};
+        // A giant \rule would otherwise have dvipng allocate gigabytes for its bitmap.
+        struct rlimit addressSpace = {rlim_t(FormulaRenderer::ChildAddressSpace),
+                                      rlim_t(FormulaRenderer::ChildAddressSpace)};
+        ::setrlimit(RLIMIT_AS, &addressSpace);
+        struct rlimit fileSize = {rlim_t(FormulaRenderer::ChildFileSize),
+                                  rlim_t(FormulaRenderer::ChildFileSize)};
         ::setrlimit(RLIMIT_FSIZE, &fileSize);
         struct rlimit cpu = {rlim_t(FormulaRenderer::TimeLimitMs / 1000 + 1),
                              rlim_t(FormulaRenderer::TimeLimitMs / 1000 + 1)};
         ::setrlimit(RLIMIT_CPU, &cpu);
+        struct rlimit core = {0, 0};
+        ::setrlimit(RLIMIT_CORE, &core);
         ::execve(argv[0], argv.data(), envp.data());
         ::_exit(127);
     }
     ::setpgid(pid, pid);
-    int status = 0;
+    // The child is waited for without reaping it, so its process group cannot be taken by a
+    // new process before the group is killed: nothing it started may outlive it.
+    int failure = 0;
     for (;;) {
-        const pid_t done = ::waitpid(pid, &status, WNOHANG);
-        if (done == pid)
+        siginfo_t info {};
+        if (::waitid(P_PID, id_t(pid), &info, WEXITED | WNOHANG | WNOWAIT) != 0) {
+            if (errno == EINTR)
+                continue;
+            failure = -1;
             break;
-        if (done < 0)
-            return -1;
+        }
+        if (info.si_pid == pid)
+            break;
         if (std::chrono::steady_clock::now() >= deadline) {
-            ::kill(-pid, SIGKILL);
-            ::kill(pid, SIGKILL);
-            ::waitpid(pid, &status, 0);
-            return -2;
+            failure = -2;
+            break;
         }
         ::usleep(2000);
     }
+    ::kill(-pid, SIGKILL);
+    if (failure)
+        ::kill(pid, SIGKILL);
+    int status = 0;
+    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    if (failure)
+        return failure;
     if (WIFEXITED(status))
         return WEXITSTATUS(status);
     return -3;
@@ -128,11 +176,51 @@ std::string findProgram(const char *name) {
 
 } // namespace
 
-FormulaRenderer::FormulaRenderer(Database &db, std::string dataDir)
+FormulaRenderer::FormulaRenderer(Database &db, std::string dataDir, std::int64_t cacheBytes)
     : m_db(db)
-    , m_dataDir(std::move(dataDir)) {
+    , m_dataDir(std::move(dataDir))
+    , m_cacheLimit(cacheBytes) {
     ::mkdir((m_dataDir + "/scratch").c_str(), 0700);
     ::mkdir((m_dataDir + "/texmf-var").c_str(), 0700);
+}
+
+std::string FormulaRenderer::refusal(const std::string &formula) {
+    // ^^ spells any character, so any name, past the checks below.
+    if (formula.find("^^") != std::string::npos)
+        return "^^ is not allowed in a formula";
+    for (size_t i = 0; i < formula.size(); ++i) {
+        if (formula[i] != '\\')
+            continue;
+        if (i + 1 >= formula.size() || !isLetter(formula[i + 1])) {
+            ++i; // a control symbol such as \\ or \{
+            continue;
+        }
+        size_t end = i + 1;
+        while (end < formula.size() && isLetter(formula[end]))
+            ++end;
+        const std::string name = formula.substr(i + 1, end - i - 1);
+        if (forbiddenName(name))
+            return "\\" + name + " is not allowed in a formula";
+        i = end - 1;
+        if (name != "begin" && name != "end")
+            continue;
+        // \begin{X} runs the command \X: only a plain environment name may follow.
+        size_t at = end;
+        while (at < formula.size() && (formula[at] == ' ' || formula[at] == '\t'))
+            ++at;
+        if (at >= formula.size() || formula[at] != '{')
+            return "\\" + name + " needs an environment name in braces";
+        size_t close = at + 1;
+        while (close < formula.size() && (isLetter(formula[close]) || formula[close] == '*'))
+            ++close;
+        if (close >= formula.size() || formula[close] != '}' || close == at + 1)
+            return "\\" + name + " needs an environment name in braces";
+        const std::string environment = formula.substr(at + 1, close - at - 1);
+        if (forbiddenName(environment))
+            return "environment " + environment + " is not allowed in a formula";
+        i = close;
+    }
+    return std::string();
 }
 
 FormulaRenderer::Result FormulaRenderer::render(const std::string &formula) {
@@ -145,6 +233,9 @@ FormulaRenderer::Result FormulaRenderer::render(const std::string &formula) {
         result.error = "formula too long";
         return result;
     }
+    result.error = refusal(formula);
+    if (!result.error.empty())
+        return result;
     {
         Database::Lease c = m_db.lease();
         SqlStatement &select = c->cached("SELECT png FROM formulas WHERE formula = ?");
@@ -158,30 +249,74 @@ FormulaRenderer::Result FormulaRenderer::render(const std::string &formula) {
     }
     {
         std::unique_lock<std::mutex> lock(m_mutex);
-        m_free.wait(lock, [this] { return m_running < MaxConcurrentRenders; });
+        if (m_waiting.size() >= MaxQueuedRenders) {
+            result.error = "too many formulas waiting, try again";
+            return result;
+        }
+        const std::uint64_t ticket = m_nextTicket++;
+        m_waiting.push_back(ticket);
+        m_free.wait(lock, [this, ticket] {
+            return m_running < MaxConcurrentRenders && m_waiting.front() == ticket;
+        });
+        m_waiting.pop_front();
         ++m_running;
+        // The next in line may find a second free turn.
+        m_free.notify_all();
     }
-    try {
-        result = renderUncached(formula);
-    } catch (...) {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        --m_running;
-        m_free.notify_one();
-        throw;
-    }
+    struct Turn {
+        FormulaRenderer *renderer;
+        ~Turn() {
+            std::lock_guard<std::mutex> lock(renderer->m_mutex);
+            --renderer->m_running;
+            renderer->m_free.notify_all();
+        }
+    };
     {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        --m_running;
-        m_free.notify_one();
+        Turn turn{this};
+        result = renderUncached(formula);
     }
-    if (result.ok) {
-        Database::Lease c = m_db.lease();
-        SqlStatement &insert =
-            c->cached("INSERT OR REPLACE INTO formulas(formula, png, created_at) VALUES (?, ?, ?)");
-        insert.bind(1, formula).bindBlob(2, result.png).bind(3, std::int64_t(std::time(nullptr)));
-        insert.run();
-    }
+    if (result.ok)
+        remember(formula, result.png);
     return result;
+}
+
+void FormulaRenderer::remember(const std::string &formula, const std::string &png) {
+    std::lock_guard<std::mutex> lock(m_cacheMutex);
+    Database::Lease c = m_db.lease();
+    if (m_cacheBytes < 0) {
+        SqlStatement &sum = c->cached("SELECT COALESCE(SUM(length(png)), 0) FROM formulas");
+        sum.step();
+        m_cacheBytes = sum.integer(0);
+        sum.reset();
+    }
+    SqlStatement &old = c->cached("SELECT length(png) FROM formulas WHERE formula = ?");
+    old.bind(1, formula);
+    if (old.step())
+        m_cacheBytes -= old.integer(0);
+    old.reset();
+    SqlStatement &insert =
+        c->cached("INSERT OR REPLACE INTO formulas(formula, png, created_at) VALUES (?, ?, ?)");
+    insert.bind(1, formula).bindBlob(2, png).bind(3, std::int64_t(std::time(nullptr)));
+    insert.run();
+    m_cacheBytes += std::int64_t(png.size());
+    if (m_cacheBytes <= m_cacheLimit)
+        return;
+    // Oldest out: find the newest id that frees enough, then drop everything up to it.
+    const std::int64_t excess = m_cacheBytes - m_cacheLimit;
+    std::int64_t freed = 0;
+    std::int64_t last = -1;
+    SqlStatement &oldest = c->cached("SELECT id, length(png) FROM formulas ORDER BY id");
+    while (freed < excess && oldest.step()) {
+        last = oldest.integer(0);
+        freed += oldest.integer(1);
+    }
+    oldest.reset();
+    if (last < 0)
+        return;
+    SqlStatement &drop = c->cached("DELETE FROM formulas WHERE id <= ?");
+    drop.bind(1, last);
+    drop.run();
+    m_cacheBytes -= freed;
 }
 
 FormulaRenderer::Result FormulaRenderer::renderUncached(const std::string &formula) {
@@ -220,8 +355,9 @@ FormulaRenderer::Result FormulaRenderer::renderUncached(const std::string &formu
     } else if (texStatus != 0) {
         result.error = texError(readFile(dir + "/formula.log", 1 << 20));
     } else {
-        const int pngStatus = run({dvipng, "-T", "tight", "-D", "150", "-bg", "Transparent", "-q",
-                                   "-o", "formula.png", "formula.dvi"},
+        // --nogs: PostScript specials are never handed to Ghostscript.
+        const int pngStatus = run({dvipng, "--nogs", "--norawps", "-T", "tight", "-D", "150", "-bg",
+                                   "Transparent", "-q", "-o", "formula.png", "formula.dvi"},
                                   env, dir, deadline);
         if (pngStatus == -2)
             result.error = "rendering took longer than 5 s";

@@ -10,9 +10,13 @@
 
 #include <httplib.h>
 
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <exception>
+#include <netdb.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 namespace {
 
@@ -53,6 +57,29 @@ pre{background:#f3f3f3;padding:12px;overflow:auto}</style></head>
 machine that hosts the server (the data folder is the one given to <code>--data</code>).</p>
 </main></body></html>
 )html";
+
+// Whether binding the address fails because something else holds the port.
+bool portInUse(const std::string &host, int port) {
+    addrinfo hints {};
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_STREAM;
+    hints.ai_flags = AI_PASSIVE;
+    addrinfo *found = nullptr;
+    if (::getaddrinfo(host.c_str(), std::to_string(port).c_str(), &hints, &found) != 0)
+        return false;
+    bool inUse = false;
+    for (addrinfo *a = found; a && !inUse; a = a->ai_next) {
+        const int sock = ::socket(a->ai_family, a->ai_socktype, a->ai_protocol);
+        if (sock < 0)
+            continue;
+        int yes = 1;
+        ::setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+        inUse = ::bind(sock, a->ai_addr, a->ai_addrlen) != 0 && errno == EADDRINUSE;
+        ::close(sock);
+    }
+    ::freeaddrinfo(found);
+    return inUse;
+}
 
 } // namespace
 
@@ -99,8 +126,11 @@ HttpServer::HttpServer(const ServerOptions &options, BankService &bank, ImageSto
     s.set_tcp_nodelay(true);
     // Remembers the listening socket, whose backlog bind() raises.
     Private *p = d.get();
+    // Address reuse only, for a restart over connections in TIME_WAIT: port reuse would let a
+    // second server share the port and split the teachers between two databases.
     s.set_socket_options([p](socket_t sock) {
-        httplib::default_socket_options(sock);
+        int yes = 1;
+        ::setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
         p->listener = sock;
     });
     s.set_payload_max_length(ImageStore::MaxBytes + 1024 * 1024);
@@ -216,6 +246,12 @@ void HttpServer::registerRoutes() {
             res.set_content(nlohmann::json{{"status", code}, {"msg", msg}, {"data", data}}.dump(),
                             jsonType);
         };
+        BankService::User user;
+        if (!p->bank.authenticate(req.get_header_value("loginToken"), user)) {
+            reply(status::NotLoggedIn, "登录已失效，请重新登录后再上传图片",
+                  nlohmann::json::object());
+            return;
+        }
         if (!req.is_multipart_form_data() || !req.has_file("file")) {
             reply(status::BadRequest, "请以multipart/form-data上传，文件字段名为file",
                   nlohmann::json::object());
@@ -229,10 +265,12 @@ void HttpServer::registerRoutes() {
             return;
         }
         std::string error;
+        int refusal = status::Ok;
         try {
-            const auto key = p->images.store(req.get_file_value("file").content, usage, error);
+            const auto key =
+                p->images.store(req.get_file_value("file").content, usage, user.id, error, refusal);
             if (!key)
-                reply(status::BadRequest, error, nlohmann::json::object());
+                reply(refusal, error, nlohmann::json::object());
             else
                 reply(status::Ok, "成功", {{"fileKey", *key}});
         } catch (const std::exception &e) {
@@ -287,8 +325,11 @@ void HttpServer::registerExtraRoutes() {
 
 bool HttpServer::bind() {
     if (!d->server.bind_to_port(d->options.bindAddress, d->options.port)) {
-        std::fprintf(stderr, "quenmo-server: cannot listen on %s:%d\n",
-                     d->options.bindAddress.c_str(), d->options.port);
+        if (portInUse(d->options.bindAddress, d->options.port))
+            std::fprintf(stderr, "quenmo-server: port %d is already in use\n", d->options.port);
+        else
+            std::fprintf(stderr, "quenmo-server: cannot listen on %s:%d\n",
+                         d->options.bindAddress.c_str(), d->options.port);
         return false;
     }
     d->port = d->options.port;

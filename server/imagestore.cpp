@@ -1,5 +1,7 @@
 #include "imagestore.h"
 
+#include "status.h"
+
 #include <sodium.h>
 
 #include <cerrno>
@@ -86,31 +88,45 @@ std::string hexOf(const unsigned char *bytes, size_t size) {
     return out;
 }
 
-bool writeFile(const std::string &path, const std::string &bytes) {
-    const std::string temporary = path + ".part";
-    const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+bool syncDirectory(const std::string &dir) {
+    const int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    const bool synced = ::fsync(fd) == 0;
+    ::close(fd);
+    return synced;
+}
+
+// Written under a name of its own and renamed into place, so uploads of the same picture at
+// the same moment never share a half-written file; the folder is synced so the name lasts.
+bool writeFile(const std::string &dir, const std::string &name, const std::string &bytes) {
+    std::string temporary = dir + "/." + name + ".XXXXXX";
+    const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
     if (fd < 0)
         return false;
     size_t written = 0;
-    while (written < bytes.size()) {
+    bool ok = ::fchmod(fd, 0644) == 0;
+    while (ok && written < bytes.size()) {
         const ssize_t n = ::write(fd, bytes.data() + written, bytes.size() - written);
         if (n < 0 && errno == EINTR)
             continue;
-        if (n <= 0) {
-            ::close(fd);
-            ::unlink(temporary.c_str());
-            return false;
-        }
-        written += size_t(n);
+        if (n <= 0)
+            ok = false;
+        else
+            written += size_t(n);
     }
-    const bool synced = ::fsync(fd) == 0;
+    ok = ok && ::fsync(fd) == 0;
     ::close(fd);
-    if (!synced || ::rename(temporary.c_str(), path.c_str()) != 0) {
+    if (!ok || ::rename(temporary.c_str(), (dir + "/" + name).c_str()) != 0) {
         ::unlink(temporary.c_str());
         return false;
     }
-    return true;
+    return syncDirectory(dir);
 }
+
+const char quotaMessage[] = "图片空间已满：每位老师最多保存200MB图片，请使用已上传的图片";
+
+struct QuotaFull {};
 
 } // namespace
 
@@ -136,8 +152,23 @@ std::string ImageStore::pathFor(const std::string &sha256) const {
     return m_dir + "/" + sha256.substr(0, 2) + "/" + sha256;
 }
 
+std::int64_t ImageStore::usage(Database::Connection &c, std::int64_t userId,
+                               const std::string &sha, bool &alreadyKept) {
+    SqlStatement &sum = c.cached(
+        "SELECT COALESCE(SUM(size), 0), COALESCE(MAX(sha256 = ?), 0) FROM "
+        "(SELECT sha256, MAX(size) AS size FROM images WHERE user_id = ? GROUP BY sha256)");
+    sum.bind(1, sha).bind(2, userId);
+    sum.step();
+    const std::int64_t used = sum.integer(0);
+    alreadyKept = sum.integer(1) != 0;
+    sum.reset();
+    return used;
+}
+
 std::optional<std::string> ImageStore::store(const std::string &bytes, const std::string &usageType,
-                                             std::string &error) {
+                                             std::int64_t userId, std::string &error,
+                                             int &refusal) {
+    refusal = status::BadRequest;
     if (bytes.empty()) {
         error = "文件为空";
         return std::nullopt;
@@ -154,11 +185,29 @@ std::optional<std::string> ImageStore::store(const std::string &bytes, const std
     unsigned char digest[crypto_hash_sha256_BYTES];
     crypto_hash_sha256(digest, reinterpret_cast<const unsigned char *>(bytes.data()), bytes.size());
     const std::string sha = hexOf(digest, sizeof digest);
+    const std::int64_t size = std::int64_t(bytes.size());
+    auto overQuota = [&](Database::Connection &c) {
+        bool kept = false;
+        const std::int64_t used = usage(c, userId, sha, kept);
+        return !kept && used + size > QuotaBytes;
+    };
+    {
+        // Checked again when the key is written; this spares the disk a refused picture.
+        Database::Lease c = m_db.lease();
+        if (overQuota(*c)) {
+            refusal = status::Failed;
+            error = quotaMessage;
+            return std::nullopt;
+        }
+    }
     const std::string path = pathFor(sha);
     struct stat info {};
-    if (::stat(path.c_str(), &info) != 0 || size_t(info.st_size) != bytes.size()) {
-        ::mkdir((m_dir + "/" + sha.substr(0, 2)).c_str(), 0755);
-        if (!writeFile(path, bytes)) {
+    if (::stat(path.c_str(), &info) != 0 || info.st_size != size) {
+        const std::string dir = m_dir + "/" + sha.substr(0, 2);
+        if (::mkdir(dir.c_str(), 0755) == 0)
+            syncDirectory(m_dir);
+        if (!writeFile(dir, sha, bytes)) {
+            refusal = status::Failed;
             error = "图片保存失败";
             return std::nullopt;
         }
@@ -166,12 +215,24 @@ std::optional<std::string> ImageStore::store(const std::string &bytes, const std
     unsigned char random[16];
     randombytes_buf(random, sizeof random);
     const std::string key = hexOf(random, sizeof random);
-    Database::Lease c = m_db.lease();
-    SqlStatement &insert = c->cached("INSERT INTO images(file_key, sha256, content_type, size, "
-                                     "usage_type, created_at) VALUES (?, ?, ?, ?, ?, ?)");
-    insert.bind(1, key).bind(2, sha).bind(3, contentType).bind(4, std::int64_t(bytes.size()));
-    insert.bind(5, usageType.substr(0, 32)).bind(6, std::int64_t(std::time(nullptr)));
-    insert.run();
+    try {
+        m_db.write([&](Database::Connection &c) {
+            if (overQuota(c))
+                throw QuotaFull();
+            SqlStatement &insert =
+                c.cached("INSERT INTO images(file_key, sha256, content_type, size, usage_type, "
+                         "created_at, user_id) VALUES (?, ?, ?, ?, ?, ?, ?)");
+            insert.bind(1, key).bind(2, sha).bind(3, contentType).bind(4, size);
+            insert.bind(5, usageType.substr(0, 32)).bind(6, std::int64_t(std::time(nullptr)));
+            insert.bind(7, userId);
+            insert.run();
+        });
+    } catch (const QuotaFull &) {
+        refusal = status::Failed;
+        error = quotaMessage;
+        return std::nullopt;
+    }
+    refusal = status::Ok;
     return key;
 }
 

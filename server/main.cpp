@@ -78,7 +78,7 @@ int main(int argc, char **argv) {
         }
 
         ImageStore images(db, options.dataDir);
-        FormulaRenderer formulas(db, options.dataDir);
+        FormulaRenderer formulas(db, options.dataDir, options.formulaCacheKb * 1024);
         HttpServer server(options, bank, images, formulas);
         if (!server.bind())
             return 1;

@@ -19,6 +19,7 @@ bool toInt(const std::string &text, int low, int high, int &out) {
 std::string ServerOptions::usage() {
     return "usage: quenmo-server --port N --data DIR [--bind ADDR] [--client-version V]\n"
            "                     [--update-strategy S] [--app-url URL] [--threads N]\n"
+           "                     [--formula-cache-kb N]\n"
            "       quenmo-server --data DIR --set-password PHONE NEW\n";
 }
 
@@ -63,6 +64,13 @@ bool ServerOptions::parse(int argc, char **argv, std::string &error) {
                 error = "--threads needs a number from 1 to 256";
                 return false;
             }
+        } else if (arg == "--formula-cache-kb") {
+            int kb = 0;
+            if (!value(text) || !toInt(text, 1, 16 * 1024 * 1024, kb)) {
+                error = "--formula-cache-kb needs a number from 1 to 16777216";
+                return false;
+            }
+            formulaCacheKb = kb;
         } else if (arg == "--set-password") {
             if (i + 2 >= argc) {
                 error = "--set-password needs PHONE and NEW";

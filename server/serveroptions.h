@@ -11,6 +11,8 @@ struct ServerOptions {
     int updateStrategy = 0;
     std::string appUrl;
     int threads = 16;
+    // Bytes of rendered formula pictures kept; the oldest leave first.
+    long long formulaCacheKb = 64 * 1024;
     // --set-password PHONE NEW: administration instead of serving.
     std::string setPasswordPhone;
     std::string setPasswordValue;

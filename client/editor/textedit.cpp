@@ -4,6 +4,7 @@
 
 #include "app/api.h"
 #include "app/serverconfig.h"
+#include "app/usersession.h"
 #include "editor/textobject.h"
 #include "editor/textobjectproperty.h"
 
@@ -592,7 +593,10 @@ void TextEdit::uploadImage(const QImage &image, int width, int height) {
     multiPart->append(usage);
     multiPart->append(file);
 
-    QNetworkReply *reply = uploadManager->post(QNetworkRequest(uploadUrl()), multiPart);
+    // The bank's own image server keeps uploads per teacher; other image servers ignore it.
+    QNetworkRequest request(uploadUrl());
+    request.setRawHeader("loginToken", UserSession::instance().loginToken.toUtf8());
+    QNetworkReply *reply = uploadManager->post(request, multiPart);
     multiPart->setParent(reply);
     ImageInfo info;
     info.width = width;

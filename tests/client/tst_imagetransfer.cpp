@@ -1,4 +1,5 @@
 #include "app/serverconfig.h"
+#include "app/usersession.h"
 #include "editor/textedit.h"
 #include "editor/textobjectproperty.h"
 
@@ -186,6 +187,8 @@ void tst_ImageTransfer::uploadLeadsToSecondTransfer() {
                                QJsonObject{{QStringLiteral("fileKey"), QStringLiteral("k9")}});
     responder->respondRaw(QStringLiteral("/api/show/image"), png(20, 20, Qt::blue), 200,
                           "image/png");
+    const QString savedToken = UserSession::instance().loginToken;
+    UserSession::instance().loginToken = QStringLiteral("0123456789abcdef-upload");
     TextEdit edit;
     edit.insertPlainText(QStringLiteral("ab"));
     edit.moveCursor(QTextCursor::Start);
@@ -200,6 +203,9 @@ void tst_ImageTransfer::uploadLeadsToSecondTransfer() {
     const ScriptedHttpResponder::Request upload =
         responder->requestsTo(QStringLiteral("/api/upload/file")).first();
     QCOMPARE(upload.method, QByteArray("POST"));
+    // The bank keeps uploads per teacher, so the session goes along.
+    QCOMPARE(upload.header("loginToken"), QByteArray("0123456789abcdef-upload"));
+    UserSession::instance().loginToken = savedToken;
     const QByteArray contentType = upload.header("content-type");
     QVERIFY(contentType.startsWith("multipart/form-data; boundary="));
     QByteArray boundary = contentType.mid(contentType.indexOf('=') + 1);

@@ -60,8 +60,10 @@ ServerClient::Reply ServerClient::upload(const QByteArray &bytes, const QByteArr
     file.setBody(bytes);
     multi->append(usage);
     multi->append(file);
-    QNetworkReply *reply = m_manager.post(
-        QNetworkRequest(QUrl(m_baseUrl + QStringLiteral("/api/upload/file"))), multi);
+    QNetworkRequest request(QUrl(m_baseUrl + QStringLiteral("/api/upload/file")));
+    if (!m_token.isEmpty())
+        request.setRawHeader("loginToken", m_token);
+    QNetworkReply *reply = m_manager.post(request, multi);
     multi->setParent(reply);
     return wait(reply);
 }

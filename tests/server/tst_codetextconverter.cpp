@@ -29,6 +29,7 @@ private slots:
     void percentEncodesLikeTheClient();
     void survivesHostileInput_data();
     void survivesHostileInput();
+    void overlongHtmlFallsBackToPlainText();
 };
 
 void TestCodeTextConverter::convertsEveryElement_data() {
@@ -92,6 +93,14 @@ void TestCodeTextConverter::convertsEveryElement_data() {
             cell + "<p style=\"margin:0\">2</p><p style=\"margin:0\">3</p></td></tr></table>");
     row("empty cell", "<doc><t><tr><td/></tr></t></doc>",
         table + "<tr>" + cell + "&nbsp;</td></tr></table>");
+    row("style inside the same style", "<doc><b>a<b>b</b>c</b></doc>", bold + "abc</span>");
+    row("same style inside another", "<doc><b><i><b>x</b>y</i></b>z</doc>",
+        bold + "<i>xy</i></span>z");
+    row("nested dots reopen once per paragraph", "<doc><c><p><p>a<n/>b</p>c</p></c></doc>",
+        "<p style=\"margin:0;text-align:center\">" + dots + "a</span></p>" +
+            "<p style=\"margin:0;text-align:center\">" + dots + "bc</span></p>");
+    row("style reopened after it closed", "<doc><u>a</u>b<u>c</u></doc>",
+        underline + "a</span>b" + underline + "c</span>");
 }
 
 void TestCodeTextConverter::convertsEveryElement() {
@@ -165,6 +174,29 @@ void TestCodeTextConverter::survivesHostileInput() {
     QVERIFY(html.find("deep") != std::string::npos);
     // Style and table elements past the bound are left out of the HTML.
     QVERIFY(html.size() < code.size() + 4096);
+}
+
+void TestCodeTextConverter::overlongHtmlFallsBackToPlainText() {
+    // Every style at once over 8,000 paragraphs: 40 KB of code text whose HTML would pass 2 MB.
+    std::string code = "<doc><indent/><b><i><d><u><w><p><o><f><h>";
+    std::string plain;
+    for (int i = 0; i < 8000; ++i) {
+        code += i ? "<n/>x&amp;_" : "x&amp;_";
+        plain += i ? "<br>x&amp; " : "x&amp; ";
+    }
+    code += "</h></f></o></p></w></u></d></i></b></doc>";
+    const CodeTextConverter converter("http://h:1");
+    QVERIFY(converter.toHtml(code) == plain);
+    // Fewer paragraphs stay within the bound and keep their styles.
+    std::string half = "<doc><indent/><b><i><d><u><w><p><o><f><h>";
+    for (int i = 0; i < 3000; ++i)
+        half += i ? "<n/>x" : "x";
+    half += "</h></f></o></p></w></u></d></i></b></doc>";
+    const std::string html = converter.toHtml(half);
+    QVERIFY(html.size() <= CodeTextConverter::MaxHtmlBytes);
+    QVERIFY(html.rfind("<p style=\"margin:0;text-indent:2em\">" + bold + "<i><s>" + underline +
+                           wave + dots + box + "<sub><sup>x",
+                       0) != std::string::npos);
 }
 
 QTEST_GUILESS_MAIN(TestCodeTextConverter)

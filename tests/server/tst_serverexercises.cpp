@@ -18,6 +18,7 @@ private slots:
     void badBodiesStoreNothing_data();
     void badBodiesStoreNothing();
     void listItemsCarryEveryMember();
+    void nestedEmphasisOverManyParagraphsStaysSmall();
     void pagingCoversEveryExerciseOnce();
     void pageNumberIsClamped_data();
     void pageNumberIsClamped();
@@ -444,6 +445,40 @@ void TestServerExercises::listItemsCarryEveryMember() {
         QCOMPARE(opts.at(i).toObject()[QStringLiteral("content")].toString(),
                  QStringLiteral("选项") + QChar('A' + i));
     }
+}
+
+void TestServerExercises::nestedEmphasisOverManyParagraphsStaysSmall() {
+    // 19 KB a teacher can store: emphasis dots nested 64 deep around 4,000 one-character
+    // paragraphs, the first indented.
+    QString text = QStringLiteral("<indent/>");
+    for (int i = 0; i < 64; ++i)
+        text += QStringLiteral("<p>");
+    for (int i = 0; i < 4000; ++i)
+        text += i ? QStringLiteral("<n/>x") : QStringLiteral("x");
+    for (int i = 0; i < 64; ++i)
+        text += QStringLiteral("</p>");
+    const int groupId = addGroup(QStringLiteral("着重号"));
+    add(singleChoiceBody(groupId, 2, text));
+    const ServerClient::Reply reply = list(groupId, -1, -1, 0);
+    QCOMPARE(reply.status(), 0);
+    // Every paragraph opens the dots once, however deep they were nested.
+    const QString dots = QStringLiteral(
+        "<span style=\"font-emphasize:dot;-webkit-text-emphasis:dot;"
+        "-webkit-text-emphasis-position:under;text-emphasis:dot;text-emphasis-position:under\">");
+    QString expected = QStringLiteral("<p style=\"margin:0;text-indent:2em\">") + dots +
+                       QStringLiteral("x</span></p>");
+    for (int i = 1; i < 4000; ++i)
+        expected += QStringLiteral("<p style=\"margin:0\">") + dots + QStringLiteral("x</span></p>");
+    const QJsonObject item =
+        reply.dataObject()[QStringLiteral("result")].toArray().at(0).toObject();
+    const QString html = item[QStringLiteral("exerciseQuestionList")]
+                             .toArray()
+                             .at(0)
+                             .toObject()[QStringLiteral("questionContent")]
+                             .toString();
+    QCOMPARE(html.size(), expected.size());
+    QVERIFY(html == expected);
+    QVERIFY2(reply.body.size() < 1024 * 1024, qPrintable(QString::number(reply.body.size())));
 }
 
 void TestServerExercises::pagingCoversEveryExerciseOnce() {

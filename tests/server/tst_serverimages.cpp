@@ -2,9 +2,19 @@
 #include "serverclient.h"
 
 #include <QBuffer>
+#include <QCryptographicHash>
+#include <QDirIterator>
+#include <QJsonDocument>
+#include <QSet>
+#include <QHttpMultiPart>
 #include <QImage>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
 #include <QRegularExpression>
 #include <QtTest>
+
+#include <algorithm>
+#include <vector>
 
 #include <memory>
 
@@ -20,6 +30,10 @@ private slots:
     void uploadRefusesWhatIsNotAPicture();
     void uploadRefusesOversizedPictures();
     void uploadNeedsTheMultipartFields();
+    void uploadNeedsALogin_data();
+    void uploadNeedsALogin();
+    void identicalUploadsAtOnceAllSucceed();
+    void quotaKeepsEachTeacherToTwoHundredMegabytes();
     void unknownKeyIsNotFound();
     void formulaIsRenderedAsPng();
     void formulaFailuresAnswerATextNotAnImage_data();
@@ -51,6 +65,7 @@ QByteArray gif() {
 void TestServerImages::initTestCase() {
     QVERIFY2(m_server.start(), qPrintable(m_server.errorString()));
     m_client = std::make_unique<ServerClient>(m_server.baseUrl());
+    QCOMPARE(m_client->login(QStringLiteral("13800000002")).status(), 0);
 }
 
 void TestServerImages::uploadAndDownloadRoundTrip_data() {
@@ -112,6 +127,99 @@ void TestServerImages::uploadNeedsTheMultipartFields() {
     QVERIFY(reply.status() != 0);
     QVERIFY(!reply.msg().isEmpty());
     QVERIFY(m_client->upload(encoded("PNG"), QByteArray()).status() != 0);
+}
+
+void TestServerImages::uploadNeedsALogin_data() {
+    QTest::addColumn<QByteArray>("token");
+    QTest::newRow("no token") << QByteArray();
+    QTest::newRow("unknown token") << QByteArray(64, 'a');
+    QTest::newRow("malformed token") << QByteArray("x' OR '1'='1");
+}
+
+void TestServerImages::uploadNeedsALogin() {
+    QFETCH(QByteArray, token);
+    ServerClient stranger(m_server.baseUrl());
+    stranger.setToken(token);
+    const ServerClient::Reply reply = stranger.upload(encoded("PNG"));
+    QCOMPARE(reply.httpStatus, 200);
+    QCOMPARE(reply.status(), 401);
+    QVERIFY2(reply.msg().contains(QStringLiteral("登录")), qPrintable(reply.msg()));
+    QVERIFY(!reply.dataObject().contains(QStringLiteral("fileKey")));
+}
+
+void TestServerImages::identicalUploadsAtOnceAllSucceed() {
+    // A picture of its own, so its folder holds nothing else.
+    QImage image(64, 48, QImage::Format_RGB32);
+    image.fill(QColor(12, 34, 56));
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+
+    const int count = 40;
+    std::vector<std::unique_ptr<QNetworkAccessManager>> managers;
+    QList<QNetworkReply *> replies;
+    for (int i = 0; i < count; ++i) {
+        auto *multi = new QHttpMultiPart(QHttpMultiPart::FormDataType);
+        QHttpPart usage;
+        usage.setHeader(QNetworkRequest::ContentDispositionHeader,
+                        QByteArrayLiteral("form-data; name=\"fileUsageType\""));
+        usage.setBody("2");
+        QHttpPart file;
+        file.setHeader(QNetworkRequest::ContentTypeHeader, QByteArrayLiteral("image/png"));
+        file.setHeader(QNetworkRequest::ContentDispositionHeader,
+                       QByteArrayLiteral("form-data; name=\"file\"; filename=\"icon.png\""));
+        file.setBody(bytes);
+        multi->append(usage);
+        multi->append(file);
+        QNetworkRequest request(QUrl(m_server.baseUrl() + QStringLiteral("/api/upload/file")));
+        request.setRawHeader("loginToken", m_client->token());
+        managers.push_back(std::make_unique<QNetworkAccessManager>());
+        QNetworkReply *reply = managers.back()->post(request, multi);
+        multi->setParent(reply);
+        replies << reply;
+    }
+    QTRY_VERIFY_WITH_TIMEOUT(
+        std::all_of(replies.begin(), replies.end(), [](QNetworkReply *r) { return r->isFinished(); }),
+        60000);
+    QSet<QString> keys;
+    for (QNetworkReply *reply : replies) {
+        const QJsonObject envelope = QJsonDocument::fromJson(reply->readAll()).object();
+        QCOMPARE(envelope[QStringLiteral("status")].toInt(-7), 0);
+        keys << envelope[QStringLiteral("data")].toObject()[QStringLiteral("fileKey")].toString();
+        reply->deleteLater();
+    }
+    QCOMPARE(keys.size(), count);
+    for (const QString &key : qAsConst(keys)) {
+        const ServerClient::Reply image = m_client->get(QStringLiteral("/api/show/image?fileKey=") + key);
+        QCOMPARE(image.body, bytes);
+    }
+    // All of them are one stored picture, and no half-written file is left beside it.
+    const QByteArray sha = QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex();
+    QDir folder(m_server.dataDir() + QStringLiteral("/images/") + QString::fromLatin1(sha.left(2)));
+    QCOMPARE(folder.entryList(QDir::Files | QDir::Hidden), QStringList{QString::fromLatin1(sha)});
+}
+
+void TestServerImages::quotaKeepsEachTeacherToTwoHundredMegabytes() {
+    ServerClient teacher(m_server.baseUrl());
+    QCOMPARE(teacher.login(QStringLiteral("13800000003")).status(), 0);
+    // Twenty different pictures of ten million bytes fill 200 MB but for 9.7 MB.
+    auto picture = [](int n) {
+        QByteArray bytes = encoded("PNG");
+        bytes.append(QByteArray::number(n).rightJustified(8, '0'));
+        bytes.append(QByteArray(10000000 - bytes.size(), char(n)));
+        return bytes;
+    };
+    for (int i = 0; i < 20; ++i)
+        QCOMPARE(teacher.upload(picture(i)).status(), 0);
+    const ServerClient::Reply full = teacher.upload(picture(20));
+    QVERIFY(full.status() != 0);
+    QVERIFY2(full.msg().contains(QStringLiteral("200MB")), qPrintable(full.msg()));
+    // A picture the teacher already keeps takes no more room; small ones still fit.
+    QCOMPARE(teacher.upload(picture(3)).status(), 0);
+    QCOMPARE(teacher.upload(encoded("BMP")).status(), 0);
+    // Another teacher's room is their own.
+    QCOMPARE(m_client->upload(picture(20)).status(), 0);
 }
 
 void TestServerImages::unknownKeyIsNotFound() {

@@ -1,0 +1,261 @@
+#include "localserver.h"
+#include "serverclient.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QImage>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QtTest>
+
+#include <sqlite3.h>
+
+#include <atomic>
+#include <memory>
+#include <thread>
+#include <vector>
+
+// Hostile formulas against the real server: nothing may leave TeX's scratch folder, no render
+// may take the machine's memory, and a crowd of renders waits in a bounded line.
+class TestServerFormulas : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void postScriptNeverRuns_data();
+    void postScriptNeverRuns();
+    void giantRuleTakesNoMemory();
+    void crowdBeyondTheLineIsAnsweredAtOnce();
+    void lineIsFirstComeFirstServed();
+    void cacheKeepsToItsSize();
+
+private:
+    LocalServer m_server;
+    std::unique_ptr<ServerClient> m_client;
+};
+
+namespace {
+
+QString formulaPath(const QByteArray &formula) {
+    return QStringLiteral("/api/generate/formula?formulaStr=") +
+           QString::fromLatin1(formula.toPercentEncoding());
+}
+
+// About n tenths of a second of TeX arithmetic before an x; tag keeps the formula unique.
+QByteArray slowFormula(int n, const QByteArray &tag) {
+    return "\\count1=0 \\loop\\advance\\count1 by 1 \\ifnum\\count1<" +
+           QByteArray::number(n * 160000) + "\\repeat x_{" + tag + "}";
+}
+
+qint64 rssKb(qint64 pid) {
+    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray &line : status.readAll().split('\n'))
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').first().toLongLong();
+    return 0;
+}
+
+// The resident memory of the server and of every process it started, in KiB.
+qint64 treeRssKb(qint64 pid) {
+    qint64 total = rssKb(pid);
+    const QStringList entries = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs);
+    for (const QString &entry : entries) {
+        bool number = false;
+        const qint64 child = entry.toLongLong(&number);
+        if (!number)
+            continue;
+        QFile stat(QStringLiteral("/proc/%1/stat").arg(child));
+        if (!stat.open(QIODevice::ReadOnly))
+            continue;
+        const QByteArray text = stat.readAll();
+        const QList<QByteArray> fields = text.mid(text.lastIndexOf(')') + 2).split(' ');
+        if (fields.size() > 1 && fields.at(1).toLongLong() == pid)
+            total += rssKb(child);
+    }
+    return total;
+}
+
+struct Answer {
+    QByteArray body;
+    QByteArray contentType;
+    int order = -1; // place among the answers
+    bool isImage() const { return contentType == "image/png" && !QImage::fromData(body).isNull(); }
+};
+
+// Sends every GET at once, each on a connection of its own, optionally spaced by gapMs, and
+// waits (at most timeoutMs) for all answers.
+std::vector<Answer> getAll(const QString &base, const QStringList &paths, int gapMs,
+                           int timeoutMs) {
+    std::vector<Answer> answers(size_t(paths.size()));
+    std::vector<std::unique_ptr<QNetworkAccessManager>> managers;
+    int done = 0;
+    for (int i = 0; i < paths.size(); ++i) {
+        managers.push_back(std::make_unique<QNetworkAccessManager>());
+        QNetworkReply *reply = managers.back()->get(QNetworkRequest(QUrl(base + paths.at(i))));
+        QObject::connect(reply, &QNetworkReply::finished, reply, [&answers, &done, reply, i] {
+            answers[size_t(i)].body = reply->readAll();
+            answers[size_t(i)].contentType =
+                reply->header(QNetworkRequest::ContentTypeHeader).toByteArray();
+            answers[size_t(i)].order = done++;
+            reply->deleteLater();
+        });
+        if (gapMs > 0)
+            QTest::qWait(gapMs);
+    }
+    QElapsedTimer clock;
+    clock.start();
+    while (done < paths.size() && clock.elapsed() < timeoutMs)
+        QTest::qWait(20);
+    return answers;
+}
+
+} // namespace
+
+void TestServerFormulas::initTestCase() {
+    // Enough request threads that the render line, not the HTTP front, decides who waits.
+    QVERIFY2(m_server.start({QStringLiteral("--threads"), QStringLiteral("48")}),
+             qPrintable(m_server.errorString()));
+    m_client = std::make_unique<ServerClient>(m_server.baseUrl());
+}
+
+void TestServerFormulas::postScriptNeverRuns_data() {
+    QTest::addColumn<QByteArray>("before");
+    QTest::addColumn<QByteArray>("after");
+    QTest::newRow("special") << QByteArray("x\\special{") << QByteArray("}");
+    QTest::newRow("special as an environment")
+        << QByteArray("x\\begin{special}{") << QByteArray("}\\end{special}");
+    QTest::newRow("special by name")
+        << QByteArray("x\\csname special\\endcsname{") << QByteArray("}");
+    QTest::newRow("special spelt with ^^") << QByteArray("x\\spe^^63ial{") << QByteArray("}");
+}
+
+void TestServerFormulas::postScriptNeverRuns() {
+    QFETCH(QByteArray, before);
+    QFETCH(QByteArray, after);
+    const QString target = QDir::tempPath() + QStringLiteral("/quenmo-ps-%1-%2")
+                                                  .arg(QCoreApplication::applicationPid())
+                                                  .arg(QString::number(qHash(before)));
+    QFile::remove(target);
+    const QByteArray postScript = "ps: (" + target.toUtf8() + ") (w) file closefile";
+    const ServerClient::Reply reply = m_client->get(formulaPath(before + postScript + after));
+    const bool written = QFile::exists(target);
+    QFile::remove(target);
+    QVERIFY2(!written, qPrintable(target));
+    // Refused like a formula that does not compile: a short text, not a picture.
+    QCOMPARE(reply.httpStatus, 200);
+    QVERIFY(QImage::fromData(reply.body).isNull());
+    QVERIFY(!reply.body.isEmpty() && reply.body.size() < 300);
+}
+
+void TestServerFormulas::giantRuleTakesNoMemory() {
+    const qint64 pid = m_server.processId();
+    QVERIFY(pid > 0);
+    std::atomic<bool> sampling{true};
+    std::atomic<qint64> peakKb{0};
+    std::thread sampler([&] {
+        while (sampling) {
+            const qint64 kb = treeRssKb(pid);
+            if (kb > peakKb)
+                peakKb = kb;
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+    });
+    QNetworkAccessManager manager;
+    QNetworkReply *rule = manager.get(QNetworkRequest(
+        QUrl(m_server.baseUrl() + formulaPath("\\rule{16000pt}{16000pt}"))));
+    // Teachers keep logging in while it renders.
+    ServerClient other(m_server.baseUrl());
+    for (int i = 0; i < 3; ++i)
+        QCOMPARE(other.login(QStringLiteral("13800000002")).status(), 0);
+    QSignalSpy finished(rule, &QNetworkReply::finished);
+    QVERIFY(rule->isFinished() || finished.wait(20000));
+    sampling = false;
+    sampler.join();
+    const QByteArray body = rule->readAll();
+    rule->deleteLater();
+    QVERIFY(QImage::fromData(body).isNull());
+    QVERIFY2(peakKb < 400 * 1024, qPrintable(QStringLiteral("peak %1 KiB").arg(peakKb.load())));
+    QCOMPARE(m_client->login(QStringLiteral("13800000001")).status(), 0);
+}
+
+void TestServerFormulas::crowdBeyondTheLineIsAnsweredAtOnce() {
+    // Two render at a time and sixteen may wait: of forty at once, some must be turned away
+    // with the short text rather than wait for all the others.
+    QStringList paths;
+    for (int i = 0; i < 40; ++i)
+        paths << formulaPath(slowFormula(2, "crowd" + QByteArray::number(i)));
+    const std::vector<Answer> answers = getAll(m_server.baseUrl(), paths, 0, 120000);
+    int images = 0, refused = 0;
+    for (const Answer &answer : answers) {
+        QVERIFY(answer.order >= 0);
+        if (answer.isImage())
+            ++images;
+        else if (answer.body.contains("try again"))
+            ++refused;
+    }
+    QVERIFY2(images >= 2, qPrintable(QString::number(images)));
+    QVERIFY2(refused >= 10, qPrintable(QString::number(refused)));
+    QCOMPARE(images + refused, 40);
+}
+
+void TestServerFormulas::lineIsFirstComeFirstServed() {
+    // Two long renders hold both turns; ten short ones then queue one after another and leave
+    // the line two at a time, in the order they came: a pair ends before the pair after next.
+    QStringList paths;
+    paths << formulaPath(slowFormula(4, "holdA")) << formulaPath(slowFormula(4, "holdB"));
+    for (int i = 0; i < 10; ++i)
+        paths << formulaPath(slowFormula(1, "line" + QByteArray::number(i)));
+    const std::vector<Answer> answers = getAll(m_server.baseUrl(), paths, 30, 120000);
+    for (const Answer &answer : answers)
+        QVERIFY(answer.isImage());
+    for (int i = 2; i < 12; ++i)
+        for (int j = i + 1; j < 12; ++j)
+            if ((i - 2) / 2 + 2 <= (j - 2) / 2)
+                QVERIFY2(answers[size_t(i)].order < answers[size_t(j)].order,
+                         qPrintable(QStringLiteral("%1 before %2").arg(j).arg(i)));
+}
+
+void TestServerFormulas::cacheKeepsToItsSize() {
+    LocalServer small;
+    QVERIFY2(small.start({QStringLiteral("--formula-cache-kb"), QStringLiteral("4")}),
+             qPrintable(small.errorString()));
+    ServerClient client(small.baseUrl());
+    QByteArray first;
+    for (int i = 0; i < 10; ++i) {
+        const QByteArray formula = "\\sum_{k=1}^{n} \\frac{a_k}{b_k} + " + QByteArray::number(i);
+        const ServerClient::Reply reply = client.get(formulaPath(formula));
+        QVERIFY(!QImage::fromData(reply.body).isNull());
+        if (i == 0)
+            first = reply.body;
+    }
+    sqlite3 *db = nullptr;
+    QCOMPARE(sqlite3_open_v2((small.dataDir() + QStringLiteral("/quenmo.db")).toUtf8().constData(),
+                             &db, SQLITE_OPEN_READONLY, nullptr),
+             SQLITE_OK);
+    sqlite3_busy_timeout(db, 5000);
+    sqlite3_stmt *statement = nullptr;
+    QCOMPARE(sqlite3_prepare_v2(db,
+                                "SELECT COALESCE(SUM(length(png)), 0), COUNT(*), "
+                                "SUM(formula LIKE '%+ 0'), SUM(formula LIKE '%+ 9') FROM formulas",
+                                -1, &statement, nullptr),
+             SQLITE_OK);
+    QCOMPARE(sqlite3_step(statement), SQLITE_ROW);
+    const qint64 bytes = sqlite3_column_int64(statement, 0);
+    const int rows = sqlite3_column_int(statement, 1);
+    const int oldest = sqlite3_column_int(statement, 2);
+    const int newest = sqlite3_column_int(statement, 3);
+    sqlite3_finalize(statement);
+    sqlite3_close(db);
+    QVERIFY2(bytes <= 4096, qPrintable(QString::number(bytes)));
+    QVERIFY(rows >= 1 && rows < 10);
+    QCOMPARE(oldest, 0);
+    QCOMPARE(newest, 1);
+    // What left the cache is simply drawn again.
+    QCOMPARE(client.get(formulaPath("\\sum_{k=1}^{n} \\frac{a_k}{b_k} + 0")).body, first);
+}
+
+QTEST_GUILESS_MAIN(TestServerFormulas)
+#include "tst_serverformulas.moc"
