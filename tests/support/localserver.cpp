@@ -44,6 +44,11 @@ bool LocalServer::isRunning() const
     return m_process && m_process->state() == QProcess::Running;
 }
 
+qint64 LocalServer::processId() const
+{
+    return isRunning() ? m_process->processId() : 0;
+}
+
 bool LocalServer::start(const QStringList &extraArguments)
 {
     stop();

@@ -1,0 +1,150 @@
+#include "concurrentrequests.h"
+#include "localserver.h"
+#include "serverclient.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTcpSocket>
+#include <QThread>
+#include <QTimer>
+#include <QtTest>
+
+#include <algorithm>
+#include <memory>
+#include <vector>
+
+// The server under abuse and load: login storms, repeated wrong passwords, connections that
+// are held open idle or trickle in.
+class TestServerLoad : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void loginStormKeepsMemoryBounded();
+    void repeatedFailuresMakeANumberWait();
+    void concurrentFailuresOfOneNumberAreCutShort();
+
+private:
+    // A value of /proc/PID/status in KiB (VmHWM, VmRSS), -1 when unreadable.
+    qint64 statusKiB(const QByteArray &key) const;
+    QJsonObject login(const QString &phone, const QString &password);
+    static QByteArray loginRequest(const QString &phone, const QString &password);
+
+    LocalServer m_server;
+};
+
+void TestServerLoad::initTestCase() {
+    QVERIFY2(m_server.start(), qPrintable(m_server.errorString()));
+}
+
+qint64 TestServerLoad::statusKiB(const QByteArray &key) const {
+    QFile file(QStringLiteral("/proc/%1/status").arg(m_server.processId()));
+    if (!file.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : file.readAll().split('\n')) {
+        if (line.startsWith(key + ':'))
+            return line.mid(key.size() + 1).trimmed().split(' ').value(0).toLongLong();
+    }
+    return -1;
+}
+
+QByteArray TestServerLoad::loginRequest(const QString &phone, const QString &password) {
+    const QJsonObject body{{QStringLiteral("phoneNumber"), phone},
+                           {QStringLiteral("password"), password}};
+    return ConcurrentRequests::post("/user/login", QJsonDocument(body).toJson());
+}
+
+QJsonObject TestServerLoad::login(const QString &phone, const QString &password) {
+    ServerClient client(m_server.baseUrl());
+    return client.login(phone, password).json;
+}
+
+void TestServerLoad::loginStormKeepsMemoryBounded() {
+    // 64 wrong passwords at once, for as many numbers: each check needs 64 MiB while it runs.
+    QList<QByteArray> requests;
+    for (int i = 0; i < 64; ++i)
+        requests << loginRequest(QStringLiteral("1390000%1").arg(i, 4, 10, QLatin1Char('0')),
+                                 QStringLiteral("wrong-password"));
+    const QList<QByteArray> replies = ConcurrentRequests::send(m_server.port(), requests, 120000);
+    const qint64 peak = statusKiB("VmHWM");
+    for (const QByteArray &reply : replies) {
+        const QJsonObject json = QJsonDocument::fromJson(ConcurrentRequests::bodyOf(reply)).object();
+        QCOMPARE(json.value(QStringLiteral("status")).toInt(), 1);
+        QCOMPARE(json.value(QStringLiteral("msg")).toString(), QStringLiteral("用户名或密码错误"));
+    }
+    QVERIFY2(peak > 0, "no memory figures in /proc");
+    QVERIFY2(peak < 512 * 1024, qPrintable(QStringLiteral("peak %1 KiB").arg(peak)));
+    // The storm over, a teacher still gets in.
+    QCOMPARE(login(QStringLiteral("13800000001"), QStringLiteral("quenmo123"))
+                 .value(QStringLiteral("status"))
+                 .toInt(),
+             0);
+}
+
+void TestServerLoad::repeatedFailuresMakeANumberWait() {
+    const QString phone = QStringLiteral("13800000003");
+    const QString right = QStringLiteral("quenmo123");
+    const QString wrongText = QStringLiteral("用户名或密码错误");
+    auto waitText = [](int seconds) {
+        return QStringLiteral("登录失败次数过多，请%1秒后再试").arg(seconds);
+    };
+    QElapsedTimer sinceFailure;
+    for (int i = 0; i < 5; ++i) {
+        const QJsonObject reply = login(phone, QStringLiteral("wrong"));
+        sinceFailure.start();
+        QCOMPARE(reply.value(QStringLiteral("msg")).toString(), wrongText);
+    }
+    // Five failures: even the right password waits a second.
+    QJsonObject reply = login(phone, right);
+    QCOMPARE(reply.value(QStringLiteral("status")).toInt(), 1);
+    QCOMPARE(reply.value(QStringLiteral("msg")).toString(), waitText(1));
+    // Other numbers are not held up.
+    QCOMPARE(login(QStringLiteral("13800000002"), right).value(QStringLiteral("status")).toInt(), 0);
+
+    QThread::msleep(quint64(qMax<qint64>(0, 1100 - sinceFailure.elapsed())));
+    reply = login(phone, right);
+    QCOMPARE(reply.value(QStringLiteral("status")).toInt(), 0);
+
+    // A success starts the count again; then each further failure doubles the wait.
+    for (int i = 0; i < 5; ++i)
+        QCOMPARE(login(phone, QStringLiteral("wrong")).value(QStringLiteral("msg")).toString(),
+                 wrongText);
+    QThread::msleep(1100);
+    QCOMPARE(login(phone, QStringLiteral("wrong")).value(QStringLiteral("msg")).toString(),
+             wrongText);
+    sinceFailure.start();
+    QCOMPARE(login(phone, right).value(QStringLiteral("msg")).toString(), waitText(2));
+    QThread::msleep(quint64(qMax<qint64>(0, 1200 - sinceFailure.elapsed())));
+    QCOMPARE(login(phone, right).value(QStringLiteral("msg")).toString(), waitText(1));
+    QThread::msleep(quint64(qMax<qint64>(0, 2100 - sinceFailure.elapsed())));
+    QCOMPARE(login(phone, right).value(QStringLiteral("status")).toInt(), 0);
+}
+
+void TestServerLoad::concurrentFailuresOfOneNumberAreCutShort() {
+    // Twenty wrong passwords for one number at once: once five have failed, those still in
+    // line are refused without a check.
+    const QString phone = QStringLiteral("13800000004");
+    QList<QByteArray> requests;
+    for (int i = 0; i < 20; ++i)
+        requests << loginRequest(phone, QStringLiteral("wrong%1").arg(i));
+    int checked = 0;
+    int refused = 0;
+    for (const QByteArray &reply : ConcurrentRequests::send(m_server.port(), requests, 60000)) {
+        const QString msg = QJsonDocument::fromJson(ConcurrentRequests::bodyOf(reply))
+                                .object()
+                                .value(QStringLiteral("msg"))
+                                .toString();
+        if (msg == QStringLiteral("用户名或密码错误"))
+            ++checked;
+        else if (msg.startsWith(QStringLiteral("登录失败次数过多")))
+            ++refused;
+    }
+    QCOMPARE(checked + refused, 20);
+    // Five failures, plus at most the checks that were already running.
+    QVERIFY2(checked <= 9, qPrintable(QString::number(checked)));
+}
+
+QTEST_MAIN(TestServerLoad)
+#include "tst_serverload.moc"
