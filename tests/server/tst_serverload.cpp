@@ -17,7 +17,8 @@
 
 // The server under abuse and load: login storms, repeated wrong passwords, connections that
 // are held open idle or trickle in.
-class TestServerLoad : public QObject {
+class TestServerLoad : public QObject
+{
     Q_OBJECT
 
 private slots:
@@ -25,6 +26,7 @@ private slots:
     void loginStormKeepsMemoryBounded();
     void repeatedFailuresMakeANumberWait();
     void concurrentFailuresOfOneNumberAreCutShort();
+    void idleAndSlowConnectionsLeaveRoomForOthers();
 
 private:
     // A value of /proc/PID/status in KiB (VmHWM, VmRSS), -1 when unreadable.
@@ -35,11 +37,13 @@ private:
     LocalServer m_server;
 };
 
-void TestServerLoad::initTestCase() {
+void TestServerLoad::initTestCase()
+{
     QVERIFY2(m_server.start(), qPrintable(m_server.errorString()));
 }
 
-qint64 TestServerLoad::statusKiB(const QByteArray &key) const {
+qint64 TestServerLoad::statusKiB(const QByteArray &key) const
+{
     QFile file(QStringLiteral("/proc/%1/status").arg(m_server.processId()));
     if (!file.open(QIODevice::ReadOnly))
         return -1;
@@ -50,27 +54,31 @@ qint64 TestServerLoad::statusKiB(const QByteArray &key) const {
     return -1;
 }
 
-QByteArray TestServerLoad::loginRequest(const QString &phone, const QString &password) {
-    const QJsonObject body{{QStringLiteral("phoneNumber"), phone},
-                           {QStringLiteral("password"), password}};
+QByteArray TestServerLoad::loginRequest(const QString &phone, const QString &password)
+{
+    const QJsonObject body {
+        {QStringLiteral("phoneNumber"), phone}, {QStringLiteral("password"), password}};
     return ConcurrentRequests::post("/user/login", QJsonDocument(body).toJson());
 }
 
-QJsonObject TestServerLoad::login(const QString &phone, const QString &password) {
+QJsonObject TestServerLoad::login(const QString &phone, const QString &password)
+{
     ServerClient client(m_server.baseUrl());
     return client.login(phone, password).json;
 }
 
-void TestServerLoad::loginStormKeepsMemoryBounded() {
+void TestServerLoad::loginStormKeepsMemoryBounded()
+{
     // 64 wrong passwords at once, for as many numbers: each check needs 64 MiB while it runs.
     QList<QByteArray> requests;
     for (int i = 0; i < 64; ++i)
         requests << loginRequest(QStringLiteral("1390000%1").arg(i, 4, 10, QLatin1Char('0')),
-                                 QStringLiteral("wrong-password"));
+            QStringLiteral("wrong-password"));
     const QList<QByteArray> replies = ConcurrentRequests::send(m_server.port(), requests, 120000);
     const qint64 peak = statusKiB("VmHWM");
     for (const QByteArray &reply : replies) {
-        const QJsonObject json = QJsonDocument::fromJson(ConcurrentRequests::bodyOf(reply)).object();
+        const QJsonObject json
+            = QJsonDocument::fromJson(ConcurrentRequests::bodyOf(reply)).object();
         QCOMPARE(json.value(QStringLiteral("status")).toInt(), 1);
         QCOMPARE(json.value(QStringLiteral("msg")).toString(), QStringLiteral("用户名或密码错误"));
     }
@@ -80,16 +88,16 @@ void TestServerLoad::loginStormKeepsMemoryBounded() {
     QCOMPARE(login(QStringLiteral("13800000001"), QStringLiteral("quenmo123"))
                  .value(QStringLiteral("status"))
                  .toInt(),
-             0);
+        0);
 }
 
-void TestServerLoad::repeatedFailuresMakeANumberWait() {
+void TestServerLoad::repeatedFailuresMakeANumberWait()
+{
     const QString phone = QStringLiteral("13800000003");
     const QString right = QStringLiteral("quenmo123");
     const QString wrongText = QStringLiteral("用户名或密码错误");
-    auto waitText = [](int seconds) {
-        return QStringLiteral("登录失败次数过多，请%1秒后再试").arg(seconds);
-    };
+    auto waitText
+        = [](int seconds) { return QStringLiteral("登录失败次数过多，请%1秒后再试").arg(seconds); };
     QElapsedTimer sinceFailure;
     for (int i = 0; i < 5; ++i) {
         const QJsonObject reply = login(phone, QStringLiteral("wrong"));
@@ -101,7 +109,8 @@ void TestServerLoad::repeatedFailuresMakeANumberWait() {
     QCOMPARE(reply.value(QStringLiteral("status")).toInt(), 1);
     QCOMPARE(reply.value(QStringLiteral("msg")).toString(), waitText(1));
     // Other numbers are not held up.
-    QCOMPARE(login(QStringLiteral("13800000002"), right).value(QStringLiteral("status")).toInt(), 0);
+    QCOMPARE(
+        login(QStringLiteral("13800000002"), right).value(QStringLiteral("status")).toInt(), 0);
 
     QThread::msleep(quint64(qMax<qint64>(0, 1100 - sinceFailure.elapsed())));
     reply = login(phone, right);
@@ -110,10 +119,10 @@ void TestServerLoad::repeatedFailuresMakeANumberWait() {
     // A success starts the count again; then each further failure doubles the wait.
     for (int i = 0; i < 5; ++i)
         QCOMPARE(login(phone, QStringLiteral("wrong")).value(QStringLiteral("msg")).toString(),
-                 wrongText);
+            wrongText);
     QThread::msleep(1100);
-    QCOMPARE(login(phone, QStringLiteral("wrong")).value(QStringLiteral("msg")).toString(),
-             wrongText);
+    QCOMPARE(
+        login(phone, QStringLiteral("wrong")).value(QStringLiteral("msg")).toString(), wrongText);
     sinceFailure.start();
     QCOMPARE(login(phone, right).value(QStringLiteral("msg")).toString(), waitText(2));
     QThread::msleep(quint64(qMax<qint64>(0, 1200 - sinceFailure.elapsed())));
@@ -122,7 +131,8 @@ void TestServerLoad::repeatedFailuresMakeANumberWait() {
     QCOMPARE(login(phone, right).value(QStringLiteral("status")).toInt(), 0);
 }
 
-void TestServerLoad::concurrentFailuresOfOneNumberAreCutShort() {
+void TestServerLoad::concurrentFailuresOfOneNumberAreCutShort()
+{
     // Twenty wrong passwords for one number at once: once five have failed, those still in
     // line are refused without a check.
     const QString phone = QStringLiteral("13800000004");
@@ -144,6 +154,90 @@ void TestServerLoad::concurrentFailuresOfOneNumberAreCutShort() {
     QCOMPARE(checked + refused, 20);
     // Five failures, plus at most the checks that were already running.
     QVERIFY2(checked <= 9, qPrintable(QString::number(checked)));
+}
+
+void TestServerLoad::idleAndSlowConnectionsLeaveRoomForOthers()
+{
+    ServerClient teacher(m_server.baseUrl());
+    QCOMPARE(teacher.login(QStringLiteral("13800000001")).status(), 0);
+    const int groupId = teacher
+                            .post(QStringLiteral("/library/add/group"),
+                                {{QStringLiteral("groupName"), QStringLiteral("高一(3)班")}})
+                            .dataObject()
+                            .value(QStringLiteral("groupId"))
+                            .toInt();
+    QVERIFY(groupId > 0);
+
+    // 200 keep-alive connections that asked once and then stay silent.
+    const QByteArray once = "POST /library/version/check HTTP/1.1\r\nHost: 127.0.0.1\r\n"
+                            "Content-Type: application/json\r\nContent-Length: 2\r\n\r\n{}";
+    std::vector<std::unique_ptr<QTcpSocket>> idle;
+    int answered = 0;
+    for (int i = 0; i < 200; ++i) {
+        idle.push_back(std::make_unique<QTcpSocket>());
+        QTcpSocket *socket = idle.back().get();
+        connect(socket, &QTcpSocket::connected, socket, [socket, once] { socket->write(once); });
+        connect(socket, &QTcpSocket::readyRead, socket, [socket, &answered] {
+            socket->readAll();
+            if (!socket->property("answered").toBool()) {
+                socket->setProperty("answered", true);
+                ++answered;
+            }
+        });
+        socket->connectToHost(QHostAddress::LocalHost, m_server.port());
+    }
+    QTRY_COMPARE_WITH_TIMEOUT(answered, 200, 20000);
+
+    // 200 clients that send their headers a byte a second.
+    const QByteArray trickle = "POST /library/fetch/groups HTTP/1.1\r\nHost: 127.0.0.1\r\n"
+                               "Content-Type: application/json\r\nContent-Length: 2\r\n\r\n{}";
+    std::vector<std::unique_ptr<QTcpSocket>> slow;
+    int sent = 0;
+    for (int i = 0; i < 200; ++i) {
+        slow.push_back(std::make_unique<QTcpSocket>());
+        slow.back()->connectToHost(QHostAddress::LocalHost, m_server.port());
+    }
+    QTimer byte;
+    auto sendByte = [&slow, &sent, trickle] {
+        for (auto &socket : slow)
+            if (socket->state() == QAbstractSocket::ConnectedState)
+                socket->write(trickle.mid(sent, 1));
+        ++sent;
+    };
+    connect(&byte, &QTimer::timeout, this, sendByte);
+    byte.start(1000);
+    QTRY_VERIFY_WITH_TIMEOUT(
+        std::all_of(slow.begin(), slow.end(),
+            [](const auto &socket) { return socket->state() == QAbstractSocket::ConnectedState; }),
+        10000);
+    sendByte();
+    QTest::qWait(1500);
+
+    // Meanwhile a login and a list each answer within a second.
+    const QList<QByteArray> login = ConcurrentRequests::send(m_server.port(),
+        {loginRequest(QStringLiteral("13800000002"), QStringLiteral("quenmo123"))}, 1000);
+    const QJsonObject loginReply
+        = QJsonDocument::fromJson(ConcurrentRequests::bodyOf(login.first())).object();
+    QVERIFY2(!login.first().isEmpty(), "no login reply within a second");
+    QCOMPARE(loginReply.value(QStringLiteral("status")).toInt(), 0);
+
+    const QJsonObject query {{QStringLiteral("groupId"), groupId},
+        {QStringLiteral("exerciseTypeId"), 0}, {QStringLiteral("difficuty"), 0},
+        {QStringLiteral("pageNum"), 0}};
+    const QList<QByteArray> list = ConcurrentRequests::send(m_server.port(),
+        {ConcurrentRequests::post(
+            "/library/fetch/exercise", QJsonDocument(query).toJson(), teacher.token())},
+        1000);
+    QVERIFY2(!list.first().isEmpty(), "no list reply within a second");
+    const int status = QJsonDocument::fromJson(ConcurrentRequests::bodyOf(list.first()))
+                           .object()
+                           .value(QStringLiteral("status"))
+                           .toInt();
+    QVERIFY2(status == 0 || status == 100900000, qPrintable(QString::number(status)));
+    // The slow clients were still there, none of them answered yet.
+    QVERIFY(std::all_of(slow.begin(), slow.end(), [](const auto &socket) {
+        return socket->state() == QAbstractSocket::ConnectedState && socket->bytesAvailable() == 0;
+    }));
 }
 
 QTEST_MAIN(TestServerLoad)
