@@ -4,6 +4,7 @@
 
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -29,6 +30,7 @@ private slots:
     void concurrentFailuresOfOneNumberAreCutShort();
     void idleAndSlowConnectionsLeaveRoomForOthers();
     void largeDrawingsReachTheRecogniser();
+    void writeAheadLogIsCutBackWhenIdle();
 
 private:
     // A value of /proc/PID/status in KiB (VmHWM, VmRSS), -1 when unreadable.
@@ -275,6 +277,32 @@ void TestServerLoad::largeDrawingsReachTheRecogniser()
     QCOMPARE(results.first().toObject().value(QStringLiteral("type")).toString(),
         QStringLiteral("LATEX"));
     QVERIFY(!results.first().toObject().value(QStringLiteral("value")).toString().isEmpty());
+}
+
+void TestServerLoad::writeAheadLogIsCutBackWhenIdle()
+{
+    ServerClient teacher(m_server.baseUrl());
+    QCOMPARE(teacher.login(QStringLiteral("13800000002")).status(), 0);
+    for (int i = 0; i < 20; ++i)
+        QCOMPARE(teacher
+                     .post(QStringLiteral("/library/add/group"),
+                         {{QStringLiteral("groupName"), QStringLiteral("第%1单元").arg(i + 1)}})
+                     .status(),
+            0);
+    // Once the writes stop, the log is copied into the database and truncated.
+    const QString log = m_server.dataDir() + QStringLiteral("/quenmo.db-wal");
+    QTRY_COMPARE_WITH_TIMEOUT(QFileInfo(log).size(), 0, 10000);
+    const QJsonArray groups = teacher.post(QStringLiteral("/library/fetch/groups"), {}).dataArray();
+    QCOMPARE(groups.size(), 20);
+    QCOMPARE(groups.last().toObject().value(QStringLiteral("groupName")).toString(),
+        QStringLiteral("第20单元"));
+    // The server keeps writing after a truncation.
+    QCOMPARE(teacher
+                 .post(QStringLiteral("/library/add/group"),
+                     {{QStringLiteral("groupName"), QStringLiteral("期末复习")}})
+                 .status(),
+        0);
+    QVERIFY(QFileInfo(log).size() > 0);
 }
 
 QTEST_MAIN(TestServerLoad)
