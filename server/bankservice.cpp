@@ -419,6 +419,13 @@ std::int64_t BankService::ownedExercise(Database::Connection &c, const User &use
     return exerciseId;
 }
 
+void BankService::refuseWhileLockedOut(const std::string &phone) {
+    const int seconds = m_loginGuard.waitSeconds(phone);
+    if (seconds > 0)
+        throw Refusal(status::Failed,
+                      "登录失败次数过多，请" + std::to_string(seconds) + "秒后再试");
+}
+
 json BankService::login(const Call &call) {
     const json &body = call.body;
     const auto phone = body.find("phoneNumber");
@@ -433,10 +440,12 @@ json BankService::login(const Call &call) {
     if (phoneText.size() > 64 || passwordText.size() > 256)
         throw Refusal(status::Failed, "用户名或密码错误");
 
-    Database::Lease c = m_db.lease();
+    // A locked-out number is refused before its password costs anything.
+    refuseWhileLockedOut(phoneText);
     User user;
     std::string hash = m_dummyHash;
     {
+        Database::Lease c = m_db.lease();
         SqlStatement &select =
             c->cached("SELECT id, phone, role_id, role_name, username, real_name, subject_code, "
                       "province_id, password_hash FROM users WHERE phone = ?");
@@ -454,12 +463,22 @@ json BankService::login(const Call &call) {
         }
         select.reset();
     }
-    // The hash is checked even for an unknown phone so both failures take the same time.
-    const bool verified =
-        crypto_pwhash_str_verify(hash.c_str(), passwordText.data(), passwordText.size()) == 0;
-    if (!verified || user.id == 0)
+    bool verified = false;
+    {
+        LoginGuard::Turn turn(m_loginGuard);
+        // Failures of the same number may have locked it while this one waited in line.
+        refuseWhileLockedOut(phoneText);
+        // The hash is checked even for an unknown phone so both failures take the same time.
+        verified =
+            crypto_pwhash_str_verify(hash.c_str(), passwordText.data(), passwordText.size()) == 0;
+    }
+    if (!verified || user.id == 0) {
+        m_loginGuard.failed(phoneText);
         throw Refusal(status::Failed, "用户名或密码错误");
+    }
+    m_loginGuard.succeeded(phoneText);
 
+    Database::Lease c = m_db.lease();
     const std::string token = randomToken();
     const std::int64_t now = std::time(nullptr);
     SqlStatement &purge = c->cached("DELETE FROM tokens WHERE user_id = ? AND expires_at <= ?");

@@ -2,6 +2,7 @@
 
 #include "database.h"
 #include "listcache.h"
+#include "loginguard.h"
 
 #include <nlohmann/json.hpp>
 
@@ -104,6 +105,7 @@ private:
                                std::int64_t *folderId = nullptr);
     void checkUserId(const Call &call);
 
+    void refuseWhileLockedOut(const std::string &phone);
     nlohmann::json login(const Call &call);
     nlohmann::json versionCheck(const Call &call);
     nlohmann::json statistics(const Call &call);
@@ -140,4 +142,5 @@ private:
     std::map<std::int64_t, Knowledge> m_knowledge;
     std::map<int, std::vector<std::int64_t>> m_knowledgeRoots;
     std::string m_dummyHash;
+    LoginGuard m_loginGuard{LoginGuard::defaultChecks()};
 };

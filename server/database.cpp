@@ -13,7 +13,11 @@ Database::Connection::Connection(const std::string &path, Database *owner)
     }
     sqlite3_busy_timeout(m_db, 5000);
     exec("PRAGMA journal_mode=WAL");
-    exec("PRAGMA synchronous=NORMAL");
+    // FULL: a commit is on disk when it is acknowledged, even across a power cut. The write
+    // queue shares one sync among the commits waiting at the time.
+    exec("PRAGMA synchronous=FULL");
+    // A log that grew under a long burst is cut back to this when it starts over.
+    exec("PRAGMA journal_size_limit=" + std::to_string(JournalSizeLimit));
     exec("PRAGMA foreign_keys=ON");
     exec("PRAGMA temp_store=MEMORY");
     exec("PRAGMA cache_size=-16000");
@@ -24,8 +28,7 @@ Database::Connection::Connection(const std::string &path, Database *owner)
 }
 
 int Database::Connection::walCommitted(void *self, sqlite3 *, const char *, int pages) {
-    if (pages >= CheckpointPages)
-        static_cast<Connection *>(self)->m_owner->requestCheckpoint();
+    static_cast<Connection *>(self)->m_owner->committed(pages >= CheckpointPages);
     return SQLITE_OK;
 }
 
@@ -146,34 +149,64 @@ Database::~Database() {
     m_checkpointer.join();
 }
 
-void Database::requestCheckpoint() {
+void Database::committed(bool checkpointDue) {
+    bool wake = false;
     {
         std::lock_guard<std::mutex> lock(m_checkpointMutex);
-        m_checkpointDue = true;
+        m_lastCommit = std::chrono::steady_clock::now();
+        // The checkpointer only needs waking to start its idle clock or to copy a long log.
+        wake = checkpointDue || !m_logWritten;
+        m_logWritten = true;
+        m_checkpointDue = m_checkpointDue || checkpointDue;
     }
-    m_checkpointWake.notify_one();
+    if (wake)
+        m_checkpointWake.notify_one();
 }
 
 void Database::checkpointLoop() {
     std::unique_ptr<Connection> connection;
     std::unique_lock<std::mutex> lock(m_checkpointMutex);
     for (;;) {
-        m_checkpointWake.wait(lock, [this] { return m_checkpointDue || m_stopping; });
+        const auto idleAt = m_lastCommit + IdleCheckpointDelay;
+        if (m_logWritten && !m_checkpointDue && !m_stopping)
+            m_checkpointWake.wait_until(lock, idleAt);
+        else
+            m_checkpointWake.wait(lock, [this] {
+                return m_checkpointDue || m_logWritten || m_stopping;
+            });
         if (m_stopping)
             return;
+        const bool idle = m_logWritten &&
+                          std::chrono::steady_clock::now() >= m_lastCommit + IdleCheckpointDelay;
+        if (!m_checkpointDue && !idle)
+            continue;
         m_checkpointDue = false;
+        if (idle)
+            m_logWritten = false;
         lock.unlock();
+        int result = SQLITE_ERROR;
         try {
-            if (!connection)
+            if (!connection) {
                 connection = std::make_unique<Connection>(m_path, nullptr);
-            // Passive: copies what no reader still needs and never blocks a writer; the log
-            // starts over at the next commit once all of it is copied.
-            sqlite3_wal_checkpoint_v2(connection->handle(), nullptr, SQLITE_CHECKPOINT_PASSIVE,
-                                      nullptr, nullptr);
+                // A truncating checkpoint holds writers back while it waits for readers.
+                sqlite3_busy_timeout(connection->handle(), 100);
+            }
+            // Passive while writes come: copies what no reader still needs and never blocks a
+            // writer. Once they stop, the whole log is copied and cut to nothing, so that it
+            // cannot keep the size of its largest burst.
+            result = sqlite3_wal_checkpoint_v2(connection->handle(), nullptr,
+                                               idle ? SQLITE_CHECKPOINT_TRUNCATE
+                                                    : SQLITE_CHECKPOINT_PASSIVE,
+                                               nullptr, nullptr);
         } catch (const SqlError &) {
             connection.reset();
         }
         lock.lock();
+        if (idle && result != SQLITE_OK && !m_logWritten) {
+            // A reader was in the way: another try after another quiet spell.
+            m_logWritten = true;
+            m_lastCommit = std::chrono::steady_clock::now();
+        }
     }
 }
 

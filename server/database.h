@@ -2,6 +2,7 @@
 
 #include "sqlstatement.h"
 
+#include <chrono>
 #include <condition_variable>
 #include <exception>
 #include <functional>
@@ -118,6 +119,9 @@ public:
     static constexpr int SchemaVersion = 3;
     // Log pages after which a checkpoint is due (SQLite's own default).
     static constexpr int CheckpointPages = 1000;
+    // Without a commit for this long, the log is copied back whole and truncated.
+    static constexpr std::chrono::milliseconds IdleCheckpointDelay{1000};
+    static constexpr std::int64_t JournalSizeLimit = 16 * 1024 * 1024;
 
 private:
     friend class Lease;
@@ -139,11 +143,14 @@ private:
     std::vector<QueuedWrite *> m_queue;
     bool m_leading = false;
 
-    void requestCheckpoint();
+    // Called by every commit, with whether the log has grown long enough for a checkpoint.
+    void committed(bool checkpointDue);
     void checkpointLoop();
     std::mutex m_checkpointMutex;
     std::condition_variable m_checkpointWake;
     bool m_checkpointDue = false;
+    bool m_logWritten = false; // commits since the last truncating checkpoint
+    std::chrono::steady_clock::time_point m_lastCommit;
     bool m_stopping = false;
     std::mutex m_mutex;
     std::vector<std::unique_ptr<Connection>> m_idle;

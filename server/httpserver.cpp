@@ -7,23 +7,43 @@
 #include "imagestore.h"
 #include "serveroptions.h"
 #include "status.h"
+#include "workqueue.h"
 
+// The handlers keep the HTTP library's request and response types; the sockets are read by
+// libmicrohttpd, whose one event thread holds any number of idle or slow connections and
+// hands each complete request to a work queue.
 #include <httplib.h>
+#include <microhttpd.h>
 
-#include <cerrno>
-#include <chrono>
-#include <cstdio>
-#include <exception>
 #include <netdb.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <exception>
+#include <map>
+#include <mutex>
+
 namespace {
 
-thread_local std::chrono::steady_clock::time_point requestStart;
 thread_local int replyStatus = 0;
 
 const char *const jsonType = "application/json;charset=UTF-8";
+
+// Bodies beyond this are refused before they are read.
+constexpr size_t MaxPayload = ImageStore::MaxBytes + 1024 * 1024;
+// Form fields of small url-encoded bodies become parameters; larger form bodies (drawings for
+// the recogniser) stay whole in the body for their route to read.
+constexpr size_t MaxFormParamsBytes = 8192;
+// An idle or silent connection is closed after this long.
+constexpr unsigned IdleSeconds = 30;
+constexpr unsigned MaxConnections = 10000;
 
 std::string envelopeText(int code, const std::string &msg) {
     return nlohmann::json{{"status", code}, {"msg", msg}, {"data", nlohmann::json::object()}}
@@ -58,27 +78,72 @@ machine that hosts the server (the data folder is the one given to <code>--data<
 </main></body></html>
 )html";
 
-// Whether binding the address fails because something else holds the port.
-bool portInUse(const std::string &host, int port) {
-    addrinfo hints {};
-    hints.ai_family = AF_UNSPEC;
-    hints.ai_socktype = SOCK_STREAM;
-    hints.ai_flags = AI_PASSIVE;
-    addrinfo *found = nullptr;
-    if (::getaddrinfo(host.c_str(), std::to_string(port).c_str(), &hints, &found) != 0)
-        return false;
-    bool inUse = false;
-    for (addrinfo *a = found; a && !inUse; a = a->ai_next) {
-        const int sock = ::socket(a->ai_family, a->ai_socktype, a->ai_protocol);
-        if (sock < 0)
-            continue;
-        int yes = 1;
-        ::setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
-        inUse = ::bind(sock, a->ai_addr, a->ai_addrlen) != 0 && errno == EADDRINUSE;
-        ::close(sock);
+
+std::string errorBody(int httpStatus) {
+    if (httpStatus == 404)
+        return envelopeText(status::NotFound, "接口不存在");
+    if (httpStatus == 413)
+        return envelopeText(status::BadRequest, "请求体过大");
+    return envelopeText(status::BadRequest, "请求无效");
+}
+
+// One request from its headers to its reply; lives until libmicrohttpd is done with it.
+struct Exchange {
+    std::chrono::steady_clock::time_point start = std::chrono::steady_clock::now();
+    httplib::Request request;
+    MHD_PostProcessor *form = nullptr;
+    httplib::MultipartFormDataMap::iterator part;
+    bool inPart = false;
+    size_t received = 0;
+    bool tooLarge = false;
+    bool formBroken = false;
+    bool dispatched = false;
+    std::unique_ptr<httplib::Response> response;
+
+    ~Exchange() {
+        if (form)
+            MHD_destroy_post_processor(form);
     }
-    ::freeaddrinfo(found);
-    return inUse;
+};
+
+MHD_Result collectHeader(void *cls, MHD_ValueKind, const char *key, const char *value) {
+    static_cast<httplib::Request *>(cls)->headers.emplace(key, value ? value : "");
+    return MHD_YES;
+}
+
+MHD_Result collectParam(void *cls, MHD_ValueKind, const char *key, const char *value) {
+    static_cast<httplib::Request *>(cls)->params.emplace(key, value ? value : "");
+    return MHD_YES;
+}
+
+// Multipart fields become the request's files, as the HTTP library reads them.
+MHD_Result collectPart(void *cls, MHD_ValueKind, const char *key, const char *filename,
+                       const char *contentType, const char *, const char *data, uint64_t offset,
+                       size_t size) {
+    Exchange *exchange = static_cast<Exchange *>(cls);
+    if (offset == 0 || !exchange->inPart) {
+        exchange->inPart = true;
+        httplib::MultipartFormData part;
+        part.name = key ? key : "";
+        part.filename = filename ? filename : "";
+        part.content_type = contentType ? contentType : "";
+        exchange->part = exchange->request.files.emplace(part.name, std::move(part));
+    }
+    exchange->part->second.content.append(data, size);
+    return MHD_YES;
+}
+
+void logRequest(const Exchange &exchange, int httpStatus, int envelopeStatus) {
+    const double ms = std::chrono::duration<double, std::milli>(
+                          std::chrono::steady_clock::now() - exchange.start)
+                          .count();
+    const httplib::Request &req = exchange.request;
+    if (envelopeStatus != 0)
+        std::fprintf(stderr, "%s %s %d %.2fms (status %d)\n", req.method.c_str(),
+                     req.path.c_str(), httpStatus, ms, envelopeStatus);
+    else
+        std::fprintf(stderr, "%s %s %d %.2fms\n", req.method.c_str(), req.path.c_str(),
+                     httpStatus, ms);
 }
 
 } // namespace
@@ -94,19 +159,52 @@ std::string HttpServer::Request::param(const std::string &name) const {
 }
 
 struct HttpServer::Private {
+    using RouteHandler = std::function<void(const httplib::Request &, httplib::Response &)>;
+    // The routes by method and path, registered with the HTTP library's own calls.
+    struct Router {
+        std::map<std::pair<std::string, std::string>, RouteHandler> routes;
+        void Get(const std::string &path, RouteHandler handler) {
+            routes[{"GET", path}] = std::move(handler);
+        }
+        void Post(const std::string &path, RouteHandler handler) {
+            routes[{"POST", path}] = std::move(handler);
+        }
+        const RouteHandler *find(const std::string &method, const std::string &path) const {
+            const auto it = routes.find({method == "HEAD" ? "GET" : method, path});
+            return it == routes.end() ? nullptr : &it->second;
+        }
+    };
+
     const ServerOptions &options;
     BankService &bank;
     ImageStore &images;
     FormulaRenderer &formulas;
-    httplib::Server server;
+    Router server;
     int port = 0;
-    socket_t listener = INVALID_SOCKET;
+    int listener = -1;
+    MHD_Daemon *daemon = nullptr;
+    // Password checks and formula renderings take long: they wait in lines of their own, so
+    // that a storm of them leaves the other requests their threads.
+    WorkQueue requests;
+    WorkQueue logins;
+    WorkQueue renderings;
+    std::mutex stopMutex;
+    std::condition_variable stopWake;
+    bool stopping = false;
 
     Private(const ServerOptions &o, BankService &b, ImageStore &i, FormulaRenderer &f)
         : options(o)
         , bank(b)
         , images(i)
-        , formulas(f) {}
+        , formulas(f)
+        , requests(o.threads)
+        , logins(o.threads)
+        , renderings(o.threads) {}
+
+    ~Private() {
+        if (listener >= 0)
+            ::close(listener);
+    }
 
     std::string baseUrl(const httplib::Request &req) const {
         const std::string host = req.get_header_value("Host");
@@ -114,69 +212,155 @@ struct HttpServer::Private {
             return "http://" + host;
         return "http://" + options.bindAddress + ":" + std::to_string(port);
     }
+
+    WorkQueue &queueFor(const std::string &path) {
+        if (path == "/user/login")
+            return logins;
+        if (path == "/api/generate/formula")
+            return renderings;
+        return requests;
+    }
+
+    static MHD_Result access(void *cls, MHD_Connection *connection, const char *url,
+                             const char *method, const char *, const char *uploadData,
+                             size_t *uploadSize, void **context);
+    static void completed(void *cls, MHD_Connection *, void **context,
+                          MHD_RequestTerminationCode);
+    MHD_Result answerAtOnce(MHD_Connection *connection, Exchange &exchange, int httpStatus);
+    void serve(MHD_Connection *connection, Exchange &exchange, const RouteHandler &handler);
+    static MHD_Result send(MHD_Connection *connection, httplib::Response &res);
 };
+
+MHD_Result HttpServer::Private::send(MHD_Connection *connection, httplib::Response &res) {
+    auto *body = new std::string(std::move(res.body));
+    MHD_Response *response = MHD_create_response_from_buffer_with_free_callback_cls(
+        body->size(), body->data(), [](void *text) { delete static_cast<std::string *>(text); },
+        body);
+    if (!response) {
+        delete body;
+        return MHD_NO;
+    }
+    for (const auto &header : res.headers)
+        MHD_add_response_header(response, header.first.c_str(), header.second.c_str());
+    const MHD_Result queued = MHD_queue_response(connection, unsigned(res.status), response);
+    MHD_destroy_response(response);
+    return queued;
+}
+
+// Errors found while reading: answered by the event thread itself.
+MHD_Result HttpServer::Private::answerAtOnce(MHD_Connection *connection, Exchange &exchange,
+                                             int httpStatus) {
+    httplib::Response res;
+    res.status = httpStatus;
+    res.set_content(errorBody(httpStatus), jsonType);
+    logRequest(exchange, httpStatus, 0);
+    return send(connection, res);
+}
+
+MHD_Result HttpServer::Private::access(void *cls, MHD_Connection *connection, const char *url,
+                                       const char *method, const char *, const char *uploadData,
+                                       size_t *uploadSize, void **context) {
+    Private *p = static_cast<Private *>(cls);
+    Exchange *exchange = static_cast<Exchange *>(*context);
+    if (!exchange) {
+        exchange = new Exchange;
+        *context = exchange;
+        httplib::Request &req = exchange->request;
+        req.method = method;
+        req.path = url;
+        MHD_get_connection_values(connection, MHD_HEADER_KIND, &collectHeader, &req);
+        MHD_get_connection_values(connection, MHD_GET_ARGUMENT_KIND, &collectParam, &req);
+        const char *length = MHD_lookup_connection_value(connection, MHD_HEADER_KIND,
+                                                          MHD_HTTP_HEADER_CONTENT_LENGTH);
+        if (length && std::strtoull(length, nullptr, 10) > MaxPayload)
+            return p->answerAtOnce(connection, *exchange, 413);
+        if (req.is_multipart_form_data()) {
+            exchange->form =
+                MHD_create_post_processor(connection, 64 * 1024, &collectPart, exchange);
+            exchange->formBroken = exchange->form == nullptr;
+        }
+        return MHD_YES;
+    }
+    if (*uploadSize > 0) {
+        exchange->received += *uploadSize;
+        if (exchange->received > MaxPayload) {
+            exchange->tooLarge = true;
+            exchange->request.body.clear();
+        } else if (exchange->form) {
+            if (MHD_post_process(exchange->form, uploadData, *uploadSize) != MHD_YES)
+                exchange->formBroken = true;
+        } else {
+            exchange->request.body.append(uploadData, *uploadSize);
+        }
+        *uploadSize = 0;
+        return MHD_YES;
+    }
+    if (exchange->response)
+        return send(connection, *exchange->response);
+    if (exchange->dispatched)
+        return MHD_YES;
+    if (exchange->tooLarge)
+        return p->answerAtOnce(connection, *exchange, 413);
+    if (exchange->formBroken)
+        return p->answerAtOnce(connection, *exchange, 400);
+    httplib::Request &req = exchange->request;
+    if (req.body.size() <= MaxFormParamsBytes &&
+        req.get_header_value("Content-Type").rfind("application/x-www-form-urlencoded", 0) == 0)
+        httplib::detail::parse_query_text(req.body, req.params);
+    const RouteHandler *handler = p->server.find(req.method, req.path);
+    if (!handler)
+        return p->answerAtOnce(connection, *exchange, 404);
+
+    exchange->dispatched = true;
+    MHD_suspend_connection(connection);
+    const bool queued = p->queueFor(req.path).post(
+        [p, connection, exchange, handler] { p->serve(connection, *exchange, *handler); });
+    if (!queued) {
+        // Stopping: no thread will take it.
+        exchange->response = std::make_unique<httplib::Response>();
+        exchange->response->status = 503;
+        exchange->response->set_content("stopping", "text/plain;charset=UTF-8");
+        MHD_resume_connection(connection);
+    }
+    return MHD_YES;
+}
+
+void HttpServer::Private::serve(MHD_Connection *connection, Exchange &exchange,
+                                const RouteHandler &handler) {
+    replyStatus = 0;
+    auto res = std::make_unique<httplib::Response>();
+    try {
+        handler(exchange.request, *res);
+        if (res->status == -1)
+            res->status = 200;
+        if (res->status >= 400 && res->body.empty())
+            res->set_content(errorBody(res->status), jsonType);
+    } catch (const std::exception &e) {
+        std::fprintf(stderr, "error in %s: %s\n", exchange.request.path.c_str(), e.what());
+        res = std::make_unique<httplib::Response>();
+    } catch (...) {
+        std::fprintf(stderr, "error in %s: unknown\n", exchange.request.path.c_str());
+        res = std::make_unique<httplib::Response>();
+    }
+    if (res->status == -1) {
+        res->status = 500;
+        res->set_content("internal error", "text/plain;charset=UTF-8");
+    }
+    logRequest(exchange, res->status, replyStatus);
+    exchange.response = std::move(res);
+    // From here on the event thread owns the exchange again.
+    MHD_resume_connection(connection);
+}
+
+void HttpServer::Private::completed(void *, MHD_Connection *, void **context,
+                                    MHD_RequestTerminationCode) {
+    delete static_cast<Exchange *>(*context);
+    *context = nullptr;
+}
 
 HttpServer::HttpServer(const ServerOptions &options, BankService &bank, ImageStore &images,
                        FormulaRenderer &formulas)
     : d(std::make_unique<Private>(options, bank, images, formulas)) {
-    httplib::Server &s = d->server;
-    const size_t threads = size_t(options.threads);
-    s.new_task_queue = [threads] { return new httplib::ThreadPool(threads); };
-    // Nagle plus delayed ACKs would add tens of milliseconds to every small POST.
-    s.set_tcp_nodelay(true);
-    // Remembers the listening socket, whose backlog bind() raises.
-    Private *p = d.get();
-    // Address reuse only, for a restart over connections in TIME_WAIT: port reuse would let a
-    // second server share the port and split the teachers between two databases.
-    s.set_socket_options([p](socket_t sock) {
-        int yes = 1;
-        ::setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
-        p->listener = sock;
-    });
-    s.set_payload_max_length(ImageStore::MaxBytes + 1024 * 1024);
-    s.set_keep_alive_max_count(10000);
-    s.set_read_timeout(10, 0);
-    s.set_write_timeout(10, 0);
-    s.set_pre_routing_handler([](const httplib::Request &, httplib::Response &) {
-        requestStart = std::chrono::steady_clock::now();
-        replyStatus = 0;
-        return httplib::Server::HandlerResponse::Unhandled;
-    });
-    s.set_logger([](const httplib::Request &req, const httplib::Response &res) {
-        const double ms = std::chrono::duration<double, std::milli>(
-                              std::chrono::steady_clock::now() - requestStart)
-                              .count();
-        if (replyStatus != 0)
-            std::fprintf(stderr, "%s %s %d %.2fms (status %d)\n", req.method.c_str(),
-                         req.path.c_str(), res.status, ms, replyStatus);
-        else
-            std::fprintf(stderr, "%s %s %d %.2fms\n", req.method.c_str(), req.path.c_str(),
-                         res.status, ms);
-    });
-    s.set_error_handler([](const httplib::Request &, httplib::Response &res) {
-        if (!res.body.empty())
-            return;
-        if (res.status == 404)
-            res.set_content(envelopeText(status::NotFound, "接口不存在"), jsonType);
-        else if (res.status == 413)
-            res.set_content(envelopeText(status::BadRequest, "请求体过大"), jsonType);
-        else
-            res.set_content(envelopeText(status::BadRequest, "请求无效"), jsonType);
-    });
-    s.set_exception_handler(
-        [](const httplib::Request &req, httplib::Response &res, std::exception_ptr error) {
-            std::string what = "unknown";
-            try {
-                if (error)
-                    std::rethrow_exception(error);
-            } catch (const std::exception &e) {
-                what = e.what();
-            } catch (...) {
-            }
-            std::fprintf(stderr, "error in %s: %s\n", req.path.c_str(), what.c_str());
-            res.status = 500;
-            res.set_content("internal error", "text/plain;charset=UTF-8");
-        });
     registerRoutes();
     registerExtraRoutes();
 }
@@ -184,12 +368,11 @@ HttpServer::HttpServer(const ServerOptions &options, BankService &bank, ImageSto
 HttpServer::~HttpServer() = default;
 
 void HttpServer::addRoute(const std::string &method, const std::string &path, Handler handler) {
-    auto serve = [this, handler](const httplib::Request &req, httplib::Response &res,
-                                 std::string body) {
+    auto adapter = [this, handler](const httplib::Request &req, httplib::Response &res) {
         Request request;
         request.method = req.method;
         request.path = req.path;
-        request.body = std::move(body);
+        request.body = req.body;
         request.baseUrl = d->baseUrl(req);
         for (const auto &h : req.headers)
             request.headers.emplace(h.first, h.second);
@@ -199,27 +382,14 @@ void HttpServer::addRoute(const std::string &method, const std::string &path, Ha
         res.status = response.status;
         res.set_content(response.body, response.contentType.c_str());
     };
-    if (method == "GET") {
-        d->server.Get(path, [serve](const httplib::Request &req, httplib::Response &res) {
-            serve(req, res, std::string());
-        });
-        return;
-    }
-    // Bodies come through a content reader: the HTTP library refuses form bodies over 8 KB
-    // when it parses them itself, and a handwritten formula of a few dozen strokes is more.
-    d->server.Post(path, [serve](const httplib::Request &req, httplib::Response &res,
-                                 const httplib::ContentReader &reader) {
-        std::string body;
-        reader([&body](const char *data, std::size_t length) {
-            body.append(data, length);
-            return true;
-        });
-        serve(req, res, std::move(body));
-    });
+    if (method == "GET")
+        d->server.Get(path, adapter);
+    else
+        d->server.Post(path, adapter);
 }
 
 void HttpServer::registerRoutes() {
-    httplib::Server &s = d->server;
+    Private::Router &s = d->server;
     BankService &bank = d->bank;
     Private *p = d.get();
 
@@ -324,28 +494,76 @@ void HttpServer::registerExtraRoutes() {
 }
 
 bool HttpServer::bind() {
-    if (!d->server.bind_to_port(d->options.bindAddress, d->options.port)) {
-        if (portInUse(d->options.bindAddress, d->options.port))
+    const std::string port = std::to_string(d->options.port);
+    addrinfo hints{};
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_STREAM;
+    hints.ai_flags = AI_PASSIVE;
+    addrinfo *found = nullptr;
+    int error = ::getaddrinfo(d->options.bindAddress.c_str(), port.c_str(), &hints, &found);
+    int socket = -1;
+    if (error == 0) {
+        socket = ::socket(found->ai_family, found->ai_socktype | SOCK_CLOEXEC, found->ai_protocol);
+        // Address reuse lets a restart bind over connections still closing; the port itself is
+        // not shared (no SO_REUSEPORT), so a second server cannot listen beside this one.
+        const int on = 1;
+        if (socket >= 0)
+            ::setsockopt(socket, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+        // A full backlog: with a short one, clients connecting at the same moment would have
+        // their SYN dropped and wait a second to retry.
+        if (socket < 0 || ::bind(socket, found->ai_addr, found->ai_addrlen) != 0 ||
+            ::listen(socket, SOMAXCONN) != 0)
+            error = errno;
+        ::freeaddrinfo(found);
+    }
+    if (error != 0) {
+        if (socket >= 0)
+            ::close(socket);
+        if (error == EADDRINUSE)
             std::fprintf(stderr, "quenmo-server: port %d is already in use\n", d->options.port);
         else
             std::fprintf(stderr, "quenmo-server: cannot listen on %s:%d\n",
                          d->options.bindAddress.c_str(), d->options.port);
         return false;
     }
+    d->listener = socket;
     d->port = d->options.port;
-    // The HTTP library listens with a backlog of 5: a sixth client connecting at the same
-    // moment would have its SYN dropped and wait a second to retry.
-    if (d->listener != INVALID_SOCKET)
-        ::listen(d->listener, SOMAXCONN);
     return true;
 }
 
 bool HttpServer::listen() {
-    return d->server.listen_after_bind();
+    if (d->listener < 0)
+        return false;
+    d->daemon = MHD_start_daemon(
+        MHD_USE_EPOLL_INTERNAL_THREAD | MHD_ALLOW_SUSPEND_RESUME | MHD_USE_ERROR_LOG, 0, nullptr,
+        nullptr, &Private::access, d.get(), MHD_OPTION_LISTEN_SOCKET, d->listener,
+        MHD_OPTION_NOTIFY_COMPLETED, &Private::completed, d.get(), MHD_OPTION_CONNECTION_TIMEOUT,
+        IdleSeconds, MHD_OPTION_CONNECTION_LIMIT, MaxConnections, MHD_OPTION_END);
+    if (!d->daemon)
+        return false;
+    {
+        std::unique_lock<std::mutex> lock(d->stopMutex);
+        d->stopWake.wait(lock, [this] { return d->stopping; });
+    }
+    // No new connections; what is queued is answered, so nothing stays suspended.
+    const MHD_socket listener = MHD_quiesce_daemon(d->daemon);
+    d->requests.finish();
+    d->logins.finish();
+    d->renderings.finish();
+    MHD_stop_daemon(d->daemon);
+    d->daemon = nullptr;
+    if (listener != MHD_INVALID_SOCKET)
+        ::close(listener);
+    d->listener = -1;
+    return true;
 }
 
 void HttpServer::stop() {
-    d->server.stop();
+    {
+        std::lock_guard<std::mutex> lock(d->stopMutex);
+        d->stopping = true;
+    }
+    d->stopWake.notify_all();
 }
 
 int HttpServer::port() const {

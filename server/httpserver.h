@@ -20,7 +20,7 @@ public:
         std::string body;
         std::string baseUrl; // "http://host:port" the request was sent to
         std::multimap<std::string, std::string> headers;
-        std::multimap<std::string, std::string> params; // query fields; bodies stay raw
+        std::multimap<std::string, std::string> params; // query, and fields of small forms
         std::string header(const std::string &name) const;
         std::string param(const std::string &name) const;
     };
@@ -36,7 +36,7 @@ public:
     ~HttpServer();
 
     // Registers a route before listen(); method is "GET" or "POST". POST bodies up to the
-    // server's payload limit reach the handler unparsed, whatever their content type.
+    // server's payload limit reach the handler whole, whatever their content type.
     void addRoute(const std::string &method, const std::string &path, Handler handler);
     // Binds; false with a message on stderr when the address is taken.
     bool bind();

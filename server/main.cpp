@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <exception>
 #include <pthread.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <thread>
 
@@ -56,6 +57,12 @@ int main(int argc, char **argv) {
     sigaddset(&stopSignals, SIGTERM);
     pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
     std::signal(SIGPIPE, SIG_IGN);
+    // Every open connection is a descriptor; the usual soft limit of 1024 is soon reached.
+    rlimit files{};
+    if (::getrlimit(RLIMIT_NOFILE, &files) == 0 && files.rlim_cur < files.rlim_max) {
+        files.rlim_cur = files.rlim_max;
+        ::setrlimit(RLIMIT_NOFILE, &files);
+    }
 
     try {
         if (!makePath(options.dataDir)) {

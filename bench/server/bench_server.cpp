@@ -1,5 +1,6 @@
 // Fills one teacher's bank with 100,000 exercises and measures the exercise list (every
-// filter, first, middle and last page) and add/modify over loopback with 8 concurrent clients.
+// filter, first, middle and last page) and add/modify over loopback with 8 concurrent clients,
+// then the list with 500 connections open of which 100 ask at once.
 // Usage: bench_server [--exercises N] [--requests N] [--clients N] [--keep DIR] [--only WORD]
 // (--only: just the cases whose name holds WORD, e.g. "list", "middle", "add").
 #include "database.h"
@@ -17,6 +18,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <string>
 #include <sys/wait.h>
 #include <thread>
@@ -427,6 +429,27 @@ int main(int argc, char **argv) {
             [&](int) { return listBody(pages); }, ListP50, ListP99);
     }
     const double none = 1e9;
+    const std::string crowd = "list first page, 500 connections (400 idle, 100 active)";
+    if (g_only.empty() || crowd.find(g_only) != std::string::npos) {
+        // Keep-alive connections that asked once and then stay silent.
+        std::vector<std::unique_ptr<RawClient>> idle;
+        int refused = 0;
+        for (int i = 0; i < 400; ++i) {
+            idle.push_back(std::make_unique<RawClient>(port));
+            idle.back()->post("/library/version/check", "", "{}", ok);
+            refused += !ok;
+        }
+        if (refused)
+            std::printf("%d idle connections got no answer\n", refused);
+        const int clients = g_clients;
+        g_clients = 100;
+        const std::string body =
+            json{{"groupId", ids.folder}, {"exerciseTypeId", -1}, {"difficuty", -1}, {"pageNum", 1}}
+                .dump();
+        run(
+            crowd, port, token, "/library/fetch/exercise", [&](int) { return body; }, none, none);
+        g_clients = clients;
+    }
     run(
         "add exercise", port, token, "/library/add/exercise",
         [&](int i) { return addBody(ids, 0, i).dump(); }, none, WriteP99);

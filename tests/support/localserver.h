@@ -22,6 +22,8 @@ public:
 
     bool isRunning() const;
     quint16 port() const { return m_port; }
+    // The server process's id, 0 when it does not run.
+    qint64 processId() const;
     QString baseUrl() const; // "http://127.0.0.1:PORT"
     QString dataDir() const;
     QString errorString() const { return m_error; }
