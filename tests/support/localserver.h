@@ -28,8 +28,6 @@ public:
     QString dataDir() const;
     QString errorString() const { return m_error; }
     QByteArray log() const { return m_log; }
-    // The running server's process id, 0 when it is not running.
-    qint64 processId() const;
 
     static QString serverPath();
     static quint16 freePort();
