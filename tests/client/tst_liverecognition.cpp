@@ -236,6 +236,10 @@ void tst_LiveRecognition::twentyStrokeFormulaInFormulaDialog()
     QVERIFY2(canvas->width() >= 640 && canvas->height() >= 180,
         qPrintable(QStringLiteral("canvas %1 x %2").arg(canvas->width()).arg(canvas->height())));
     QSignalSpy recognised(canvas, &PainterWidget::recognitionFinished);
+    const auto renderers = dialog.findChildren<QNetworkAccessManager *>(
+        QString(), Qt::FindDirectChildrenOnly);
+    QCOMPARE(renderers.size(), 1);
+    QSignalSpy renders(renderers.first(), &QNetworkAccessManager::finished);
 
     const QVector<QPolygon> strokes = fractionFormula();
     QVERIFY(strokes.size() >= 20);
@@ -246,6 +250,8 @@ void tst_LiveRecognition::twentyStrokeFormulaInFormulaDialog()
         QVERIFY2(answerer.count() == 0,
             qPrintable(QStringLiteral("stroke %1: %2").arg(i + 1).arg(answerer.last().text)));
         QCOMPARE(recognised.count(), i + 1);
+        // a hand takes longer over a stroke than the server over its picture
+        QTRY_COMPARE_WITH_TIMEOUT(renders.count(), i + 1, 15000);
     }
     const QString tex = QStringLiteral("\\dfrac{1+1}{4}+1+1=7-1-1");
     QCOMPARE(dialog.textEdit()->toPlainText(), tex);
