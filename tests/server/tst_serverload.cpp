@@ -29,7 +29,6 @@ private slots:
     void repeatedFailuresMakeANumberWait();
     void concurrentFailuresOfOneNumberAreCutShort();
     void idleAndSlowConnectionsLeaveRoomForOthers();
-    void largeDrawingsReachTheRecogniser();
     void writeAheadLogIsCutBackWhenIdle();
 
 private:
@@ -242,41 +241,6 @@ void TestServerLoad::idleAndSlowConnectionsLeaveRoomForOthers()
     QVERIFY(std::all_of(slow.begin(), slow.end(), [](const auto &socket) {
         return socket->state() == QAbstractSocket::ConnectedState && socket->bytesAvailable() == 0;
     }));
-}
-
-void TestServerLoad::largeDrawingsReachTheRecogniser()
-{
-    // One slow, careful stroke from the canvas: 3,000 points make a form body of about 40 KB.
-    QJsonArray xs;
-    QJsonArray ys;
-    for (int i = 0; i < 3000; ++i) {
-        xs.append(100.0 + (i % 3) * 0.1);
-        ys.append(20.0 + i * 0.1);
-    }
-    const QJsonObject stroke {{QStringLiteral("type"), QStringLiteral("stroke")},
-        {QStringLiteral("x"), xs}, {QStringLiteral("y"), ys}};
-    const QJsonObject input {{QStringLiteral("components"), QJsonArray {stroke}}};
-    const QByteArray body = "apiKey=5d3f9a10-2b7c-4e88-9f01-6a2c4b7d9e13&equationInput="
-        + QJsonDocument(input).toJson(QJsonDocument::Compact) + "&userId=1";
-    QVERIFY(body.size() > 30000);
-    const QByteArray request
-        = "POST /api/myscript/v2.0/equation/doSimpleRecognition.json HTTP/1.1\r\n"
-          "Host: 127.0.0.1\r\nContent-Type: application/x-www-form-urlencoded\r\n"
-          "Connection: close\r\nContent-Length: "
-        + QByteArray::number(body.size()) + "\r\n\r\n" + body;
-    const QByteArray reply = ConcurrentRequests::send(m_server.port(), {request}, 30000).first();
-    QVERIFY2(reply.startsWith("HTTP/1.1 200"), reply.left(200).constData());
-    const QJsonObject json = QJsonDocument::fromJson(ConcurrentRequests::bodyOf(reply)).object();
-    QVERIFY2(
-        !json.contains(QStringLiteral("error")), ConcurrentRequests::bodyOf(reply).constData());
-    const QJsonArray results = json.value(QStringLiteral("result"))
-                                   .toObject()
-                                   .value(QStringLiteral("results"))
-                                   .toArray();
-    QCOMPARE(results.size(), 1);
-    QCOMPARE(results.first().toObject().value(QStringLiteral("type")).toString(),
-        QStringLiteral("LATEX"));
-    QVERIFY(!results.first().toObject().value(QStringLiteral("value")).toString().isEmpty());
 }
 
 void TestServerLoad::writeAheadLogIsCutBackWhenIdle()
