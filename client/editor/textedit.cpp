@@ -173,17 +173,33 @@ void TextEdit::insertPlainText(const QString &text)
     const QTextCharFormat plain = objectFormat();
     QTextCursor cursor = textCursor();
     cursor.beginEditBlock();
-    for (QChar c : t) {
+    for (int i = 0; i < t.size();) {
+        const QChar c = t.at(i);
+        // every line break of pasted text (\n, \r\n, \r, or Unicode's own) starts a paragraph
+        if (c == QLatin1Char('\n') || c == QLatin1Char('\r') || c == QChar::LineSeparator
+            || c == QChar::ParagraphSeparator) {
+            cursor.insertBlock(newBlockFormat());
+            i += (c == QLatin1Char('\r') && t.midRef(i, 2) == QLatin1String("\r\n")) ? 2 : 1;
+            continue;
+        }
+        const int length = characterLength(t, i);
+        // half a surrogate pair and control characters other than tab cannot be saved
+        if (length == 0 || (c.category() == QChar::Other_Control && c != QLatin1Char('\t'))) {
+            ++i;
+            continue;
+        }
         QTextCharFormat format = plain;
         // code text reads "_" as a space; an underlined space is what "_" looks like and
         // survives saving
         if (c == QLatin1Char('_')) {
             format.setProperty(UnderlineProperty, int(SingleUnderline));
-            c = QLatin1Char(' ');
+            format.setProperty(TextProperty, QChar(QLatin1Char(' ')));
+        } else {
+            format.setProperty(TextProperty, characterValue(t, i, length));
         }
-        format.setProperty(TextProperty, c);
         format.setVerticalAlignment(QTextCharFormat::AlignMiddle);
         insertObject(cursor, format);
+        i += length;
     }
     cursor.endEditBlock();
     setTextCursor(cursor);
@@ -262,9 +278,24 @@ void TextEdit::cut()
 void TextEdit::copy()
 {
     QClipboard *clipboard = QGuiApplication::clipboard();
-    const QTextCursor selection = textCursor();
-    if (!clipboard || !selection.hasSelection())
+    if (!clipboard || !textCursor().hasSelection())
         return;
+    clipboard->setMimeData(createMimeDataFromSelection());
+}
+
+void TextEdit::paste()
+{
+    const QClipboard *clipboard = QGuiApplication::clipboard();
+    const QMimeData *mime = clipboard ? clipboard->mimeData() : nullptr;
+    if (mime)
+        insertFromMimeData(mime);
+}
+
+// What copy puts on the clipboard and what a drag carries: the selection as code text and as
+// plain text.
+QMimeData *TextEdit::createMimeDataFromSelection() const
+{
+    const QTextCursor selection = textCursor();
     QDomDocument doc;
     QDomElement root = doc.createElement(QStringLiteral("doc"));
     doc.appendChild(root);
@@ -286,29 +317,32 @@ void TextEdit::copy()
         cursor.setPosition(p + 1, QTextCursor::KeepAnchor);
         const QTextCharFormat format = cursor.charFormat();
         plain += format.property(TextProperty).toString();
-        current = convertObject(format, doc, current);
+        current = const_cast<TextEdit *>(this)->convertObject(format, doc, current);
     }
     auto mime = new QMimeData;
-    mime->setData(mimeTypeDoc, doc.toString(-1).toUtf8());
+    mime->setData(mimeTypeDoc, serializeCodeText(root).toUtf8());
     mime->setText(plain);
-    clipboard->setMimeData(mime);
+    return mime;
 }
 
-void TextEdit::paste()
+bool TextEdit::canInsertFromMimeData(const QMimeData *source) const
 {
-    const QClipboard *clipboard = QGuiApplication::clipboard();
-    const QMimeData *mime = clipboard ? clipboard->mimeData() : nullptr;
-    if (!mime)
-        return;
-    if (mime->hasFormat(mimeTypeDoc)) {
-        insertCodeText(QString::fromUtf8(mime->data(mimeTypeDoc)));
-    } else if (mime->hasHtml()) {
-        insertHtml(mime->html());
-    } else if (mime->hasImage()) {
-        const QImage image = qvariant_cast<QImage>(mime->imageData());
-        insertImage(image, image.width(), image.height());
-    } else if (mime->hasText()) {
-        insertPlainText(mime->text());
+    return source->hasFormat(mimeTypeDoc) || source->hasHtml() || source->hasImage()
+        || source->hasText();
+}
+
+// Paste and drop alike: a drop inserts exactly what a paste of the same data would, at the
+// cursor the base editor has put at the drop position.
+void TextEdit::insertFromMimeData(const QMimeData *source)
+{
+    if (source->hasFormat(mimeTypeDoc)) {
+        insertCodeText(QString::fromUtf8(source->data(mimeTypeDoc)));
+    } else if (source->hasHtml()) {
+        insertHtml(source->html());
+    } else if (source->hasImage()) {
+        insertPastedImage(qvariant_cast<QImage>(source->imageData()));
+    } else if (source->hasText()) {
+        insertPlainText(source->text());
     }
 }
 
@@ -348,6 +382,31 @@ void TextEdit::keyPressEvent(QKeyEvent *event)
             break;
         }
     }
+    // the clipboard keys of other platforms take the same code-text route as Ctrl+V/C/X
+    if (event->modifiers() == Qt::ShiftModifier && event->key() == Qt::Key_Insert) {
+        paste();
+        return;
+    }
+    if (event->modifiers() == Qt::ShiftModifier && event->key() == Qt::Key_Delete) {
+        cut();
+        return;
+    }
+    if (event->modifiers() == Qt::ControlModifier && event->key() == Qt::Key_Insert) {
+        copy();
+        return;
+    }
+    if (event->matches(QKeySequence::Paste)) {
+        paste();
+        return;
+    }
+    if (event->matches(QKeySequence::Copy)) {
+        copy();
+        return;
+    }
+    if (event->matches(QKeySequence::Cut)) {
+        cut();
+        return;
+    }
     const int key = event->key();
     if (key >= 0x20 && key <= 0x7e) {
         // with Ctrl the text of a letter key is a control character: not something to show
@@ -355,6 +414,12 @@ void TextEdit::keyPressEvent(QKeyEvent *event)
         text.remove(QRegularExpression(QStringLiteral("[\\x00-\\x1f\\x7f]")));
         if (!text.isEmpty())
             insertPlainText(text);
+        return;
+    }
+    // any other key that produces text ("£", "é", a character beyond the BMP) inserts objects
+    // of that text, never ordinary characters of the base editor
+    if (producesText(event)) {
+        insertPlainText(event->text());
         return;
     }
     if (key == Qt::Key_Return || key == Qt::Key_Enter) {
@@ -368,6 +433,22 @@ void TextEdit::keyPressEvent(QKeyEvent *event)
         return;
     }
     QTextEdit::keyPressEvent(event);
+}
+
+// As the base editor decides what is typed text: Ctrl and Ctrl+Shift are shortcuts, AltGr
+// (Ctrl+Alt on some systems) is not.
+bool TextEdit::producesText(const QKeyEvent *event)
+{
+    const QString text = event->text();
+    if (text.isEmpty())
+        return false;
+    const QChar c = text.at(0);
+    if (c.category() == QChar::Other_Format)
+        return true;
+    const Qt::KeyboardModifiers modifiers = event->modifiers();
+    if (modifiers == Qt::ControlModifier || modifiers == (Qt::ShiftModifier | Qt::ControlModifier))
+        return false;
+    return c.isPrint() || c.category() == QChar::Other_PrivateUse || characterLength(text, 0) == 2;
 }
 
 void TextEdit::inputMethodEvent(QInputMethodEvent *event)

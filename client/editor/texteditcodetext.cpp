@@ -15,22 +15,6 @@ using namespace TextEditFormats;
 
 namespace {
 
-// Nesting depth of an XML text, read without building a tree (a DOM of hostile depth would
-// exhaust the stack when it is released).
-int xmlDepth(const QString &text)
-{
-    QXmlStreamReader reader(text);
-    int depth = 0, deepest = 0;
-    while (!reader.atEnd()) {
-        const QXmlStreamReader::TokenType token = reader.readNext();
-        if (token == QXmlStreamReader::StartElement)
-            deepest = qMax(deepest, ++depth);
-        else if (token == QXmlStreamReader::EndElement)
-            --depth;
-    }
-    return deepest;
-}
-
 // The code text tags of the style states, in the writer's order.
 struct StyleTag {
     const char *tag;
@@ -78,6 +62,116 @@ QString blankTagOf(int length)
     }
 }
 
+// Characters XML 1.0 cannot carry; written, they would make the whole field unreadable.
+bool representableInXml(uint c)
+{
+    if (c < 0x20)
+        return c == 0x9 || c == 0xa || c == 0xd;
+    if (c >= 0xd800 && c <= 0xdfff)
+        return false;
+    return c != 0xfffe && c != 0xffff;
+}
+
+void writeEscaped(QString &out, const QString &text, bool attribute)
+{
+    const QVector<uint> codePoints = text.toUcs4();
+    for (uint c : codePoints) {
+        if (c == '&')
+            out += QLatin1String("&amp;");
+        else if (c == '<')
+            out += QLatin1String("&lt;");
+        // a bare ">" would be read back as a tag's end followed by a space turned into "_"
+        else if (c == '>')
+            out += QLatin1String("&gt;");
+        else if (attribute && c == '"')
+            out += QLatin1String("&quot;");
+        else if (representableInXml(c))
+            out += QString::fromUcs4(&c, 1);
+    }
+}
+
+void writeNode(QString &out, const QDomNode &node)
+{
+    if (node.isText()) {
+        writeEscaped(out, node.nodeValue(), false);
+        return;
+    }
+    if (!node.isElement())
+        return;
+    const QDomElement element = node.toElement();
+    out += QLatin1Char('<') + element.tagName();
+    // stored code text always carries the attributes of a picture as key, width, height
+    for (const char *name : {"key", "width", "height"}) {
+        const QString attribute = QLatin1String(name);
+        if (element.hasAttribute(attribute)) {
+            out += QLatin1Char(' ') + attribute + QLatin1String("=\"");
+            writeEscaped(out, element.attribute(attribute), true);
+            out += QLatin1Char('"');
+        }
+    }
+    if (!element.hasChildNodes()) {
+        out += QLatin1String("/>");
+        return;
+    }
+    out += QLatin1Char('>');
+    for (QDomNode child = element.firstChild(); !child.isNull(); child = child.nextSibling())
+        writeNode(out, child);
+    out += QLatin1String("</") + element.tagName() + QLatin1Char('>');
+}
+
+// Builds the tree of a code text. Unlike the DOM parser, the stream keeps the spaces that stand
+// between two tags, so they need no stand-in character that would also change formula text.
+// Whitespace without a space at either end (line breaks between tags) is layout, as it always
+// was.
+bool readCodeTextTree(const QString &text, QDomDocument &doc, int maxDepth)
+{
+    QXmlStreamReader reader(text);
+    reader.setNamespaceProcessing(false);
+    QDomNode current; // null at the document level, before the root
+    int depth = 0;
+    while (!reader.atEnd()) {
+        switch (reader.readNext()) {
+        case QXmlStreamReader::StartElement: {
+            if (++depth > maxDepth) {
+                qDebug() << "code text nested deeper than" << maxDepth << "not converted";
+                return false;
+            }
+            QDomElement element = doc.createElement(reader.name().toString());
+            const QXmlStreamAttributes attributes = reader.attributes();
+            for (const QXmlStreamAttribute &attribute : attributes)
+                element.setAttribute(attribute.name().toString(), attribute.value().toString());
+            if (current.isNull())
+                doc.appendChild(element);
+            else
+                current.appendChild(element);
+            current = element;
+            break;
+        }
+        case QXmlStreamReader::EndElement:
+            --depth;
+            current = current.parentNode();
+            break;
+        case QXmlStreamReader::Characters: {
+            const QString data = reader.text().toString();
+            if (reader.isWhitespace() && !data.startsWith(QLatin1Char(' '))
+                && !data.endsWith(QLatin1Char(' ')))
+                break;
+            if (current.isElement())
+                current.appendChild(doc.createTextNode(data));
+            break;
+        }
+        default:
+            break;
+        }
+    }
+    if (reader.hasError()) {
+        qDebug().noquote().nospace() << "parse file failed at line row and column"
+                                     << reader.lineNumber() << ", " << reader.columnNumber();
+        return false;
+    }
+    return true;
+}
+
 } // namespace
 
 QString TextEdit::toCodeText()
@@ -91,39 +185,14 @@ QString TextEdit::toCodeText()
     const QDomNode last = root.lastChild();
     if (last.isElement() && last.toElement().tagName() == QLatin1String("n"))
         root.removeChild(last);
-    return root.hasChildNodes() ? orderImageAttributes(doc.toString(-1)) : QString();
+    return root.hasChildNodes() ? serializeCodeText(root) : QString();
 }
 
-// The DOM writes attributes in hash order, which changes from run to run; stored code text
-// always carries them as key, width, height.
-QString TextEdit::orderImageAttributes(const QString &codeText)
+QString TextEdit::serializeCodeText(const QDomElement &root)
 {
-    static const QRegularExpression image(QStringLiteral("<v( [^<>]*)/>"));
-    static const QRegularExpression attribute(QStringLiteral(" (key|width|height)=\"([^\"]*)\""));
-    QString result;
-    int from = 0;
-    QRegularExpressionMatchIterator images = image.globalMatch(codeText);
-    while (images.hasNext()) {
-        const QRegularExpressionMatch match = images.next();
-        QMap<QString, QString> values;
-        QRegularExpressionMatchIterator attributes = attribute.globalMatch(match.captured(1));
-        while (attributes.hasNext()) {
-            const QRegularExpressionMatch a = attributes.next();
-            values.insert(a.captured(1), a.captured(2));
-        }
-        result += codeText.midRef(from, match.capturedStart() - from);
-        result += QStringLiteral("<v");
-        for (const QString &name :
-            {QStringLiteral("key"), QStringLiteral("width"), QStringLiteral("height")}) {
-            if (values.contains(name))
-                result += QLatin1Char(' ') + name + QStringLiteral("=\"") + values.value(name)
-                    + QLatin1Char('"');
-        }
-        result += QStringLiteral("/>");
-        from = match.capturedEnd();
-    }
-    result += codeText.midRef(from);
-    return result;
+    QString out;
+    writeNode(out, root);
+    return out;
 }
 
 void TextEdit::convertFrameItem(QTextFrame::iterator item, QDomDocument &doc, QDomElement parent)
@@ -282,48 +351,30 @@ bool TextEdit::isCodeText(const QString &text)
 void TextEdit::setCodeText(const QString &text)
 {
     clear();
-    if (text.isEmpty() || isCodeText(text)) {
-        insertCodeText(text);
+    if (text.isEmpty() || (isCodeText(text) && readCodeText(text)))
         return;
-    }
-    // A field stored by another producer would otherwise look empty, and the next save would
-    // erase it: show it as what it is.
+    // A field stored by another producer, or code text this reader cannot convert, would
+    // otherwise look empty, and the next save would erase it: show it as what it is.
+    clear();
     static const QRegularExpression markup(QStringLiteral("<[A-Za-z!/][^>]*>"));
-    if (text.contains(markup)) {
+    if (text.contains(markup))
         insertHtml(text);
-        return;
-    }
-    const QStringList lines = text.split(QLatin1Char('\n'));
-    for (int i = 0; i < lines.size(); ++i) {
-        if (i > 0) {
-            QTextCursor cursor = textCursor();
-            cursor.insertBlock(newBlockFormat());
-            setTextCursor(cursor);
-        }
-        insertPlainText(QString(lines.at(i)).remove(QLatin1Char('\r')));
-    }
+    if (document()->isEmpty())
+        insertPlainText(text);
 }
 
 void TextEdit::insertCodeText(const QString &text)
 {
+    readCodeText(text);
+}
+
+bool TextEdit::readCodeText(const QString &text)
+{
     if (text.isEmpty())
-        return;
-    QString s = text.trimmed();
-    // a space beside a tag would be lost by the XML parser; "_" reads back as a space
-    s.replace(QLatin1String("> "), QLatin1String(">_"));
-    s.replace(QLatin1String(" <"), QLatin1String("_<"));
-    if (xmlDepth(s) > maxNestingDepth) {
-        qDebug() << "code text nested deeper than" << maxNestingDepth << "not converted";
-        return;
-    }
+        return true;
     QDomDocument doc;
-    QString error;
-    int line = 0, column = 0;
-    if (!doc.setContent(s, &error, &line, &column)) {
-        qDebug().noquote().nospace()
-            << "parse file failed at line row and column" << line << ", " << column;
-        return;
-    }
+    if (!readCodeTextTree(text.trimmed(), doc, maxNestingDepth))
+        return false;
     QTextCursor cursor = textCursor();
     cursor.beginEditBlock();
     cursor.removeSelectedText();
@@ -332,6 +383,7 @@ void TextEdit::insertCodeText(const QString &text)
     converCodeAt(cursor, newBlockFormat(), objectFormat(), doc.documentElement(), 0);
     resetTableState();
     cursor.endEditBlock();
+    return true;
 }
 
 void TextEdit::converCode(QTextCursor cursor, QTextBlockFormat textBlockFormat,
@@ -369,13 +421,15 @@ void TextEdit::converCodeAt(
     if (depth > maxNestingDepth)
         return;
     if (node.isText()) {
-        const QString data = node.nodeValue();
-        for (QChar c : data) {
-            if (c == QLatin1Char('_'))
-                c = QLatin1Char(' ');
-            f.setProperty(TextProperty, c);
-            f.setVerticalAlignment(QTextCharFormat::AlignMiddle);
-            insertObject(cursor, f);
+        const QString data = spacesForUnderscores(node.nodeValue());
+        f.setVerticalAlignment(QTextCharFormat::AlignMiddle);
+        for (int i = 0; i < data.size();) {
+            const int length = characterLength(data, i);
+            if (length) {
+                f.setProperty(TextProperty, characterValue(data, i, length));
+                insertObject(cursor, f);
+            }
+            i += qMax(length, 1);
         }
         return;
     }
@@ -405,8 +459,9 @@ void TextEdit::converCodeAt(
         f.setProperty(ScriptProperty, int(Subscript));
     } else if (tag == QLatin1String("g")) {
         setTextCursor(cursor);
-        insertSuperSubscript(element.firstChildElement(QStringLiteral("h")).text(),
-            element.firstChildElement(QStringLiteral("f")).text());
+        insertSuperSubscript(
+            spacesForUnderscores(element.firstChildElement(QStringLiteral("h")).text()),
+            spacesForUnderscores(element.firstChildElement(QStringLiteral("f")).text()));
         children = false;
     } else if (tag == QLatin1String("n")) {
         QTextBlockFormat format = bf;
@@ -419,7 +474,7 @@ void TextEdit::converCodeAt(
         paragraph = true;
     } else if (const int length = blankLengthOf(tag)) {
         setTextCursor(cursor);
-        insertSpace(length, element.text(), f);
+        insertSpace(length, spacesForUnderscores(element.text()), f);
         children = false;
     } else if (tag == QLatin1String("v")) {
         setTextCursor(cursor);

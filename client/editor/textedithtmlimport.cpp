@@ -49,6 +49,63 @@ bool htmlNestsDeeperThan(const QByteArray &html, int limit)
     return false;
 }
 
+bool isInlineElement(const GumboNode *node)
+{
+    if (node->type == GUMBO_NODE_TEXT)
+        return true;
+    if (node->type != GUMBO_NODE_ELEMENT)
+        return false;
+    switch (node->v.element.tag) {
+    case GUMBO_TAG_A:
+    case GUMBO_TAG_B:
+    case GUMBO_TAG_STRONG:
+    case GUMBO_TAG_I:
+    case GUMBO_TAG_EM:
+    case GUMBO_TAG_S:
+    case GUMBO_TAG_U:
+    case GUMBO_TAG_SUB:
+    case GUMBO_TAG_SUP:
+    case GUMBO_TAG_SPAN:
+    case GUMBO_TAG_FONT:
+    case GUMBO_TAG_IMG:
+    case GUMBO_TAG_CODE:
+    case GUMBO_TAG_SMALL:
+    case GUMBO_TAG_BIG:
+    case GUMBO_TAG_MARK:
+    case GUMBO_TAG_STRIKE:
+    case GUMBO_TAG_DEL:
+    case GUMBO_TAG_INS:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// Whitespace with inline content on both sides.
+bool separatesInlineContent(const GumboNode *node)
+{
+    const GumboNode *parent = node->parent;
+    if (!parent || parent->type != GUMBO_NODE_ELEMENT)
+        return false;
+    const GumboVector &siblings = parent->v.element.children;
+    const int index = int(node->index_within_parent);
+    return index > 0 && index + 1 < int(siblings.length)
+        && isInlineElement(static_cast<const GumboNode *>(siblings.data[index - 1]))
+        && isInlineElement(static_cast<const GumboNode *>(siblings.data[index + 1]));
+}
+
+QImage imageOfDataUrl(const QString &url)
+{
+    const int comma = url.indexOf(QLatin1Char(','));
+    if (comma < 0)
+        return QImage();
+    const QString header = url.left(comma);
+    const QByteArray data = url.mid(comma + 1).toLatin1();
+    return QImage::fromData(header.endsWith(QLatin1String(";base64"), Qt::CaseInsensitive)
+            ? QByteArray::fromBase64(data)
+            : QByteArray::fromPercentEncoding(data));
+}
+
 } // namespace
 
 void TextEdit::insertHtml(const QString &text)
@@ -85,19 +142,37 @@ void TextEdit::converHtmlAt(
 {
     if (!node || depth > maxNestingDepth)
         return;
+    if (node->type == GUMBO_NODE_WHITESPACE) {
+        // the space between two words of different styles is a word space; between blocks
+        // (or at the edges of one) it is only layout
+        if (!blockIsEmpty(cursor) && separatesInlineContent(node)) {
+            QTextCharFormat format = f;
+            format.setProperty(TextProperty, QChar(QLatin1Char(' ')));
+            format.setVerticalAlignment(QTextCharFormat::AlignMiddle);
+            insertObject(cursor, format);
+        }
+        return;
+    }
     if (node->type == GUMBO_NODE_TEXT) {
         const QString t = clearText(QString::fromUtf8(node->v.text.text));
-        for (QChar c : t) {
+        for (int i = 0; i < t.size();) {
+            const int length = characterLength(t, i);
+            if (!length) {
+                ++i;
+                continue;
+            }
             QTextCharFormat format = f;
-            if (c == QLatin1Char('_')) {
+            QVariant c = characterValue(t, i, length);
+            if (t.at(i) == QLatin1Char('_')) {
                 format.setProperty(UnderlineProperty, int(SingleUnderline));
-                c = QLatin1Char(' ');
-            } else if (c == QLatin1Char('\n')) {
-                c = QLatin1Char(' ');
+                c = QChar(QLatin1Char(' '));
+            } else if (t.at(i) == QLatin1Char('\n')) {
+                c = QChar(QLatin1Char(' '));
             }
             format.setProperty(TextProperty, c);
             format.setVerticalAlignment(QTextCharFormat::AlignMiddle);
             insertObject(cursor, format);
+            i += length;
         }
         return;
     }
@@ -179,7 +254,9 @@ void TextEdit::converHtmlAt(
         const GumboAttribute *src = gumbo_get_attribute(&element.attributes, "src");
         if (!src)
             break;
-        const QUrlQuery query(QUrl(QString::fromUtf8(src->value)));
+        const QString source = QString::fromUtf8(src->value).trimmed();
+        const QUrl url(source);
+        const QUrlQuery query(url);
         const auto intAttribute = [&element](const char *name) {
             const GumboAttribute *attribute = gumbo_get_attribute(&element.attributes, name);
             return attribute ? QString::fromUtf8(attribute->value).toInt() : 0;
@@ -194,6 +271,14 @@ void TextEdit::converHtmlAt(
             setTextCursor(cursor);
             insertImage(query.queryItemValue(QStringLiteral("fileKey"), QUrl::FullyDecoded),
                 intAttribute("width"), intAttribute("height"));
+        } else if (url.scheme() == QLatin1String("data")) {
+            // a picture inside the HTML (web pages, documents): uploaded like one from a file
+            setTextCursor(cursor);
+            insertPastedImage(imageOfDataUrl(source));
+        } else if (url.scheme() == QLatin1String("http")
+            || url.scheme() == QLatin1String("https")) {
+            setTextCursor(cursor);
+            insertForeignImage(url);
         }
         break;
     }

@@ -37,6 +37,14 @@ QUrl TextEdit::uploadUrl()
 
 void TextEdit::insertPlaceholder(const QUrl &url, ImageInfo info)
 {
+    insertPlaceholderImage(info);
+    downloadImage(url.toString(QUrl::FullyEncoded), info);
+}
+
+// An image character at the cursor that stands for a picture still on its way; it carries a
+// name of its own so that the picture finds it wherever later edits move it.
+void TextEdit::insertPlaceholderImage(ImageInfo &info)
+{
     static int serial = 0;
     info.placeholderName = pendingImagePrefix + QString::number(++serial);
     // the placeholder looks like Qt's own missing-image icon, without a file lookup per paint
@@ -60,6 +68,68 @@ void TextEdit::insertPlaceholder(const QUrl &url, ImageInfo info)
     cursor.insertImage(format);
     cursor.endEditBlock();
     setTextCursor(cursor);
+}
+
+QList<int> TextEdit::placeholderPositions(const QString &name) const
+{
+    QList<int> positions;
+    if (name.isEmpty())
+        return positions;
+    for (QTextBlock block = document()->begin(); block.isValid(); block = block.next()) {
+        for (QTextBlock::iterator it = block.begin(); !it.atEnd(); ++it) {
+            const QTextFragment fragment = it.fragment();
+            const QTextCharFormat format = fragment.charFormat();
+            if (format.isImageFormat() && format.toImageFormat().name() == name) {
+                for (int i = 0; i < fragment.length(); ++i)
+                    positions << fragment.position() + i;
+            }
+        }
+    }
+    return positions;
+}
+
+void TextEdit::removePlaceholder(const QString &name)
+{
+    const QList<int> positions = placeholderPositions(name);
+    QTextCursor cursor(document());
+    cursor.joinPreviousEditBlock();
+    // from the back, so the positions before stay valid
+    for (auto it = positions.crbegin(); it != positions.crend(); ++it) {
+        cursor.setPosition(*it);
+        cursor.setPosition(*it + 1, QTextCursor::KeepAnchor);
+        cursor.removeSelectedText();
+    }
+    cursor.endEditBlock();
+}
+
+QSize TextEdit::pastedImageSize(const QSize &size)
+{
+    if (size.width() <= maxImageWidth)
+        return size;
+    return QSize(maxImageWidth, size.height() * maxImageWidth / size.width());
+}
+
+// A picture pasted or dropped as image data: uploaded like a picture chosen from a file, at its
+// own size with the width capped, and shown where it was pasted.
+void TextEdit::insertPastedImage(const QImage &image)
+{
+    if (image.isNull())
+        return;
+    const QSize size = pastedImageSize(image.size());
+    ImageInfo info;
+    info.width = size.width();
+    info.height = size.height();
+    insertPlaceholderImage(info);
+    uploadPlaceholder = info.placeholderName;
+    uploadImage(size == image.size() ? image : image.scaled(size), size.width(), size.height());
+}
+
+// A picture of pasted HTML that lives elsewhere on the web: fetched, then uploaded.
+void TextEdit::insertForeignImage(const QUrl &url)
+{
+    ImageInfo info;
+    info.uploadAfterDownload = true;
+    insertPlaceholderImage(info);
     downloadImage(url.toString(QUrl::FullyEncoded), info);
 }
 
@@ -74,11 +144,13 @@ void TextEdit::insertImage(const QString &imageKey, int width, int height)
 
 void TextEdit::insertTex(const QString &tex)
 {
-    if (tex.isEmpty())
+    // spaces at the edges mean nothing to TeX, and stored beside a tag they would not survive
+    const QString formula = tex.trimmed();
+    if (formula.isEmpty())
         return;
     ImageInfo info;
-    info.formulaStr = tex;
-    insertPlaceholder(formulaUrl(tex), info);
+    info.formulaStr = formula;
+    insertPlaceholder(formulaUrl(info.formulaStr), info);
 }
 
 void TextEdit::insertImage(const QImage &image, int width, int height)
@@ -111,6 +183,8 @@ void TextEdit::uploadImage(const QImage &image, int width, int height)
     ImageInfo info;
     info.width = width;
     info.height = height;
+    // a pasted picture already has its place in the text
+    info.placeholderName = qExchange(uploadPlaceholder, QString());
     uploadImageInfos.insert(reply, info);
 }
 
@@ -132,37 +206,36 @@ void TextEdit::replyDownloadFinished(QNetworkReply *reply)
 {
     const ImageInfo info = downloadImageInfos.take(reply);
     if (reply->error() != QNetworkReply::NoError) {
+        if (info.uploadAfterDownload)
+            removePlaceholder(info.placeholderName);
         showWarning(reply->errorString());
         reply->deleteLater();
         return;
     }
     const QImage image = QImage::fromData(reply->readAll());
     reply->deleteLater();
+    if (info.uploadAfterDownload) {
+        if (image.isNull() || placeholderPositions(info.placeholderName).isEmpty()) {
+            removePlaceholder(info.placeholderName);
+            return;
+        }
+        const QSize size = pastedImageSize(image.size());
+        QTextImageFormat format;
+        format.setWidth(size.width());
+        format.setHeight(size.height());
+        mergeIntoPlaceholder(info.placeholderName, format);
+        uploadPlaceholder = info.placeholderName;
+        uploadImage(size == image.size() ? image : image.scaled(size), size.width(), size.height());
+        return;
+    }
     if (image.isNull())
         return;
 
     // the placeholder is found by its own name wherever edits have moved it; when it has been
     // deleted meanwhile the picture has no place any more
-    QList<int> positions;
-    if (!info.placeholderName.isEmpty()) {
-        for (QTextBlock block = document()->begin(); block.isValid(); block = block.next()) {
-            for (QTextBlock::iterator it = block.begin(); !it.atEnd(); ++it) {
-                const QTextFragment fragment = it.fragment();
-                const QTextCharFormat format = fragment.charFormat();
-                if (format.isImageFormat()
-                    && format.toImageFormat().name() == info.placeholderName) {
-                    for (int i = 0; i < fragment.length(); ++i)
-                        positions << fragment.position() + i;
-                }
-            }
-        }
-    }
-    if (positions.isEmpty())
+    if (placeholderPositions(info.placeholderName).isEmpty())
         return;
-
     const QString name = info.fileKey + info.formulaStr;
-    QTextCursor cursor(document());
-    cursor.joinPreviousEditBlock();
     document()->addResource(QTextDocument::ImageResource, QUrl(name), image);
     QTextImageFormat format;
     format.setName(name);
@@ -170,7 +243,15 @@ void TextEdit::replyDownloadFinished(QNetworkReply *reply)
     format.setHeight(info.height ? info.height : image.height());
     format.setProperty(FileKeyProperty, info.fileKey);
     format.setProperty(FormulaStrProperty, info.formulaStr);
-    for (int position : qAsConst(positions)) {
+    mergeIntoPlaceholder(info.placeholderName, format);
+}
+
+void TextEdit::mergeIntoPlaceholder(const QString &name, const QTextCharFormat &format)
+{
+    const QList<int> positions = placeholderPositions(name);
+    QTextCursor cursor(document());
+    cursor.joinPreviousEditBlock();
+    for (int position : positions) {
         cursor.setPosition(position);
         cursor.setPosition(position + 1, QTextCursor::KeepAnchor);
         cursor.mergeCharFormat(format);
@@ -183,13 +264,17 @@ void TextEdit::replyUploadFinished(QNetworkReply *reply)
     const ImageInfo info = uploadImageInfos.take(reply);
     reply->deleteLater();
     if (reply->error() != QNetworkReply::NoError) {
+        removePlaceholder(info.placeholderName);
         showWarning(reply->errorString());
         return;
     }
     QJsonObject envelope;
-    if (!Api::parseEnvelope(reply->readAll(), &envelope))
+    if (!Api::parseEnvelope(reply->readAll(), &envelope)) {
+        removePlaceholder(info.placeholderName);
         return;
+    }
     if (Api::status(envelope) != 0) {
+        removePlaceholder(info.placeholderName);
         showWarning(envelope.value(QStringLiteral("msg")).toString());
         return;
     }
@@ -197,5 +282,18 @@ void TextEdit::replyUploadFinished(QNetworkReply *reply)
                                 .toObject()
                                 .value(QStringLiteral("fileKey"))
                                 .toString();
-    insertImage(fileKey, info.width, info.height);
+    if (info.placeholderName.isEmpty()) {
+        insertImage(fileKey, info.width, info.height);
+        return;
+    }
+    // the pasted picture's placeholder now knows its key, so a save before the picture is
+    // back writes it; the download shows it
+    if (placeholderPositions(info.placeholderName).isEmpty())
+        return;
+    QTextImageFormat format;
+    format.setProperty(FileKeyProperty, fileKey);
+    mergeIntoPlaceholder(info.placeholderName, format);
+    ImageInfo download = info;
+    download.fileKey = fileKey;
+    downloadImage(imageUrl(fileKey).toString(QUrl::FullyEncoded), download);
 }

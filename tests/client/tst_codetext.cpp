@@ -35,7 +35,7 @@ void tst_CodeText::roundTrip_data() {
                               "</tr></t>b</doc>";
     QTest::newRow("every style")
         << "<doc><b>b</b><i>i</i><d>d</d><u>u</u><w>w</w><p>p</p><o>o</o><f>f</f><h>h</h></doc>";
-    QTest::newRow("escaping") << "<doc>&lt;&amp;></doc>";
+    QTest::newRow("escaping") << "<doc>&lt;&amp;&gt;</doc>";
 }
 
 void tst_CodeText::roundTrip() {
