@@ -191,6 +191,8 @@ void tst_TextEditWidget::imageSizeAnswers_data()
                              << "图片的宽度和高度必须是正整数" << false;
     QTest::newRow("zero") << "0 10"
                           << "图片的宽度和高度必须是正整数" << false;
+    QTest::newRow("one pixel") << "1 1"
+                               << "" << true;
     QTest::newRow("negative") << "10 -5"
                               << "图片的宽度和高度必须是正整数" << false;
 }
@@ -217,6 +219,7 @@ void tst_TextEditWidget::imageSizeAnswers()
     answerer.clickButton(QStringLiteral("确定"));
     widget.insertImageWithPrompt(image);
     QCOMPARE(answerer.seen().first().title, QStringLiteral("图片"));
+    QCOMPARE(answerer.seen().first().text, QStringLiteral("请输入图片宽度和高度，以空格分开"));
     if (warning.isEmpty()) {
         QCOMPARE(answerer.count(), 1);
     } else {
