@@ -6,6 +6,7 @@
 
 #include "bankseeder.h"
 #include "localserver.h"
+#include "modaldialoganswerer.h"
 #include "scriptedhttpresponder.h"
 
 #include <QBuffer>
@@ -43,6 +44,7 @@ private slots:
     void dragOfASelectionCarriesItsCodeText();
     void pastedPictureIsUploadedInPlace();
     void picturesOfPastedHtmlAreUploaded();
+    void pictureThatCannotBeUploadedLeavesNoTrace();
 
 private:
     void show(TextEdit &edit);
@@ -561,6 +563,41 @@ void tst_SavedText::picturesOfPastedHtmlAreUploaded()
                        "<v key=\"[^\"]+\" width=\"60\" height=\"20\"/>c</doc>$"));
     QVERIFY2(saved.match(code).hasMatch(), qPrintable(code));
     QCOMPARE(elsewhere->count(QStringLiteral("/pictures/p.png")), 1);
+}
+
+void tst_SavedText::pictureThatCannotBeUploadedLeavesNoTrace()
+{
+    // an image server that refuses the upload, and a "picture" that is a web page
+    elsewhere->respondEnvelope(
+        QStringLiteral("/api/upload/file"), 1, QJsonValue(), QStringLiteral("上传失败"));
+    elsewhere->respondRaw(QStringLiteral("/page"), "<html>no picture</html>", 200, "text/html");
+    IMG_SERVER = elsewhere->baseUrl();
+    ModalDialogAnswerer answerer;
+    answerer.clickButton(QStringLiteral("确定"));
+
+    TextEdit edit;
+    show(edit);
+    QTest::keyClicks(&edit, QStringLiteral("ab"));
+    QTest::keyClick(&edit, Qt::Key_Left);
+    QGuiApplication::clipboard()->setImage(picture(30, 20));
+    QTest::keyClick(&edit, Qt::Key_V, Qt::ControlModifier);
+    QCOMPARE(texts(edit), QStringLiteral("a#b"));
+    QVERIFY(answerer.waitForCount(1));
+    QCOMPARE(answerer.last().text, QStringLiteral("上传失败"));
+    QCOMPARE(texts(edit), QStringLiteral("ab"));
+    // the paste and its failure are one step: undo does not bring back an empty picture
+    QTest::keyClick(&edit, Qt::Key_Z, Qt::ControlModifier);
+    QCOMPARE(texts(edit), QStringLiteral("ab"));
+
+    auto mime = new QMimeData;
+    mime->setHtml(QStringLiteral("x<img src=\"%1/page\">y").arg(elsewhere->baseUrl()));
+    QGuiApplication::clipboard()->setMimeData(mime);
+    QTest::keyClick(&edit, Qt::Key_V, Qt::ControlModifier);
+    QCOMPARE(texts(edit), QStringLiteral("ax#yb"));
+    QTRY_COMPARE(texts(edit), QStringLiteral("axyb"));
+    QCOMPARE(elsewhere->count(QStringLiteral("/api/upload/file")), 1);
+    QCOMPARE(savedAndReadBack(edit), QStringLiteral("<doc>axyb</doc>"));
+    IMG_SERVER = server.baseUrl();
 }
 
 QTEST_MAIN(tst_SavedText)
