@@ -96,7 +96,8 @@ int main(int argc, char *argv[]) {
             "H<f>2</f>O  x<h>2</h>  a<g><h>2</h><f>n</f></g>  填空<s3><c>答案</c></s3>"
             "空白<s2><c></c></s2><n/><a/>图片<v key=\"pic1\" width=\"120\" height=\"0\"/>"
             "公式<tex>") +
-        tex.toHtmlEscaped() + QStringLiteral("</tex>。</doc>"));
+        tex.toHtmlEscaped() +
+        QStringLiteral("</tex>。<n/>x &gt; 0 £é 𠀀😀 <b>粗</b> <i>斜</i></doc>"));
     edit.show();
     const bool arrived = QTest::qWaitFor(
         [&] {

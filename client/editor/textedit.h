@@ -19,7 +19,8 @@ struct GumboInternalNode;
 
 // The editing area of every rich-text field. Every visible character is an object that carries
 // its own character and style (see textobjectproperty.h) and is painted by TextObject.
-class TextEdit : public QTextEdit {
+class TextEdit : public QTextEdit
+{
     Q_OBJECT
 
 public:
@@ -43,21 +44,26 @@ public:
     void redo();
 
     // Writer steps of the code text conversion.
-    QDomElement convertObject(const QTextCharFormat &format, QDomDocument &doc,
-                              QDomElement current);
+    QDomElement convertObject(
+        const QTextCharFormat &format, QDomDocument &doc, QDomElement current);
     void convertFrameItem(QTextFrame::iterator item, QDomDocument &doc, QDomElement parent);
 
     // The standard context menu with Chinese texts and cut/copy/paste routed to this edit.
     QMenu *createContextMenu(const QPoint &position);
 
+    // The code text of a tree whose root is doc: XML without added whitespace, every "<", ">"
+    // and "&" of the text escaped.
+    static QString serializeCodeText(const QDomElement &root);
+
     // Requests of the image server.
     static QUrl imageUrl(const QString &fileKey);
-    static QString orderImageAttributes(const QString &codeText);
     static QUrl formulaUrl(const QString &tex);
     static QUrl uploadUrl();
 
     // Where a code text reader stops descending, so hostile markup cannot exhaust the stack.
     static const int maxNestingDepth = 512;
+    // Widest picture the editor takes.
+    static const int maxImageWidth = 850;
     // Largest pasted HTML that is converted, in bytes.
     static const int maxHtmlBytes = 8 * 1024 * 1024;
     // Most elements pasted HTML may leave open at once; deeper HTML is not converted.
@@ -88,7 +94,7 @@ public slots:
     bool isCodeText(const QString &text);
     QString clearText(const QString &text);
     void converCode(QTextCursor cursor, QTextBlockFormat textBlockFormat,
-                    QTextCharFormat textCharFormat, const QDomNode &node);
+        QTextCharFormat textCharFormat, const QDomNode &node);
     void converHtml(QTextCursor cursor, QTextCharFormat textCharFormat, GumboInternalNode *node);
     void replyUploadFinished(QNetworkReply *reply);
     void replyDownloadFinished(QNetworkReply *reply);
@@ -98,15 +104,27 @@ protected:
     void keyPressEvent(QKeyEvent *event) override;
     void contextMenuEvent(QContextMenuEvent *event) override;
     void inputMethodEvent(QInputMethodEvent *event) override;
+    QMimeData *createMimeDataFromSelection() const override;
+    bool canInsertFromMimeData(const QMimeData *source) const override;
+    void insertFromMimeData(const QMimeData *source) override;
 
 private:
+    bool readCodeText(const QString &text);
+    static bool producesText(const QKeyEvent *event);
+    void insertPastedImage(const QImage &image);
     void toggleProperty(int property, const QVariant &onValue);
     void alignSelection(Qt::Alignment alignment, Qt::Alignment toggledFrom);
     void insertPlaceholder(const QUrl &url, ImageInfo info);
+    void insertPlaceholderImage(ImageInfo &info);
+    QList<int> placeholderPositions(const QString &name) const;
+    void removePlaceholder(const QString &name);
+    void mergeIntoPlaceholder(const QString &name, const QTextCharFormat &format);
+    void insertForeignImage(const QUrl &url);
+    static QSize pastedImageSize(const QSize &size);
     void insertObject(QTextCursor &cursor, const QTextCharFormat &format);
     void insertOneObject(QTextCharFormat format);
     void converCodeAt(QTextCursor cursor, QTextBlockFormat bf, QTextCharFormat f,
-                      const QDomNode &node, int depth);
+        const QDomNode &node, int depth);
     void converHtmlAt(QTextCursor cursor, QTextCharFormat f, GumboInternalNode *node, int depth);
     void enterTableCell(QTextCursor &cursor);
     void resetTableState();
@@ -120,5 +138,7 @@ private:
     int currentRow = -1;
     int currentColumn = -1;
     QString savedPlaceholderText;
+    // placeholder of the pasted picture whose upload is being sent
+    QString uploadPlaceholder;
     TextObject *textObject;
 };

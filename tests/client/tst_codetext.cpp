@@ -6,7 +6,8 @@
 #include <QtTest>
 
 // Code text written from and read into editor documents, and pasted HTML.
-class tst_CodeText : public QObject {
+class tst_CodeText : public QObject
+{
     Q_OBJECT
 
 private slots:
@@ -22,7 +23,8 @@ private slots:
     void hostileInputIsBounded();
 };
 
-void tst_CodeText::roundTrip_data() {
+void tst_CodeText::roundTrip_data()
+{
     QTest::addColumn<QString>("code");
     QTest::newRow("two paragraphs") << "<doc>ab<n/>c</doc>";
     QTest::newRow("space before a tag") << "<doc>a <b>b</b></doc>";
@@ -35,17 +37,19 @@ void tst_CodeText::roundTrip_data() {
                               "</tr></t>b</doc>";
     QTest::newRow("every style")
         << "<doc><b>b</b><i>i</i><d>d</d><u>u</u><w>w</w><p>p</p><o>o</o><f>f</f><h>h</h></doc>";
-    QTest::newRow("escaping") << "<doc>&lt;&amp;></doc>";
+    QTest::newRow("escaping") << "<doc>&lt;&amp;&gt;</doc>";
 }
 
-void tst_CodeText::roundTrip() {
+void tst_CodeText::roundTrip()
+{
     QFETCH(QString, code);
     TextEdit edit;
     edit.setCodeText(code);
     QCOMPARE(edit.toCodeText(), code);
 }
 
-void tst_CodeText::readerNormalisesToWriterForm_data() {
+void tst_CodeText::readerNormalisesToWriterForm_data()
+{
     QTest::addColumn<QString>("read");
     QTest::addColumn<QString>("written");
     QTest::newRow("empty") << ""
@@ -64,9 +68,16 @@ void tst_CodeText::readerNormalisesToWriterForm_data() {
                                            << "<doc><b><s1><c>x</c></s1></b></doc>";
     QTest::newRow("combined ignores styles around") << "<doc><b><g><h>a</h><f>b</f></g></b></doc>"
                                                     << "<doc><g><h>a</h><f>b</f></g></doc>";
+    QTest::newRow("cells without a row") << "<doc><t><td>a</td><td>b</td></t></doc>"
+                                         << "<doc><t><tr><td>a</td><td>b</td></tr></t></doc>";
+    QTest::newRow("stored with a bare >") << "<doc>a > b<b>></b></doc>"
+                                          << "<doc>a &gt; b<b>&gt;</b></doc>";
+    QTest::newRow("full-width and beyond the BMP") << QStringLiteral("<doc>，｛｝\U0001D400</doc>")
+                                                   << QStringLiteral("<doc>，｛｝\U0001D400</doc>");
 }
 
-void tst_CodeText::readerNormalisesToWriterForm() {
+void tst_CodeText::readerNormalisesToWriterForm()
+{
     QFETCH(QString, read);
     QFETCH(QString, written);
     TextEdit edit;
@@ -74,7 +85,8 @@ void tst_CodeText::readerNormalisesToWriterForm() {
     QCOMPARE(edit.toCodeText(), written);
 }
 
-void tst_CodeText::isCodeText_data() {
+void tst_CodeText::isCodeText_data()
+{
     QTest::addColumn<QString>("text");
     QTest::addColumn<bool>("result");
     QTest::newRow("empty") << "" << false;
@@ -85,20 +97,23 @@ void tst_CodeText::isCodeText_data() {
     QTest::newRow("empty doc") << "<doc/>" << true;
 }
 
-void tst_CodeText::isCodeText() {
+void tst_CodeText::isCodeText()
+{
     QFETCH(QString, text);
     QFETCH(bool, result);
     TextEdit edit;
     QCOMPARE(edit.isCodeText(text), result);
 }
 
-void tst_CodeText::malformedCodeTextInsertsNothing() {
+void tst_CodeText::malformedCodeTextInsertsNothing()
+{
     TextEdit edit;
     edit.insertCodeText(QStringLiteral("<doc><b>a</doc>"));
     QCOMPARE(edit.document()->characterCount(), 1);
 }
 
-void tst_CodeText::htmlImport_data() {
+void tst_CodeText::htmlImport_data()
+{
     QTest::addColumn<QString>("html");
     QTest::addColumn<QString>("code");
     QTest::newRow("styles") << "<b>a</b><em>b</em><s>c</s><sub>d</sub><sup>e</sup><u>f</u>"
@@ -124,7 +139,8 @@ void tst_CodeText::htmlImport_data() {
                                     << "<doc>a b</doc>";
 }
 
-void tst_CodeText::htmlImport() {
+void tst_CodeText::htmlImport()
+{
     QFETCH(QString, html);
     QFETCH(QString, code);
     TextEdit edit;
@@ -132,7 +148,8 @@ void tst_CodeText::htmlImport() {
     QCOMPARE(edit.toCodeText(), code);
 }
 
-void tst_CodeText::hostileInputIsBounded() {
+void tst_CodeText::hostileInputIsBounded()
+{
     // deep nesting is cut at the depth limit instead of exhausting the stack
     TextEdit edit;
     QString html;

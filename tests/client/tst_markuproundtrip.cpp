@@ -34,7 +34,7 @@ const QString everyElement = QStringLiteral(
     "<indent/>a<b>b<i>c</i></b><i>d<d>e</d></i><d>f</d><u>g</u><w>h</w><p>i</p><o>j</o>"
     "x<f>1</f><h>2</h>y<g><h>3</h><f>n</f></g><a/><n/>"
     "<s1><c>甲</c></s1><s2><c></c></s2><b><s3><c>乙</c></s3></b><s4><c>1 2</c></s4><n/>"
-    "<r>右 &lt;&amp;></r>"
+    "<r>右 &lt;&amp;&gt;</r>"
     "<t><tr><td><b>1</b><n/><c>2</c></td><td><w>w</w><s1><c>3</c></s1></td></tr>"
     "<tr><td/><td><r>4</r></td></tr></t>"
     "after</doc>");
@@ -77,7 +77,7 @@ void tst_MarkupRoundTrip::otherProducersNestingIsRead_data()
                                                 << "<doc><t><tr><td><i>x</i></td></tr></t></doc>";
     QTest::newRow("declaration, comment, entity, CDATA")
         << "<?xml version=\"1.0\"?><!-- by hand --><doc>a&#x4e59;<![CDATA[<b>]]></doc>"
-        << QStringLiteral("<doc>a乙&lt;b></doc>");
+        << QStringLiteral("<doc>a乙&lt;b&gt;</doc>");
 }
 
 void tst_MarkupRoundTrip::otherProducersNestingIsRead()
@@ -166,7 +166,7 @@ void tst_MarkupRoundTrip::serverHtmlReadsBackAsTheDocument_data()
     QTest::newRow("underlines") << "<doc><u>u</u><w>w</w><p>p</p></doc>";
     QTest::newRow("scripts") << "<doc>x<f>1</f><h>2</h></doc>";
     QTest::newRow("alignment") << "<doc><c>A</c><n/><r>z</r></doc>";
-    QTest::newRow("escaping") << "<doc>&lt;&amp;></doc>";
+    QTest::newRow("escaping") << "<doc>&lt;&amp;&gt;</doc>";
     QTest::newRow("table") << "<doc>a<t><tr><td>1</td><td><b>2</b></td></tr>"
                               "<tr><td>3</td><td>4</td></tr></t>b</doc>";
 }

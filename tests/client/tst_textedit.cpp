@@ -440,7 +440,7 @@ void tst_TextEdit::pasteStyledObjectsBetweenEditors() {
     target.paste();
     QCOMPARE(target.toCodeText(),
              QStringLiteral("<doc>&lt;<b><i>x</i></b><w>y</w><o>z</o><s2><c>甲</c></s2><g><h>2</h>"
-                            "<f>n</f></g><a/><h>3</h><d>q</d>></doc>"));
+                            "<f>n</f></g><a/><h>3</h><d>q</d>&gt;</doc>"));
 
     // within one editor, over a selection
     select(source, 0, 2);

@@ -7,11 +7,19 @@
 #include "modaldialoganswerer.h"
 #include "scriptedhttpresponder.h"
 
+#include <QBuffer>
 #include <QDialog>
+#include <QFileDialog>
+#include <QJsonObject>
+#include <QLineEdit>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTextBlock>
+#include <QTextEdit>
 #include <QtTest>
+
+#include <functional>
 
 namespace {
 
@@ -58,6 +66,8 @@ private slots:
     void paletteInsertsInOrderAndStaysOpen();
     void heightNeverBelowLeast();
     void addToolbarWidgetGoesLast();
+    void everyButtonGivesItsCodeText_data();
+    void everyButtonGivesItsCodeText();
 };
 
 void tst_TextEditWidget::toolbarButtonsInOrder()
@@ -181,6 +191,8 @@ void tst_TextEditWidget::imageSizeAnswers_data()
                              << "图片的宽度和高度必须是正整数" << false;
     QTest::newRow("zero") << "0 10"
                           << "图片的宽度和高度必须是正整数" << false;
+    QTest::newRow("one pixel") << "1 1"
+                               << "" << true;
     QTest::newRow("negative") << "10 -5"
                               << "图片的宽度和高度必须是正整数" << false;
 }
@@ -207,6 +219,7 @@ void tst_TextEditWidget::imageSizeAnswers()
     answerer.clickButton(QStringLiteral("确定"));
     widget.insertImageWithPrompt(image);
     QCOMPARE(answerer.seen().first().title, QStringLiteral("图片"));
+    QCOMPARE(answerer.seen().first().text, QStringLiteral("请输入图片宽度和高度，以空格分开"));
     if (warning.isEmpty()) {
         QCOMPARE(answerer.count(), 1);
     } else {
@@ -271,6 +284,151 @@ void tst_TextEditWidget::addToolbarWidgetGoesLast()
     QLayout *row = extra->parentWidget()->layout();
     QCOMPARE(row->itemAt(row->count() - 1)->widget(), extra);
     QVERIFY(row->itemAt(row->count() - 2)->spacerItem());
+}
+
+using Answer = std::function<void(ModalDialogAnswerer &, const QString &picture)>;
+Q_DECLARE_METATYPE(Answer)
+
+void tst_TextEditWidget::everyButtonGivesItsCodeText_data()
+{
+    QTest::addColumn<QStringList>("buttons");
+    QTest::addColumn<int>("selectionStart"); // in "abc"; the selection ends after "b"
+    QTest::addColumn<Answer>("answer");
+    QTest::addColumn<QString>("saved"); // a pattern when it starts with "^"
+    const Answer none = [](ModalDialogAnswerer &, const QString &) {};
+    const auto row = [&](const char *name, const QStringList &buttons, const QString &saved,
+                         int start = 1, const Answer &answer = Answer()) {
+        QTest::newRow(name) << buttons << start << (answer ? answer : none) << saved;
+    };
+    row("bold", {"boldPushButton"}, "<doc>a<b>b</b>c</doc>");
+    row("italic", {"italicPushButton"}, "<doc>a<i>b</i>c</doc>");
+    row("underline", {"underlinePushButton"}, "<doc>a<u>b</u>c</doc>");
+    row("box", {"rectanglePushButton"}, "<doc>a<o>b</o>c</doc>");
+    row("strike-out", {"strikeOutPushButton"}, "<doc>a<d>b</d>c</doc>");
+    row("superscript", {"superscriptPushButton"}, "<doc>a<h>b</h>c</doc>");
+    row("subscript", {"subscriptPushButton"}, "<doc>a<f>b</f>c</doc>");
+    row("wave", {"waveUnderlinePushButton"}, "<doc>a<w>b</w>c</doc>");
+    row("dot", {"underPointPushButton"}, "<doc>a<p>b</p>c</doc>");
+    row("bold twice", {"boldPushButton", "boldPushButton"}, "<doc>abc</doc>");
+    row("undo", {"boldPushButton", "italicPushButton", "undoPushButton"}, "<doc>a<b>b</b>c</doc>");
+    row("redo", {"boldPushButton", "undoPushButton", "redoPushButton"}, "<doc>a<b>b</b>c</doc>");
+    row("centre", {"centerPushButton"}, "<doc><c>abc</c></doc>");
+    row("right", {"rightPushButton"}, "<doc><r>abc</r></doc>");
+    row("left after right", {"rightPushButton", "leftPushButton"}, "<doc>abc</doc>");
+    row("centre twice", {"centerPushButton", "centerPushButton"}, "<doc>abc</doc>");
+    row("indent at the start", {"indentPushButton"}, "<doc><indent/>abc</doc>", 0);
+    row("question number", {"numberPushButton"}, "<doc>a<a/>c</doc>");
+    row("super and subscript", {"superSubscriptPushButton"}, "<doc>a<g><h>2</h><f>n</f></g>c</doc>",
+        1, [](ModalDialogAnswerer &answerer, const QString &) {
+            answerer.enterText(QStringLiteral("2 n"));
+        });
+    row("special character", {"specCharPushButton"}, QStringLiteral("<doc>aΩc</doc>"), 1,
+        [](ModalDialogAnswerer &answerer, const QString &) {
+            answerer.answerWith([](QWidget *dialog) {
+                QVERIFY(ModalDialogAnswerer::clickButtonIn(dialog, QStringLiteral("Ω")));
+                static_cast<QDialog *>(dialog)->reject();
+            });
+        });
+    row("formula", {"texPushButton"}, "<doc>a<tex>x^2</tex>c</doc>", 1,
+        [](ModalDialogAnswerer &answerer, const QString &) {
+            answerer.answerWith([](QWidget *dialog) {
+                dialog->findChild<QTextEdit *>(QStringLiteral("MiddleTextEdit"))
+                    ->setPlainText(QStringLiteral("x^2"));
+                static_cast<QDialog *>(dialog)->accept();
+            });
+        });
+    row("picture", {"imagePushButton"}, "^<doc>a<v key=\"k1\" width=\"40\" height=\"30\"/>c</doc>$",
+        1, [](ModalDialogAnswerer &answerer, const QString &picture) {
+            answerer.answerWith([picture](QWidget *dialog) {
+                auto files = qobject_cast<QFileDialog *>(dialog);
+                QVERIFY(files);
+                // typed into the dialog's own name field, as a teacher may
+                auto name = files->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
+                QVERIFY(name);
+                name->setText(picture);
+                static_cast<QDialog *>(files)->accept();
+            });
+            answerer.answerWith([](QWidget *dialog) {
+                QVERIFY(ModalDialogAnswerer::clickButtonIn(dialog, QStringLiteral("确定")));
+            });
+        });
+    row("table", {"tablePushButton"},
+        "^<doc>a<v key=\"k1\" width=\"\\d+\" height=\"\\d+\"/>c</doc>$", 1,
+        [](ModalDialogAnswerer &answerer, const QString &) {
+            answerer.answerWith([](QWidget *dialog) {
+                dialog->findChild<QLineEdit *>(QStringLiteral("lineEditRowCount"))
+                    ->setText(QStringLiteral("2"));
+                dialog->findChild<QLineEdit *>(QStringLiteral("lineEditColumnCount"))
+                    ->setText(QStringLiteral("2"));
+                dialog->findChild<QPushButton *>(QStringLiteral("pushButtonOK"))->click();
+            });
+            answerer.answerWith(
+                [](QWidget *dialog) { QVERIFY(QMetaObject::invokeMethod(dialog, "slotFinish")); });
+            answerer.clickButton(QStringLiteral("确定"));
+        });
+}
+
+// Typed "abc", "b" selected with the keyboard, then the buttons clicked with the mouse.
+void tst_TextEditWidget::everyButtonGivesItsCodeText()
+{
+    QFETCH(QStringList, buttons);
+    QFETCH(int, selectionStart);
+    QFETCH(Answer, answer);
+    QFETCH(QString, saved);
+
+    QImage image(40, 30, QImage::Format_RGB32);
+    image.fill(Qt::darkGreen);
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    QTemporaryDir dir;
+    const QString picture = dir.filePath(QStringLiteral("picture.png"));
+    QVERIFY(image.save(picture));
+    ScriptedHttpResponder responder;
+    QVERIFY(responder.listen());
+    responder.respondEnvelope(QStringLiteral("/api/upload/file"), 0,
+        QJsonObject {{QStringLiteral("fileKey"), QStringLiteral("k1")}});
+    responder.respondRaw(QStringLiteral("/api/show/image"), png, 200, "image/png");
+    responder.respondRaw(QStringLiteral("/api/generate/formula"), png, 200, "image/png");
+    const QString savedServer = IMG_SERVER;
+    IMG_SERVER = responder.baseUrl();
+
+    TextEditWidget widget;
+    widget.resize(700, 200);
+    widget.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&widget));
+    TextEdit *edit = widget.textEdit();
+    edit->setFocus();
+    QTest::keyClicks(edit, QStringLiteral("abc"));
+    QTest::keyClick(edit, Qt::Key_Home);
+    for (int i = 0; i < selectionStart; ++i)
+        QTest::keyClick(edit, Qt::Key_Right);
+    if (selectionStart == 1)
+        QTest::keyClick(edit, Qt::Key_Right, Qt::ShiftModifier);
+
+    ModalDialogAnswerer answerer;
+    answer(answerer, picture);
+    for (const QString &name : buttons) {
+        auto button = widget.findChild<QPushButton *>(name);
+        QVERIFY(button);
+        QTest::mouseClick(button, Qt::LeftButton);
+    }
+    if (saved.startsWith(QLatin1Char('^'))) {
+        const QRegularExpression pattern(saved);
+        QTRY_VERIFY2(
+            pattern.match(widget.toCodeText()).hasMatch(), qPrintable(widget.toCodeText()));
+        // the picture itself has arrived
+        QTRY_VERIFY(!edit->document()
+                         ->resource(QTextDocument::ImageResource, QUrl(QStringLiteral("k1")))
+                         .isNull());
+    } else {
+        QCOMPARE(widget.toCodeText(), saved);
+    }
+    TextEditWidget second;
+    second.setCodeText(widget.toCodeText());
+    QCOMPARE(second.toCodeText(), widget.toCodeText());
+    IMG_SERVER = savedServer;
 }
 
 QTEST_MAIN(tst_TextEditWidget)
