@@ -28,6 +28,9 @@
 #include <QVBoxLayout>
 #include <QWebView>
 
+const QString MainWindow::bodyPendingText
+    = QStringLiteral("要修改的题目还未载入，请重新打开这道题");
+
 MainWindow::MainWindow(QWidget *parent)
     : QMainWindow(parent)
     , ui(new Ui::MainWindow)
@@ -597,7 +600,8 @@ void MainWindow::setSavedExercise(const ExerciseInfo &exercise)
 
 void MainWindow::modifyExercise(int id)
 {
-    savedExercise.reset();
+    // the exercise being modified now stays so until the new one has arrived: a failed fetch
+    // must not turn the next submission into an addition
     post(ExerciseRequest, LIBRARY_SERVER, QStringLiteral("/library/fetch/exercise/id"),
         {{QStringLiteral("exerciseId"), id}});
 }
@@ -616,12 +620,9 @@ void MainWindow::loadExercise(const ExerciseInfo &exercise)
 {
     setSavedExercise(exercise);
     modifyingExerciseId = exercise.id;
-    for (int i = 0; i < groups.size(); ++i) {
-        if (groups.at(i).groupId == exercise.folderId) {
-            ui->exerciseHeaderWidget->setGroupIndex(i);
-            break;
-        }
-    }
+    // the body on screen still belongs to what was there before, until the type detail arrives
+    bodyPending = true;
+    ui->exerciseHeaderWidget->setGroupId(exercise.folderId);
     for (int i = 0; i < exerciseTypes.size(); ++i) {
         if (exerciseTypes.at(i).id == exercise.exerciseTypeId) {
             ui->exerciseHeaderWidget->setExerciseTypeIndex(i);
@@ -663,10 +664,13 @@ void MainWindow::selectExerciseType(int index)
         return;
     const int typeId = exerciseTypes.at(index).id;
     ExerciseInfo gathered;
-    if (getExerciseInfo(gathered, false))
+    if (bodyPending) {
+        // the body on screen is not the exercise being loaded; the loaded one is kept
+    } else if (getExerciseInfo(gathered, false)) {
         setSavedExercise(gathered);
-    else if (modifyingExerciseId == -1)
+    } else if (modifyingExerciseId == -1) {
         savedExercise.reset();
+    }
     // while modifying, a failed gathering keeps the stored exercise, so it stays a modification
     fetchExerciseType(typeId);
 }
@@ -682,6 +686,7 @@ ExerciseQuestionWidget *MainWindow::newQuestionPage()
 
 void MainWindow::rebuildComposer()
 {
+    bodyPending = false;
     QVBoxLayout *layout = ui->verticalLayout_3;
     // the body goes between the header and the closing spacer
     auto append = [layout](QWidget *widget) { layout->insertWidget(layout->count() - 1, widget); };
@@ -864,8 +869,18 @@ bool MainWindow::getExerciseInfo(ExerciseInfo &exerciseInfo, bool check)
     return true;
 }
 
+bool MainWindow::refuseWhileBodyPending()
+{
+    if (!bodyPending)
+        return false;
+    showMessage(this, Api::warningTitle, bodyPendingText, false);
+    return true;
+}
+
 void MainWindow::previewExercise()
 {
+    if (refuseWhileBodyPending())
+        return;
     // while modifying, a failed check keeps the stored exercise, so it stays a modification
     if (modifyingExerciseId == -1)
         savedExercise.reset();
@@ -878,6 +893,9 @@ void MainWindow::previewExercise()
 
 void MainWindow::submitExercise()
 {
+    // the body on screen was built for another exercise: submitting it would overwrite this one
+    if (refuseWhileBodyPending())
+        return;
     ExerciseInfo gathered;
     if (!getExerciseInfo(gathered, true))
         return;

@@ -58,6 +58,8 @@ public:
     QDialogButtonBox *composerButtons() const { return composerButtonBox; }
 
     static constexpr int maxQuestions = 20;
+    // Shown when "完成" or "预览" comes before the body of the exercise being opened is built.
+    static const QString bodyPendingText;
     // Opens a stored exercise in the composer for modification.
     void loadExercise(const ExerciseInfo &exercise);
 
@@ -154,6 +156,7 @@ private:
     void rebuildComposer();
     ExerciseQuestionWidget *newQuestionPage();
     void showPageAfterComposing();
+    bool refuseWhileBodyPending();
 
     Ui::MainWindow *ui;
     QNetworkAccessManager *managers[RequestCount] = {};
@@ -164,6 +167,8 @@ private:
     std::unique_ptr<KnowledgeNode> knowledge;
     int modifyingExerciseId = -1;
     std::unique_ptr<ExerciseInfo> savedExercise;
+    // an exercise was loaded but the composer still shows the body built before it
+    bool bodyPending = false;
     ExerciseQuestionStemWidget *stemWidget = nullptr;
     QTabWidget *questionTabWidget = nullptr;
     QPushButton *addQuestionButton = nullptr;

@@ -22,6 +22,10 @@ public:
     void setExerciseTypes(const ExerciseTypeInfoList &types);
     int groupIndex() const;
     void setGroupIndex(int index);
+    // The chosen group's id, -1 when none; it stays chosen across every setGroups.
+    int groupId() const;
+    // Chooses the group with this id; before any groups arrive it is chosen once they do.
+    void setGroupId(int id);
     int exerciseTypeIndex() const;
     void setExerciseTypeIndex(int index);
     int rate() const;
@@ -36,6 +40,10 @@ private slots:
     void on_addPushButton_clicked();
 
 private:
+    void rememberChosenGroup(int index);
+
     Ui::ExerciseHeaderWidget *ui;
     GroupInfoList m_groups;
+    int m_chosenGroupId = -1;
+    bool m_refilling = false;
 };
