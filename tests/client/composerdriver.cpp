@@ -16,6 +16,7 @@
 #include <QDialogButtonBox>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QTabWidget>
 #include <QtTest>
 
@@ -95,6 +96,19 @@ bool ComposerDriver::chooseType(MainWindow &window, const QString &name)
         return false;
     return QTest::qWaitFor([&] { return window.questionTabs() != before; }, 10000)
         && window.currentTypeDetail().name == name;
+}
+
+void ComposerDriver::shot(QWidget *widget, const QString &name)
+{
+    const QString dir = qEnvironmentVariable("QUENMO_SHOTS");
+    if (dir.isEmpty())
+        return;
+    QTest::qWait(800); // pictures and freshly laid out widgets
+    // on a display server the screen shows modal dialogs over the window too
+    const QPixmap picture = QGuiApplication::platformName() == QLatin1String("xcb")
+        ? QGuiApplication::primaryScreen()->grabWindow(0)
+        : widget->grab();
+    picture.save(dir + QLatin1Char('/') + name + QStringLiteral(".png"));
 }
 
 int ComposerDriver::firstLeafKnowledge(MainWindow &window)

@@ -6,6 +6,7 @@ class ExerciseHeaderWidget;
 class MainWindow;
 class QComboBox;
 class QPushButton;
+class QWidget;
 
 // A teacher at the real window: logs in through the dialog, waits for what start-up loads and
 // fills the composer the way a teacher would, for the suites that run against quenmo-server.
@@ -37,6 +38,9 @@ public:
     // Gives every sub-question the first leaf of the knowledge tree (the bank's seeded
     // exercises have none, and none passes the checks without one).
     static void chooseKnowledge(MainWindow &window);
+    // Saves a picture of the screen (under a display server) or of widget in the folder that
+    // QUENMO_SHOTS names; nothing when it names none.
+    static void shot(QWidget *widget, const QString &name);
     // Id of the first leaf of the knowledge tree.
     static int firstLeafKnowledge(MainWindow &window);
 };

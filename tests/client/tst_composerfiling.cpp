@@ -175,6 +175,8 @@ void tst_ComposerFiling::chosenGroupSurvivesEveryReload()
     for (int round = 1; round <= 2; ++round) {
         const QList<int> before = listed(chosen);
         ComposerDriver::fill(window, QStringLiteral("filed%1").arg(round));
+        if (round == 1)
+            ComposerDriver::shot(&window, QStringLiteral("composer-filled"));
         answerer.clickButton(QStringLiteral("确定"));
         QTest::mouseClick(ComposerDriver::doneButton(window), Qt::LeftButton);
         QVERIFY(answerer.waitForCount(1 + round));
