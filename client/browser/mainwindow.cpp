@@ -5,6 +5,7 @@
 #include "app/serverconfig.h"
 #include "app/usersession.h"
 #include "browser/exerciseviewwidget.h"
+#include "composer/exercisedraft.h"
 #include "composer/exercisepreviewdialog.h"
 #include "composer/exercisequestionstemwidget.h"
 #include "composer/exercisequestionwidget.h"
@@ -18,6 +19,7 @@
 #include <QCloseEvent>
 #include <QDate>
 #include <QDialogButtonBox>
+#include <QDir>
 #include <QInputDialog>
 #include <QJsonArray>
 #include <QMessageBox>
@@ -25,8 +27,13 @@
 #include <QNetworkReply>
 #include <QTabBar>
 #include <QTabWidget>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <QWebView>
+
+#include <algorithm>
+
+const QString MainWindow::draftQuestion = QStringLiteral("有未提交的题目，是否恢复？");
 
 const QString MainWindow::bodyPendingText
     = QStringLiteral("要修改的题目还未载入，请重新打开这道题");
@@ -104,6 +111,87 @@ MainWindow::~MainWindow()
     delete ui;
 }
 
+// ---- the draft of the exercise being composed
+
+void MainWindow::keepDrafts()
+{
+    draft = std::make_unique<ExerciseDraft>(ExerciseDraft::pathFor(UserSession::instance().userId));
+    draftTimer = new QTimer(this);
+    draftTimer->setInterval(draftInterval);
+    connect(draftTimer, &QTimer::timeout, this, &MainWindow::saveDraft);
+    offerDraftWhenReady();
+}
+
+void MainWindow::offerDraftWhenReady()
+{
+    // the draft names its group, type and knowledge points; they must be known to restore it
+    if (!draft || draftOffered || !questionTabWidget || !groupsLoaded || !knowledgeLoaded)
+        return;
+    draftOffered = true;
+    QTimer::singleShot(0, this, &MainWindow::offerDraft);
+}
+
+void MainWindow::offerDraft()
+{
+    ExerciseInfo kept;
+    switch (draft->read(&kept)) {
+    case ExerciseDraft::ReadResult::Missing:
+        break;
+    case ExerciseDraft::ReadResult::Unreadable: {
+        const QString aside = draft->setAside();
+        showMessage(this, Api::warningTitle,
+            QStringLiteral("未提交的题目无法读取，已另存为：")
+                + QDir::toNativeSeparators(aside.isEmpty() ? draft->path() : aside),
+            false);
+        break;
+    }
+    case ExerciseDraft::ReadResult::Found:
+        if (!ExerciseDraft::holdsWork(kept)) {
+            draft->discard();
+        } else if (showMessage(this, QStringLiteral("恢复"), draftQuestion, true) == 1) {
+            // in tab order, as the teacher left them
+            std::stable_sort(kept.questions.begin(), kept.questions.end(),
+                [](const QuestionInfo &a, const QuestionInfo &b) {
+                    return a.questionIndex < b.questionIndex;
+                });
+            loadExercise(kept);
+        } else {
+            draft->discard();
+        }
+        break;
+    }
+    draftTimer->start();
+}
+
+void MainWindow::saveDraft()
+{
+    // nothing is written until the old draft was offered, nor while a loaded exercise still
+    // waits for its body
+    if (!draft || !draftTimer->isActive() || bodyPending || !questionTabWidget)
+        return;
+    ExerciseInfo state;
+    if (!getExerciseInfo(state, false))
+        return;
+    if (!ExerciseDraft::holdsWork(state) && !draft->exists())
+        return;
+    draft->write(state);
+}
+
+void MainWindow::discardDraft()
+{
+    if (!draft)
+        return;
+    draft->discard();
+    // the composer still shows the work until it is rebuilt: nothing may write it back
+    draftTimer->stop();
+}
+
+void MainWindow::resumeDraft()
+{
+    if (draft && draftOffered)
+        draftTimer->start();
+}
+
 void MainWindow::post(
     Request request, const QString &base, const QString &path, const QVariantMap &body)
 {
@@ -163,6 +251,7 @@ void MainWindow::on_aboutPushButton_clicked()
 
 void MainWindow::closeEvent(QCloseEvent *event)
 {
+    saveDraft();
     // closing this window ends the program even while a preview is still open
     QApplication::quit();
     QMainWindow::closeEvent(event);
@@ -220,6 +309,8 @@ void MainWindow::replyGroupsFinished(QNetworkReply *reply)
     ui->exerciseHeaderWidget->setGroups(groups);
     ui->groupWidget->setGroups(groups);
     ui->groupWidget->rebuildRows();
+    groupsLoaded = true;
+    offerDraftWhenReady();
     fetchGroupExerciseTypes();
 }
 
@@ -581,6 +672,7 @@ void MainWindow::replyExerciseTypeFinished(QNetworkReply *reply)
     typeDetail = ExerciseTypeDetail::fromJson(envelope.value(QStringLiteral("data")).toObject());
     showComposerPage();
     rebuildComposer();
+    offerDraftWhenReady();
 }
 
 void MainWindow::replyExerciseKnowledgeFinished(QNetworkReply *reply)
@@ -589,6 +681,8 @@ void MainWindow::replyExerciseKnowledgeFinished(QNetworkReply *reply)
     if (!Api::checkReply(reply, this, &envelope))
         return;
     knowledge->setChildren(envelope.value(QStringLiteral("data")).toArray());
+    knowledgeLoaded = true;
+    offerDraftWhenReady();
 }
 
 // ---- exercise record
@@ -920,10 +1014,12 @@ void MainWindow::cancelExercise()
     if (showMessage(this, QStringLiteral("取消"), QStringLiteral("是否取消录题？"), true) != 1)
         return;
     showPageAfterComposing();
+    discardDraft();
     savedExercise.reset();
     modifyingExerciseId = -1;
     ui->exerciseHeaderWidget->setRate(3);
     rebuildComposer();
+    resumeDraft();
 }
 
 void MainWindow::replyAddExerciseFinished(QNetworkReply *reply)
@@ -933,11 +1029,14 @@ void MainWindow::replyAddExerciseFinished(QNetworkReply *reply)
     QJsonObject envelope;
     if (!Api::checkReply(reply, this, &envelope))
         return;
+    // the server has it now: a draft restored after this would add it a second time
+    discardDraft();
     showMessage(this, Api::warningTitle, QStringLiteral("录入成功"), false);
     savedExercise.reset();
     modifyingExerciseId = -1;
     fetchExercisesCount();
     rebuildComposer();
+    resumeDraft();
     fetchGroups();
 }
 
@@ -948,11 +1047,13 @@ void MainWindow::replyModifyExerciseFinished(QNetworkReply *reply)
     QJsonObject envelope;
     if (!Api::checkReply(reply, this, &envelope))
         return;
+    discardDraft();
     showMessage(this, Api::warningTitle, QStringLiteral("修改成功"), false);
     showPageAfterComposing();
     savedExercise.reset();
     modifyingExerciseId = -1;
     rebuildComposer();
+    resumeDraft();
     fetchGroups();
 }
 

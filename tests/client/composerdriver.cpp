@@ -12,6 +12,7 @@
 #include "editor/textedit.h"
 #include "login/teacherlogindialog.h"
 
+#include <QAbstractItemView>
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QLineEdit>
@@ -79,12 +80,16 @@ bool ComposerDriver::choose(QComboBox *combo, const QString &text)
     const int target = combo->findText(text);
     if (target < 0)
         return false;
-    combo->setFocus();
-    while (combo->currentIndex() < target)
-        QTest::keyClick(combo, Qt::Key_Down);
-    while (combo->currentIndex() > target)
-        QTest::keyClick(combo, Qt::Key_Up);
-    return combo->currentText() == text;
+    if (target == combo->currentIndex())
+        return true;
+    // the list pops up and the item is clicked: one choice, one activation
+    combo->showPopup();
+    QAbstractItemView *view = combo->view();
+    if (!QTest::qWaitFor([view] { return view->isVisible(); }))
+        return false;
+    const QRect item = view->visualRect(combo->model()->index(target, 0));
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, item.center());
+    return QTest::qWaitFor([view] { return !view->isVisible(); }) && combo->currentText() == text;
 }
 
 bool ComposerDriver::chooseType(MainWindow &window, const QString &name)
@@ -94,8 +99,9 @@ bool ComposerDriver::chooseType(MainWindow &window, const QString &name)
         return true;
     if (!choose(typeCombo(window), name))
         return false;
-    return QTest::qWaitFor([&] { return window.questionTabs() != before; }, 10000)
-        && window.currentTypeDetail().name == name;
+    return QTest::qWaitFor(
+        [&] { return window.questionTabs() != before && window.currentTypeDetail().name == name; },
+        10000);
 }
 
 void ComposerDriver::shot(QWidget *widget, const QString &name)

@@ -26,7 +26,7 @@ public:
     static QComboBox *typeCombo(MainWindow &window);
     static QPushButton *doneButton(MainWindow &window);
 
-    // Moves a combo box to the item with this text with the arrow keys, as a teacher would.
+    // Chooses the item with this text from the combo box's list, as a teacher would.
     static bool choose(QComboBox *combo, const QString &text);
     // Chooses an exercise type in the header and waits for its body.
     static bool chooseType(MainWindow &window, const QString &name);
