@@ -62,6 +62,7 @@ ExerciseDraft::ReadResult ExerciseDraft::read(ExerciseInfo *exercise) const
 bool ExerciseDraft::write(const ExerciseInfo &exercise)
 {
     const QByteArray bytes = encode(exercise);
+    // a discarded or set-aside draft is written again even when nothing changed
     if (bytes == m_written && exists())
         return true;
     if (!QDir().mkpath(QFileInfo(m_path).absolutePath()))
@@ -76,7 +77,6 @@ bool ExerciseDraft::write(const ExerciseInfo &exercise)
 void ExerciseDraft::discard()
 {
     QFile::remove(m_path);
-    m_written.clear();
 }
 
 QString ExerciseDraft::setAside()
@@ -88,7 +88,6 @@ QString ExerciseDraft::setAside()
         target = aside + QLatin1Char('-') + QString::number(n);
     if (!QFile::rename(m_path, target))
         return QString();
-    m_written.clear();
     return target;
 }
 

@@ -42,12 +42,6 @@ void ExerciseHeaderWidget::rememberChosenGroup(int index)
         m_chosenGroupId = m_groups.at(index).groupId;
 }
 
-int ExerciseHeaderWidget::groupId() const
-{
-    const int row = ui->groupComboBox->currentIndex();
-    return row >= 0 && row < m_groups.size() ? m_groups.at(row).groupId : -1;
-}
-
 void ExerciseHeaderWidget::setGroupId(int id)
 {
     if (m_groups.isEmpty()) {

@@ -22,9 +22,8 @@ public:
     void setExerciseTypes(const ExerciseTypeInfoList &types);
     int groupIndex() const;
     void setGroupIndex(int index);
-    // The chosen group's id, -1 when none; it stays chosen across every setGroups.
-    int groupId() const;
-    // Chooses the group with this id; before any groups arrive it is chosen once they do.
+    // Chooses the group with this id; it stays chosen across every setGroups, and before any
+    // groups arrive it is chosen once they do.
     void setGroupId(int id);
     int exerciseTypeIndex() const;
     void setExerciseTypeIndex(int index);

@@ -201,6 +201,17 @@ void tst_ComposerFiling::chosenGroupSurvivesEveryReload()
     QTest::mouseClick(ComposerDriver::doneButton(window), Qt::LeftButton);
     QTRY_COMPARE_WITH_TIMEOUT(answerer.last().text, QStringLiteral("修改成功"), 10000);
     QCOMPARE(storedFolder(stored), chosen);
+
+    // opening an exercise of the first group chooses that group, and it stays chosen
+    const int first = m_groups.value(QStringLiteral("甲组"));
+    const int other = m_seeder->addChoiceExercise(
+        first, QStringLiteral("单选题"), 2, BankSeeder::doc(QStringLiteral("first")), options("f"));
+    QVERIFY(open(other));
+    QCOMPARE(groups->currentText(), QStringLiteral("甲组"));
+    m_seeder->addGroup(QStringLiteral("戊组"));
+    window.fetchGroups();
+    QTRY_VERIFY_WITH_TIMEOUT(groups->findText(QStringLiteral("戊组")) >= 0, 10000);
+    QCOMPARE(groups->currentText(), QStringLiteral("甲组"));
 }
 
 void tst_ComposerFiling::failedFetchKeepsTheModification()

@@ -458,10 +458,21 @@ void tst_ExerciseDraft::declinedOrCancelledDraftIsGone()
     BankSeeder seeder(m_server.baseUrl());
     QVERIFY(seeder.login(localTeacher));
     const QString path = ExerciseDraft::pathFor(seeder.userId());
-    ExerciseInfo left;
-    left.exerciseTypeId = seeder.typeId(QStringLiteral("单选题"));
-    left.content = QStringLiteral("<doc>declined</doc>");
-    QVERIFY(ExerciseDraft(path).write(left));
+    QVERIFY(path.endsWith(QStringLiteral("/drafts/draft-") + QString::number(seeder.userId())
+        + QStringLiteral(".json")));
+    QVERIFY(QDir().mkpath(QFileInfo(path).absolutePath()));
+    // a draft as an earlier run wrote it
+    writeFile(path,
+        QStringLiteral(R"({"kind": "quenmo-exercise-draft", "version": 1, "exercise": {
+            "id": -1, "exerciseTypeId": %1, "exerciseTypeName": "单选题", "content": "",
+            "subjectId": 2, "difficultyDegree": 2, "folderId": 0, "knowledgeNames": "",
+            "questions": [{"questiontypeId": 1, "questionTypeSort": 0, "questionIndex": 1,
+                "knowledgeIds": "", "knowledgeNames": "", "score": 3,
+                "questionContent": "<doc>declined</doc>", "questionExplain": "",
+                "options": [{"index": 0, "content": "", "isAnswer": false}],
+                "answers": [{"answerIdx": 0, "content": ""}]}]}})")
+            .arg(seeder.typeId(QStringLiteral("单选题")))
+            .toUtf8());
 
     startAgain(localTeacher, {QStringLiteral("取消")});
     QVERIFY(m_answerer->waitForCount(1));
