@@ -25,6 +25,16 @@ void Startup::installFontSubstitutions()
         QFont::insertSubstitutions(kai, installed);
 }
 
+void Startup::openMainWindow(MainWindow &window)
+{
+    window.keepDrafts();
+    window.fetchExercisesCount();
+    window.fetchGroups();
+    window.fetchExerciseTypes();
+    window.fetchExerciseKnowledge();
+    window.show();
+}
+
 int Startup::run(int argc, char *argv[])
 {
     // the images come in 1x and 2x; let high-density screens pick the sharper one
@@ -37,11 +47,7 @@ int Startup::run(int argc, char *argv[])
     TeacherLoginDialog login;
     if (login.exec() == QDialog::Accepted) {
         MainWindow window;
-        window.fetchExercisesCount();
-        window.fetchGroups();
-        window.fetchExerciseTypes();
-        window.fetchExerciseKnowledge();
-        window.show();
+        openMainWindow(window);
         exitCode = app.exec();
     }
     return exitCode;

@@ -5,6 +5,7 @@
 #include "app/serverconfig.h"
 #include "app/usersession.h"
 #include "browser/exerciseviewwidget.h"
+#include "composer/exercisedraft.h"
 #include "composer/exercisepreviewdialog.h"
 #include "composer/exercisequestionstemwidget.h"
 #include "composer/exercisequestionwidget.h"
@@ -18,6 +19,7 @@
 #include <QCloseEvent>
 #include <QDate>
 #include <QDialogButtonBox>
+#include <QDir>
 #include <QInputDialog>
 #include <QJsonArray>
 #include <QMessageBox>
@@ -25,8 +27,16 @@
 #include <QNetworkReply>
 #include <QTabBar>
 #include <QTabWidget>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <QWebView>
+
+#include <algorithm>
+
+const QString MainWindow::draftQuestion = QStringLiteral("有未提交的题目，是否恢复？");
+
+const QString MainWindow::bodyPendingText
+    = QStringLiteral("要修改的题目还未载入，请重新打开这道题");
 
 MainWindow::MainWindow(QWidget *parent)
     : QMainWindow(parent)
@@ -101,6 +111,87 @@ MainWindow::~MainWindow()
     delete ui;
 }
 
+// ---- the draft of the exercise being composed
+
+void MainWindow::keepDrafts()
+{
+    draft = std::make_unique<ExerciseDraft>(ExerciseDraft::pathFor(UserSession::instance().userId));
+    draftTimer = new QTimer(this);
+    draftTimer->setInterval(draftInterval);
+    connect(draftTimer, &QTimer::timeout, this, &MainWindow::saveDraft);
+    offerDraftWhenReady();
+}
+
+void MainWindow::offerDraftWhenReady()
+{
+    // the draft names its group, type and knowledge points; they must be known to restore it
+    if (!draft || draftOffered || !questionTabWidget || !groupsLoaded || !knowledgeLoaded)
+        return;
+    draftOffered = true;
+    QTimer::singleShot(0, this, &MainWindow::offerDraft);
+}
+
+void MainWindow::offerDraft()
+{
+    ExerciseInfo kept;
+    switch (draft->read(&kept)) {
+    case ExerciseDraft::ReadResult::Missing:
+        break;
+    case ExerciseDraft::ReadResult::Unreadable: {
+        const QString aside = draft->setAside();
+        showMessage(this, Api::warningTitle,
+            QStringLiteral("未提交的题目无法读取，已另存为：")
+                + QDir::toNativeSeparators(aside.isEmpty() ? draft->path() : aside),
+            false);
+        break;
+    }
+    case ExerciseDraft::ReadResult::Found:
+        if (!ExerciseDraft::holdsWork(kept)) {
+            draft->discard();
+        } else if (showMessage(this, QStringLiteral("恢复"), draftQuestion, true) == 1) {
+            // in tab order, as the teacher left them
+            std::stable_sort(kept.questions.begin(), kept.questions.end(),
+                [](const QuestionInfo &a, const QuestionInfo &b) {
+                    return a.questionIndex < b.questionIndex;
+                });
+            loadExercise(kept);
+        } else {
+            draft->discard();
+        }
+        break;
+    }
+    draftTimer->start();
+}
+
+void MainWindow::saveDraft()
+{
+    // nothing is written until the old draft was offered, nor while a loaded exercise still
+    // waits for its body
+    if (!draft || !draftTimer->isActive() || bodyPending || !questionTabWidget)
+        return;
+    ExerciseInfo state;
+    if (!getExerciseInfo(state, false))
+        return;
+    if (!ExerciseDraft::holdsWork(state) && !draft->exists())
+        return;
+    draft->write(state);
+}
+
+void MainWindow::discardDraft()
+{
+    if (!draft)
+        return;
+    draft->discard();
+    // the composer still shows the work until it is rebuilt: nothing may write it back
+    draftTimer->stop();
+}
+
+void MainWindow::resumeDraft()
+{
+    if (draft && draftOffered)
+        draftTimer->start();
+}
+
 void MainWindow::post(
     Request request, const QString &base, const QString &path, const QVariantMap &body)
 {
@@ -160,6 +251,7 @@ void MainWindow::on_aboutPushButton_clicked()
 
 void MainWindow::closeEvent(QCloseEvent *event)
 {
+    saveDraft();
     // closing this window ends the program even while a preview is still open
     QApplication::quit();
     QMainWindow::closeEvent(event);
@@ -217,6 +309,8 @@ void MainWindow::replyGroupsFinished(QNetworkReply *reply)
     ui->exerciseHeaderWidget->setGroups(groups);
     ui->groupWidget->setGroups(groups);
     ui->groupWidget->rebuildRows();
+    groupsLoaded = true;
+    offerDraftWhenReady();
     fetchGroupExerciseTypes();
 }
 
@@ -578,6 +672,7 @@ void MainWindow::replyExerciseTypeFinished(QNetworkReply *reply)
     typeDetail = ExerciseTypeDetail::fromJson(envelope.value(QStringLiteral("data")).toObject());
     showComposerPage();
     rebuildComposer();
+    offerDraftWhenReady();
 }
 
 void MainWindow::replyExerciseKnowledgeFinished(QNetworkReply *reply)
@@ -586,6 +681,8 @@ void MainWindow::replyExerciseKnowledgeFinished(QNetworkReply *reply)
     if (!Api::checkReply(reply, this, &envelope))
         return;
     knowledge->setChildren(envelope.value(QStringLiteral("data")).toArray());
+    knowledgeLoaded = true;
+    offerDraftWhenReady();
 }
 
 // ---- exercise record
@@ -597,7 +694,8 @@ void MainWindow::setSavedExercise(const ExerciseInfo &exercise)
 
 void MainWindow::modifyExercise(int id)
 {
-    savedExercise.reset();
+    // the exercise being modified now stays so until the new one has arrived: a failed fetch
+    // must not turn the next submission into an addition
     post(ExerciseRequest, LIBRARY_SERVER, QStringLiteral("/library/fetch/exercise/id"),
         {{QStringLiteral("exerciseId"), id}});
 }
@@ -616,12 +714,9 @@ void MainWindow::loadExercise(const ExerciseInfo &exercise)
 {
     setSavedExercise(exercise);
     modifyingExerciseId = exercise.id;
-    for (int i = 0; i < groups.size(); ++i) {
-        if (groups.at(i).groupId == exercise.folderId) {
-            ui->exerciseHeaderWidget->setGroupIndex(i);
-            break;
-        }
-    }
+    // the body on screen still belongs to what was there before, until the type detail arrives
+    bodyPending = true;
+    ui->exerciseHeaderWidget->setGroupId(exercise.folderId);
     for (int i = 0; i < exerciseTypes.size(); ++i) {
         if (exerciseTypes.at(i).id == exercise.exerciseTypeId) {
             ui->exerciseHeaderWidget->setExerciseTypeIndex(i);
@@ -663,10 +758,13 @@ void MainWindow::selectExerciseType(int index)
         return;
     const int typeId = exerciseTypes.at(index).id;
     ExerciseInfo gathered;
-    if (getExerciseInfo(gathered, false))
+    if (bodyPending) {
+        // the body on screen is not the exercise being loaded; the loaded one is kept
+    } else if (getExerciseInfo(gathered, false)) {
         setSavedExercise(gathered);
-    else if (modifyingExerciseId == -1)
+    } else if (modifyingExerciseId == -1) {
         savedExercise.reset();
+    }
     // while modifying, a failed gathering keeps the stored exercise, so it stays a modification
     fetchExerciseType(typeId);
 }
@@ -682,6 +780,7 @@ ExerciseQuestionWidget *MainWindow::newQuestionPage()
 
 void MainWindow::rebuildComposer()
 {
+    bodyPending = false;
     QVBoxLayout *layout = ui->verticalLayout_3;
     // the body goes between the header and the closing spacer
     auto append = [layout](QWidget *widget) { layout->insertWidget(layout->count() - 1, widget); };
@@ -864,8 +963,18 @@ bool MainWindow::getExerciseInfo(ExerciseInfo &exerciseInfo, bool check)
     return true;
 }
 
+bool MainWindow::refuseWhileBodyPending()
+{
+    if (!bodyPending)
+        return false;
+    showMessage(this, Api::warningTitle, bodyPendingText, false);
+    return true;
+}
+
 void MainWindow::previewExercise()
 {
+    if (refuseWhileBodyPending())
+        return;
     // while modifying, a failed check keeps the stored exercise, so it stays a modification
     if (modifyingExerciseId == -1)
         savedExercise.reset();
@@ -878,6 +987,9 @@ void MainWindow::previewExercise()
 
 void MainWindow::submitExercise()
 {
+    // the body on screen was built for another exercise: submitting it would overwrite this one
+    if (refuseWhileBodyPending())
+        return;
     ExerciseInfo gathered;
     if (!getExerciseInfo(gathered, true))
         return;
@@ -902,10 +1014,12 @@ void MainWindow::cancelExercise()
     if (showMessage(this, QStringLiteral("取消"), QStringLiteral("是否取消录题？"), true) != 1)
         return;
     showPageAfterComposing();
+    discardDraft();
     savedExercise.reset();
     modifyingExerciseId = -1;
     ui->exerciseHeaderWidget->setRate(3);
     rebuildComposer();
+    resumeDraft();
 }
 
 void MainWindow::replyAddExerciseFinished(QNetworkReply *reply)
@@ -915,11 +1029,14 @@ void MainWindow::replyAddExerciseFinished(QNetworkReply *reply)
     QJsonObject envelope;
     if (!Api::checkReply(reply, this, &envelope))
         return;
+    // the server has it now: a draft restored after this would add it a second time
+    discardDraft();
     showMessage(this, Api::warningTitle, QStringLiteral("录入成功"), false);
     savedExercise.reset();
     modifyingExerciseId = -1;
     fetchExercisesCount();
     rebuildComposer();
+    resumeDraft();
     fetchGroups();
 }
 
@@ -930,11 +1047,13 @@ void MainWindow::replyModifyExerciseFinished(QNetworkReply *reply)
     QJsonObject envelope;
     if (!Api::checkReply(reply, this, &envelope))
         return;
+    discardDraft();
     showMessage(this, Api::warningTitle, QStringLiteral("修改成功"), false);
     showPageAfterComposing();
     savedExercise.reset();
     modifyingExerciseId = -1;
     rebuildComposer();
+    resumeDraft();
     fetchGroups();
 }
 

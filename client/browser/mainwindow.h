@@ -14,6 +14,7 @@
 namespace Ui {
 class MainWindow;
 }
+class ExerciseDraft;
 class ExerciseQuestionStemWidget;
 class ExerciseQuestionWidget;
 class ExerciseViewWidget;
@@ -21,6 +22,7 @@ class QButtonGroup;
 class QDialogButtonBox;
 class QPushButton;
 class QTabWidget;
+class QTimer;
 class QNetworkAccessManager;
 class QNetworkReply;
 
@@ -58,6 +60,13 @@ public:
     QDialogButtonBox *composerButtons() const { return composerButtonBox; }
 
     static constexpr int maxQuestions = 20;
+    // Keeps the composer's state in the teacher's draft file from now on, and offers the draft
+    // left by an earlier run once the groups, types and knowledge points are loaded.
+    void keepDrafts();
+    static constexpr int draftInterval = 1000;
+    static const QString draftQuestion;
+    // Shown when "完成" or "预览" comes before the body of the exercise being opened is built.
+    static const QString bodyPendingText;
     // Opens a stored exercise in the composer for modification.
     void loadExercise(const ExerciseInfo &exercise);
 
@@ -154,6 +163,12 @@ private:
     void rebuildComposer();
     ExerciseQuestionWidget *newQuestionPage();
     void showPageAfterComposing();
+    bool refuseWhileBodyPending();
+    void offerDraftWhenReady();
+    void offerDraft();
+    void saveDraft();
+    void discardDraft();
+    void resumeDraft();
 
     Ui::MainWindow *ui;
     QNetworkAccessManager *managers[RequestCount] = {};
@@ -164,6 +179,13 @@ private:
     std::unique_ptr<KnowledgeNode> knowledge;
     int modifyingExerciseId = -1;
     std::unique_ptr<ExerciseInfo> savedExercise;
+    // an exercise was loaded but the composer still shows the body built before it
+    bool bodyPending = false;
+    std::unique_ptr<ExerciseDraft> draft;
+    QTimer *draftTimer = nullptr;
+    bool draftOffered = false;
+    bool groupsLoaded = false;
+    bool knowledgeLoaded = false;
     ExerciseQuestionStemWidget *stemWidget = nullptr;
     QTabWidget *questionTabWidget = nullptr;
     QPushButton *addQuestionButton = nullptr;

@@ -1,7 +1,8 @@
 #include "browser/pageselectwidget.h"
 #include "ui_pageselectwidget.h"
 
-#include <QMessageBox>
+#include "widgets/prompts.h"
+
 #include <QPushButton>
 
 PageSelectWidget::PageSelectWidget(QWidget *parent)
@@ -68,7 +69,7 @@ void PageSelectWidget::on_pushButtonJump_clicked()
 {
     const int n = ui->lineEditJump->text().toInt();
     if (n < 1 || n > m_pageCount) {
-        QMessageBox::information(this, QStringLiteral("错误"),
+        Prompts::information(this, QStringLiteral("错误"),
             QStringLiteral("页码范围为1-") + QString::number(m_pageCount));
         return;
     }

@@ -8,6 +8,8 @@ ExerciseHeaderWidget::ExerciseHeaderWidget(QWidget *parent)
     , ui(new Ui::ExerciseHeaderWidget)
 {
     ui->setupUi(this);
+    connect(ui->groupComboBox, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
+        &ExerciseHeaderWidget::rememberChosenGroup);
 }
 
 ExerciseHeaderWidget::~ExerciseHeaderWidget()
@@ -17,10 +19,41 @@ ExerciseHeaderWidget::~ExerciseHeaderWidget()
 
 void ExerciseHeaderWidget::setGroups(const GroupInfoList &groups)
 {
+    // every reply of the groups refills the list; the teacher's next exercise must still go
+    // where the teacher chose, so the choice is found again by id
     m_groups = groups;
+    m_refilling = true;
     ui->groupComboBox->clear();
-    for (const GroupInfo &group : groups)
-        ui->groupComboBox->addItem(group.groupName);
+    int row = groups.isEmpty() ? -1 : 0;
+    for (int i = 0; i < groups.size(); ++i) {
+        ui->groupComboBox->addItem(groups.at(i).groupName);
+        if (groups.at(i).groupId == m_chosenGroupId)
+            row = i;
+    }
+    ui->groupComboBox->setCurrentIndex(row);
+    m_refilling = false;
+    if (row >= 0)
+        m_chosenGroupId = groups.at(row).groupId;
+}
+
+void ExerciseHeaderWidget::rememberChosenGroup(int index)
+{
+    if (!m_refilling && index >= 0 && index < m_groups.size())
+        m_chosenGroupId = m_groups.at(index).groupId;
+}
+
+void ExerciseHeaderWidget::setGroupId(int id)
+{
+    if (m_groups.isEmpty()) {
+        m_chosenGroupId = id;
+        return;
+    }
+    for (int i = 0; i < m_groups.size(); ++i) {
+        if (m_groups.at(i).groupId == id) {
+            ui->groupComboBox->setCurrentIndex(i);
+            return;
+        }
+    }
 }
 
 void ExerciseHeaderWidget::setExerciseTypes(const ExerciseTypeInfoList &types)

@@ -22,6 +22,9 @@ public:
     void setExerciseTypes(const ExerciseTypeInfoList &types);
     int groupIndex() const;
     void setGroupIndex(int index);
+    // Chooses the group with this id; it stays chosen across every setGroups, and before any
+    // groups arrive it is chosen once they do.
+    void setGroupId(int id);
     int exerciseTypeIndex() const;
     void setExerciseTypeIndex(int index);
     int rate() const;
@@ -36,6 +39,10 @@ private slots:
     void on_addPushButton_clicked();
 
 private:
+    void rememberChosenGroup(int index);
+
     Ui::ExerciseHeaderWidget *ui;
     GroupInfoList m_groups;
+    int m_chosenGroupId = -1;
+    bool m_refilling = false;
 };

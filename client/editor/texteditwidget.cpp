@@ -14,6 +14,7 @@
 #include <QHBoxLayout>
 #include <QPushButton>
 #include <QUuid>
+#include <QtMath>
 
 TextEditWidget::TextEditWidget(QWidget *parent)
     : QWidget(parent)
@@ -22,6 +23,9 @@ TextEditWidget::TextEditWidget(QWidget *parent)
     ui->setupUi(this);
     ui->textEdit->setFontFamily(QStringLiteral("楷体"));
     ui->textEdit->setPlaceholderText(QStringLiteral("复制的文字可能会丢失部分字符，请注意检查"));
+    // the layout settles after the text has changed (wrapping, late pictures)
+    connect(ui->textEdit->document()->documentLayout(),
+        &QAbstractTextDocumentLayout::documentSizeChanged, this, &TextEditWidget::adjustHeight);
 }
 
 TextEditWidget::~TextEditWidget()
@@ -67,8 +71,13 @@ void TextEditWidget::on_textEdit_textChanged()
 
 void TextEditWidget::adjustHeight()
 {
-    const int content = int(ui->textEdit->document()->documentLayout()->documentSize().height());
-    ui->textEdit->setMinimumHeight(qMax(content, m_minimumEditorHeight));
+    // the document needs its own height inside the frame; without the frame a single line
+    // already overflows and shows a scroll bar
+    QTextEdit *edit = ui->textEdit;
+    const QMargins margins = edit->contentsMargins();
+    const int content = qCeil(edit->document()->documentLayout()->documentSize().height())
+        + margins.top() + margins.bottom();
+    edit->setMinimumHeight(qMax(content, m_minimumEditorHeight));
 }
 
 void TextEditWidget::on_undoPushButton_clicked()

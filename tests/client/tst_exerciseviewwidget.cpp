@@ -77,6 +77,7 @@ private slots:
     void cardHtml();
     void readsListItem();
     void setExerciseFillsLabels();
+    void contentTakesTheWidthBesideTheCheckBox();
     void linkTogglesDetails();
     void collapsedHeightIsMeasuredOnceAndReused();
     void heightWaitsForShow();
@@ -101,6 +102,23 @@ void tst_ExerciseViewWidget::cleanup()
 {
     delete m_card;
     m_card = nullptr;
+}
+
+void tst_ExerciseViewWidget::contentTakesTheWidthBesideTheCheckBox()
+{
+    // a card as wide as on a maximised window's bank page
+    m_card->setExercise(summary({question("q1", {"one", "two"})}));
+    m_card->resize(1000, 300);
+    m_card->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_card));
+    auto box = m_card->findChild<QCheckBox *>(QStringLiteral("checkBox"));
+    auto view = m_card->findChild<QWebView *>(QStringLiteral("webView"));
+    QTRY_VERIFY(view->width() > 0);
+    QVERIFY2(box->width() <= qMax(box->minimumWidth(), box->sizeHint().width()),
+        qPrintable(QString::number(box->width())));
+    QVERIFY(view->geometry().left() <= box->geometry().right() + 1);
+    // the view reaches to the card's frame: only margins and the box are left over
+    QVERIFY2(view->width() >= 1000 - box->width() - 60, qPrintable(QString::number(view->width())));
 }
 
 void tst_ExerciseViewWidget::cardHtml_data()

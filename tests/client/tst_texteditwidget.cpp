@@ -7,6 +7,7 @@
 #include "modaldialoganswerer.h"
 #include "scriptedhttpresponder.h"
 
+#include <QAbstractTextDocumentLayout>
 #include <QBuffer>
 #include <QDialog>
 #include <QFileDialog>
@@ -14,9 +15,11 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTextBlock>
 #include <QTextEdit>
+#include <QVBoxLayout>
 #include <QtTest>
 
 #include <functional>
@@ -65,6 +68,7 @@ private slots:
     void imageSizeAnswers();
     void paletteInsertsInOrderAndStaysOpen();
     void heightNeverBelowLeast();
+    void fieldFitsItsDocument();
     void addToolbarWidgetGoesLast();
     void everyButtonGivesItsCodeText_data();
     void everyButtonGivesItsCodeText();
@@ -274,6 +278,44 @@ void tst_TextEditWidget::heightNeverBelowLeast()
     QTRY_VERIFY(widget.textEdit()->minimumHeight() > 80);
     widget.textEdit()->setCodeText(QString());
     QTRY_COMPARE(widget.textEdit()->minimumHeight(), 80);
+}
+
+void tst_TextEditWidget::fieldFitsItsDocument()
+{
+    // a field as wide as on the composer page, where the fields of a long exercise get no more
+    // height than their least
+    QWidget page;
+    auto layout = new QVBoxLayout(&page);
+    auto widget = new TextEditWidget(&page);
+    layout->addWidget(widget);
+    layout->addStretch();
+    page.resize(700, 600);
+    page.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&page));
+    TextEdit *edit = widget->textEdit();
+    auto atLeast = [edit] {
+        edit->setMaximumHeight(edit->minimumHeight());
+        return QTest::qWaitFor([edit] { return edit->height() == edit->minimumHeight(); });
+    };
+    auto fits = [edit] {
+        return edit->viewport()->height()
+            >= qCeil(edit->document()->documentLayout()->documentSize().height());
+    };
+
+    widget->setCodeText(QStringLiteral("<doc>一行文字</doc>"));
+    QVERIFY(atLeast());
+    QVERIFY(fits());
+    QTest::qWait(50);
+    QVERIFY(!edit->verticalScrollBar()->isVisible());
+
+    for (int i = 0; i < 6; ++i) {
+        edit->textCursor().insertBlock();
+        edit->insertPlainText(QStringLiteral("又一行"));
+    }
+    QVERIFY(atLeast());
+    QVERIFY(fits());
+    QTest::qWait(50);
+    QVERIFY(!edit->verticalScrollBar()->isVisible());
 }
 
 void tst_TextEditWidget::addToolbarWidgetGoesLast()

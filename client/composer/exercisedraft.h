@@ -1,0 +1,41 @@
+#pragma once
+
+#include "model/exerciseinfo.h"
+
+#include <QByteArray>
+#include <QString>
+
+// The exercise a teacher is composing, kept on this machine until a server has it: one file
+// per teacher in the per-user data folder, replaced atomically on every write, so a crash or
+// a power cut leaves either the previous draft or the new one.
+class ExerciseDraft
+{
+public:
+    // The draft file of the teacher with this user id.
+    static QString pathFor(int userId);
+
+    explicit ExerciseDraft(const QString &path);
+    const QString &path() const { return m_path; }
+    bool exists() const;
+
+    enum class ReadResult { Missing, Found, Unreadable };
+    // The exercise as it was written; its id is the exercise under modification, or -1.
+    ReadResult read(ExerciseInfo *exercise) const;
+    // Writes the composer's state; a state equal to the last one written is not written again.
+    // False when the file could not be written.
+    bool write(const ExerciseInfo &exercise);
+    void discard();
+    // Moves an unreadable draft aside, keeping it for whoever wants to look at it; returns the
+    // path it now has.
+    QString setAside();
+
+    // Whether a composer state holds anything of the teacher's own: a text, a knowledge point,
+    // a correct option, or the exercise being modified.
+    static bool holdsWork(const ExerciseInfo &exercise);
+
+private:
+    static QByteArray encode(const ExerciseInfo &exercise);
+
+    QString m_path;
+    QByteArray m_written;
+};
