@@ -129,11 +129,9 @@ Node seq(std::vector<Node> items) {
 }
 
 const char *const letters[] = {"a", "b", "c", "n", "x", "y", "z"};
-const char *const greekLetters[] = {"\\alpha", "\\beta", "\\pi", "\\theta"};
+const char *const greekLetters[] = {"\\beta", "\\pi", "\\theta"};
 
 char greekPlace(const std::string &label) {
-    if (label == "\\alpha")
-        return 'a';
     if (label == "\\beta")
         return 'b';
     if (label == "\\pi")
@@ -468,7 +466,7 @@ Node FormulaGenerator::mouseAtom() {
     const double r = uniform(0, 1);
     const bool hasGreek = greek != nullptr;
     auto letter = [&]() {
-        return hasGreek && uniform(0, 1) < 0.3 ? sym(greekLetters[pick(4)]) : sym(letters[pick(7)]);
+        return hasGreek && uniform(0, 1) < 0.3 ? sym(greekLetters[pick(3)]) : sym(letters[pick(7)]);
     };
     if (r < 0.3)
         return sym(std::to_string(pick(10)));
@@ -513,7 +511,7 @@ Node FormulaGenerator::mouseTerm(int depth) {
         Node n;
         n.type = Node::Script;
         const double b = uniform(0, 1);
-        Node base = greek && b < 0.2 ? sym(greekLetters[pick(4)]) : sym(letters[pick(7)]);
+        Node base = greek && b < 0.2 ? sym(greekLetters[pick(3)]) : sym(letters[pick(7)]);
         const double i = uniform(0, 1);
         Node index = i < 0.6   ? sym(std::to_string(pick(10)))
                      : i < 0.85 ? sym("n")
@@ -528,7 +526,7 @@ Node FormulaGenerator::mouseTerm(int depth) {
         const double b = uniform(0, 1);
         Node base = b < 0.5   ? sym(letters[pick(7)])
                     : b < 0.7 ? sym(std::to_string(1 + pick(9)))
-                    : b < 0.8 && greek ? sym(greekLetters[pick(4)])
+                    : b < 0.8 && greek ? sym(greekLetters[pick(3)])
                     : depth == 0 ? seq({sym("("), mouseSum(2), sym(")")})
                                  : sym(letters[pick(7)]);
         const double e = uniform(0, 1);

@@ -26,7 +26,7 @@ public:
     };
 
     // `greekPaths`, when given, hold the Greek letters written with the font of the same
-    // index (letters at the places of greekc.jhf: a alpha, b beta, p pi, h theta).
+    // index (letters at the places of greekc.jhf: b beta, p pi, h theta).
     FormulaGenerator(unsigned seed, std::vector<std::string> fontPaths,
                      std::vector<std::string> greekPaths = {});
     bool ok() const {

@@ -107,16 +107,32 @@ struct UnionFind {
     void join(int a, int b) { parent[find(a)] = find(b); }
 };
 
-enum class Kind { Digit, Small, Tall, Descender, OpenParen, CloseParen, Operator, Root, Bar, Dot };
+// Long: as tall as a digit and descending below the line as well, like a beta.
+enum class Kind {
+    Digit,
+    Small,
+    Tall,
+    Descender,
+    Long,
+    OpenParen,
+    CloseParen,
+    Operator,
+    Root,
+    Bar,
+    Dot
+};
 
 Kind kindOf(const std::string &label) {
     if (label.size() == 1 && label[0] >= '0' && label[0] <= '9')
         return Kind::Digit;
-    if (label == "b")
+    if (label == "b" || label == "\\theta")
         return Kind::Tall;
     if (label == "y")
         return Kind::Descender;
-    if (label == "a" || label == "c" || label == "n" || label == "x" || label == "z")
+    if (label == "\\beta")
+        return Kind::Long;
+    if (label == "a" || label == "c" || label == "n" || label == "x" || label == "z" ||
+        label == "\\pi")
         return Kind::Small;
     if (label == "(")
         return Kind::OpenParen;
@@ -160,7 +176,8 @@ struct Unit {
 
 bool takesScripts(const Unit &u) {
     return u.kind == Kind::Digit || u.kind == Kind::Small || u.kind == Kind::Tall ||
-           u.kind == Kind::Descender || u.kind == Kind::CloseParen || u.kind == Kind::Root;
+           u.kind == Kind::Descender || u.kind == Kind::Long || u.kind == Kind::CloseParen ||
+           u.kind == Kind::Root;
 }
 
 bool isCommandEnd(const std::string &tex) {
@@ -219,6 +236,10 @@ Unit Layout::symbolUnit(const Symbol &s) const {
         u.height = h / 0.6;
         u.span = h / 0.45;
         u.baseline = s.box.bottom;
+        break;
+    case Kind::Long:
+        u.height = 0.75 * h;
+        u.baseline = s.box.top + 0.75 * h;
         break;
     case Kind::Descender:
         u.height = h;
@@ -293,7 +314,7 @@ bool isOperand(const Node *n) {
         return false;
     const Kind k = n->unit.kind;
     return k == Kind::Digit || k == Kind::Small || k == Kind::Tall || k == Kind::Descender ||
-           k == Kind::CloseParen || k == Kind::Root || n->unit.label.empty();
+           k == Kind::Long || k == Kind::CloseParen || k == Kind::Root || n->unit.label.empty();
 }
 
 bool startsOperand(const Node *n) {
@@ -301,7 +322,7 @@ bool startsOperand(const Node *n) {
         return false;
     const Kind k = n->unit.kind;
     return k == Kind::Digit || k == Kind::OpenParen || k == Kind::Root || k == Kind::Small ||
-           k == Kind::Tall || k == Kind::Descender || n->unit.label.empty();
+           k == Kind::Tall || k == Kind::Descender || k == Kind::Long || n->unit.label.empty();
 }
 
 std::string lineTex(Line &nodes) {
@@ -502,6 +523,10 @@ bool lineOf(const Symbol &s, double &baseline, double &height) {
         baseline = s.box.top + 0.55 * h;
         height = h;
         return true;
+    case Kind::Long:
+        baseline = s.box.top + 0.75 * h;
+        height = 0.75 * h;
+        return true;
     case Kind::OpenParen:
     case Kind::CloseParen:
         baseline = s.box.bottom - 0.1 * h;
@@ -607,6 +632,28 @@ double crownDepth(const std::vector<Stroke> &strokes, const Box &box) {
     return (first - box.top) / box.height();
 }
 
+// How much of a symbol's width the ink covers in its top band: a pi's bar spans it, the
+// arch of an n leaves its corners open.
+double crownCover(const std::vector<Stroke> &strokes, const Box &box) {
+    if (box.width() <= 0 || box.height() <= 0)
+        return 0;
+    constexpr int bins = 20;
+    bool hit[bins] = {};
+    const double band = box.top + 0.15 * box.height();
+    for (const Stroke &s : strokes) {
+        for (std::size_t i = 0; i < s.size(); ++i) {
+            const Point &a = s[i], &b = s[i + 1 < s.size() ? i + 1 : i];
+            for (int k = 0; k <= 8; ++k) {
+                const double x = a.x + k / 8.0 * (b.x - a.x), y = a.y + k / 8.0 * (b.y - a.y);
+                if (y <= band)
+                    hit[std::clamp(static_cast<int>((x - box.left) / box.width() * bins), 0,
+                                   bins - 1)] = true;
+            }
+        }
+    }
+    return static_cast<double>(std::count(hit, hit + bins, true)) / bins;
+}
+
 // Shapes alike in outline (z and 2, y and 9, c and the parenthesis)
 // are told apart by their size and place against their neighbours on the line.
 void resolveBySize(std::vector<Symbol> &symbols) {
@@ -624,7 +671,7 @@ void resolveBySize(std::vector<Symbol> &symbols) {
         auto fits = [&](const std::string &label) {
             const Kind k = kindOf(label);
             if (descends)
-                return k == Kind::Descender || label == "z";
+                return k == Kind::Descender || k == Kind::Long || label == "z";
             if (small)
                 return k == Kind::Small;
             return isTallKind(k);
@@ -843,6 +890,13 @@ std::vector<Symbol> FormulaRecognizer::symbols(const std::vector<Stroke> &input)
                         std::remove(s.alternatives.begin(), s.alternatives.end(), s.label),
                         s.alternatives.end());
                     s.alternatives.insert(s.alternatives.begin(), was);
+                }
+            }
+            if (s.label == "n" || s.label == "\\pi") {
+                const std::string other = s.label == "n" ? "\\pi" : "n";
+                if ((crownCover(parts, s.box) >= 0.9) == (other == "\\pi")) {
+                    std::replace(s.alternatives.begin(), s.alternatives.end(), other, s.label);
+                    s.label = other;
                 }
             }
             // An a is a c with a stem, which the cloud match weighs lightly.
