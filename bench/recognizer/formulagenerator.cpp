@@ -628,6 +628,9 @@ FormulaGenerator::Sample FormulaGenerator::nextMouse(int minStrokes, int maxStro
     }
 
     // Each symbol a little off in size, angle and position; the line drifts up and down.
+    // Slant leans the letters; the writer keeps numerators over their bars and bodies under
+    // their roots, so the layout leans much less.
+    const double slant = uniform(-0.3, 0.3), turn = uniform(-0.04, 0.04);
     const double drift = uniform(0, 2), driftFreq = uniform(0.005, 0.02), driftPhase = uniform(0, 6.3);
     for (auto &symbol : placed.symbols) {
         double cx = 0, cy = 0, count = 0, left = 1e9, right = -1e9;
@@ -647,11 +650,10 @@ FormulaGenerator::Sample FormulaGenerator::nextMouse(int minStrokes, int maxStro
         for (int i : symbol.second)
             for (Point &q : placed.strokes[i]) {
                 const double x = (q.x - cx) * s, y = (q.y - cy) * s;
-                q = {cx + dx + x * std::cos(a) - y * std::sin(a),
-                     cy + dy + x * std::sin(a) + y * std::cos(a)};
+                const double ry = x * std::sin(a) + y * std::cos(a);
+                q = {cx + dx + x * std::cos(a) - y * std::sin(a) - slant * ry, cy + dy + ry};
             }
     }
-    const double slant = uniform(-0.3, 0.3), turn = uniform(-0.04, 0.04);
     const double digitHeight = std::exp(uniform(std::log(20.0), std::log(200.0)));
     const double pixels = digitHeight / 21;
     const double speed = uniform(0.6, 1.6);
@@ -664,7 +666,7 @@ FormulaGenerator::Sample FormulaGenerator::nextMouse(int minStrokes, int maxStro
         for (std::size_t i = 0; i < s.size(); ++i) {
             if (i > 0)
                 along += std::hypot(s[i].x - s[i - 1].x, s[i].y - s[i - 1].y);
-            double x = s[i].x + amp * std::sin(freq * along + px) - slant * s[i].y;
+            double x = s[i].x + amp * std::sin(freq * along + px) - 0.3 * slant * s[i].y;
             double y = s[i].y + amp * std::sin(freq * along + py);
             const double rx = x * std::cos(turn) - y * std::sin(turn);
             const double ry = x * std::sin(turn) + y * std::cos(turn);
