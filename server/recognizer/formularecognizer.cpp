@@ -443,9 +443,9 @@ std::string Layout::region(const std::vector<int> &members) const {
                 const Box &b = symbols[m].box;
                 if (used[m] || m == c)
                     continue;
-                // Tails may hang below the sign; the symbol has to start inside it.
+                // Tails and indices may hang below the sign; the symbol has to start inside it.
                 if (b.centerX() > s.box.left + hook && b.centerX() < s.box.right &&
-                    b.centerY() > s.box.top && b.top < s.box.bottom - 0.3 * s.box.height())
+                    b.centerY() > s.box.top && b.top < s.box.bottom - 0.1 * s.box.height())
                     inside.push_back(m);
             }
             used[c] = true;
