@@ -97,6 +97,21 @@ bool straight(const Stroke &s, double tolerance) {
     return true;
 }
 
+// A stroke whose right part runs along its top: the roof of a root sign.
+bool roofed(const Stroke &s, const Box &box) {
+    if (box.width() <= 0 || box.height() <= 0 || s.size() < 3)
+        return false;
+    int along = 0;
+    for (const Point &p : s) {
+        if (p.x < box.left + 0.6 * box.width())
+            continue;
+        if (p.y > box.top + 0.2 * box.height())
+            return false;
+        ++along;
+    }
+    return along > 0;
+}
+
 struct UnionFind {
     std::vector<int> parent;
     explicit UnionFind(std::size_t n)
@@ -736,8 +751,15 @@ std::vector<Symbol> FormulaRecognizer::symbols(const std::vector<Stroke> &input)
             // has to touch it really.
             const double sizeA = std::max(a.width(), a.height());
             const double sizeB = std::max(b.width(), b.height());
-            const double reach =
-                std::max(sizeA, sizeB) > 2.5 * std::min(sizeA, sizeB) ? 0.35 * touch : touch;
+            const bool unequal = std::max(sizeA, sizeB) > 2.5 * std::min(sizeA, sizeB);
+            // A glyph under a root sign is written after it, even where the two touch.
+            const std::size_t bigger = sizeA > sizeB ? i : j;
+            const Box &big = boxes[bigger], &small = sizeA > sizeB ? b : a;
+            if (unequal && small.centerX() > big.left + 0.3 * big.width() &&
+                small.centerY() > big.top && small.centerY() < big.bottom &&
+                roofed(strokes[bigger], big))
+                continue;
+            const double reach = unequal ? 0.35 * touch : touch;
             if (strokeDistance(thin[i], thin[j], reach) <= reach)
                 groups.join(static_cast<int>(i), static_cast<int>(j));
         }
