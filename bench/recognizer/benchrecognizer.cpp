@@ -87,16 +87,6 @@ struct Evaluation {
         times.push_back(millisecondsOf(s.strokes, &latex));
         const bool hit = latex == s.tex;
         const auto found = FormulaRecognizer::instance().symbols(s.strokes);
-        if (verbose && !hit) {
-            std::printf("MISS [%s %.0f] %s -> %s |", s.font.c_str(), s.digitHeight, s.tex.c_str(),
-                        latex.c_str());
-            for (const auto &f : found) {
-                std::printf(" %s", f.label.c_str());
-                for (const auto &a : f.alternatives)
-                    std::printf("/%s", a.c_str());
-            }
-            std::printf("\n");
-        }
         std::map<std::set<int>, std::string> byStrokes;
         for (const auto &f : found)
             byStrokes[std::set<int>(f.strokes.begin(), f.strokes.end())] = f.label;
@@ -107,6 +97,7 @@ struct Evaluation {
             ++t->formulas;
             t->exact += hit;
         }
+        bool symbolsOk = true;
         for (const auto &truth : s.symbols) {
             const auto it = byStrokes.find(std::set<int>(truth.second.begin(), truth.second.end()));
             const std::string got = it == byStrokes.end() ? "<split>" : canonical(it->second);
@@ -115,8 +106,20 @@ struct Evaluation {
                 ++t->symbols;
                 t->symbolsRight += right;
             }
-            if (!right)
+            if (!right) {
                 ++confusions[canonical(truth.first)][got];
+                symbolsOk = false;
+            }
+        }
+        if (verbose && !hit) {
+            std::printf("MISS %s [%s %.0f] %s -> %s |", symbolsOk ? "layout" : "symbol",
+                        s.font.c_str(), s.digitHeight, s.tex.c_str(), latex.c_str());
+            for (const auto &f : found) {
+                std::printf(" %s", f.label.c_str());
+                for (const auto &a : f.alternatives)
+                    std::printf("/%s", a.c_str());
+            }
+            std::printf("\n");
         }
     }
 
