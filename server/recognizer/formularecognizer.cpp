@@ -312,7 +312,7 @@ Relation relation(const Unit &base, const Unit &u) {
     if (lower && drop > 0.5)
         return Relation::Below;
     // A smaller symbol is an index if it is lowered whatever hand wrote the base.
-    if (lower && smaller && (u.lowBaseline - base.highBaseline) / h > 0.2)
+    if (lower && smaller && (u.lowBaseline - base.highBaseline) / h > 0.12)
         return Relation::Below;
     return Relation::Same;
 }
