@@ -413,6 +413,10 @@ std::string Layout::line(std::vector<Unit> units) const {
         }
         for (std::size_t level = stack.size(); !placed && level-- > 0;) {
             const Unit &base = stack[level]->back()->unit;
+            // A script line goes on with symbols of its own size, not with a bracket that
+            // closes around it.
+            if (level > 0 && !u.axial && u.height > 1.3 * std::max(base.height, base.span))
+                continue;
             if (relation(base, u) == Relation::Same) {
                 stack.resize(level + 1);
                 stack.back()->push_back(std::move(node));
