@@ -463,7 +463,8 @@ std::string Layout::region(const std::vector<int> &members) const {
                 if (used[m] || m == c)
                     continue;
                 // Tails and indices may hang below the sign; the symbol has to start inside it.
-                if (b.centerX() > s.box.left + hook && b.centerX() < s.box.right &&
+                if (b.centerX() > s.box.left + hook &&
+                    b.centerX() < s.box.right + 0.2 * b.width() &&
                     b.centerY() > s.box.top && b.top < s.box.bottom - 0.1 * s.box.height())
                     inside.push_back(m);
             }
