@@ -403,11 +403,18 @@ std::string Layout::line(std::vector<Unit> units) const {
                 sign.axial = true;
                 sign.axis = u.box.centerY();
                 for (std::size_t level = 0; level < stack.size() && !placed; ++level) {
-                    if (relation(stack[level]->back()->unit, sign) == Relation::Same) {
-                        stack.resize(level + 1);
-                        stack.back()->push_back(std::move(node));
-                        placed = true;
+                    const Unit &prev = stack[level]->back()->unit;
+                    if (relation(prev, sign) != Relation::Same)
+                        continue;
+                    // Raised above the operand before it, it is a sign and takes no scripts.
+                    if (!prev.axial && prev.kind != Kind::Descender &&
+                        u.box.bottom < prev.baseline - 0.1 * prev.height) {
+                        node->unit = sign;
+                        node->unit.kind = Kind::Operator;
                     }
+                    stack.resize(level + 1);
+                    stack.back()->push_back(std::move(node));
+                    placed = true;
                 }
             }
         }
