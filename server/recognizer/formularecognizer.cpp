@@ -470,8 +470,9 @@ std::string Layout::region(const std::vector<int> &members) const {
                 if (used[m] || m == c)
                     continue;
                 // Tails and indices may hang below the sign; the symbol has to start inside it.
+                const double overhang = kindOf(symbols[m].label) == Kind::Operator ? 0 : 0.2;
                 if (b.centerX() > s.box.left + hook &&
-                    b.centerX() < s.box.right + 0.2 * b.width() &&
+                    b.centerX() < s.box.right + overhang * b.width() &&
                     b.centerY() > s.box.top && b.top < s.box.bottom - 0.1 * s.box.height())
                     inside.push_back(m);
             }
