@@ -397,8 +397,11 @@ std::string Layout::line(std::vector<Unit> units) const {
         // A cross that is not raised like a letter may be a times sign on an outer line.
         if (u.label == "x" || u.label == "\\times") {
             const Unit &last = stack.back()->back()->unit;
-            const bool bracket = last.kind == Kind::CloseParen || last.kind == Kind::Root;
-            if (bracket || relation(last, u) != Relation::Above) {
+            const bool bracket =
+                last.kind == Kind::CloseParen || last.kind == Kind::Root || last.axial;
+            // An exponent floats higher than the middle of a times sign.
+            const bool middling = u.box.centerY() > last.baseline - 0.55 * last.height;
+            if (bracket || middling || relation(last, u) != Relation::Above) {
                 Unit sign = u;
                 sign.axial = true;
                 sign.axis = u.box.centerY();
