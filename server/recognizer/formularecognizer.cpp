@@ -361,7 +361,10 @@ std::string lineTex(Line &nodes) {
                     ++count;
                 }
             }
-            if (count > 0)
+            // Placed as a sign already when the line was read.
+            if (u.kind == Kind::Operator && u.axial)
+                times = true;
+            else if (count > 0)
                 times = u.box.bottom < (baseline - 0.1 * height) / count;
             else
                 times = u.label == "\\times";
@@ -410,8 +413,13 @@ std::string Layout::line(std::vector<Unit> units) const {
                     if (relation(prev, sign) != Relation::Same)
                         continue;
                     // Raised above the operand before it, it is a sign and takes no scripts.
-                    if (!prev.axial && prev.kind != Kind::Descender &&
-                        u.box.bottom < prev.baseline - 0.1 * prev.height) {
+                    // After a fraction: level with its bar.
+                    const bool raised =
+                        prev.axial ? prev.label.empty() &&
+                                         std::fabs(sign.axis - prev.axis) < 0.3 * prev.height
+                                   : prev.kind != Kind::Descender &&
+                                         u.box.bottom < prev.baseline - 0.1 * prev.height;
+                    if (raised) {
                         node->unit = sign;
                         node->unit.kind = Kind::Operator;
                     }
