@@ -97,19 +97,27 @@ bool straight(const Stroke &s, double tolerance) {
     return true;
 }
 
-// A stroke whose right part runs along its top: the roof of a root sign.
+// A stroke that dips on its left and whose right part runs along its top: a root sign.
 bool roofed(const Stroke &s, const Box &box) {
     if (box.width() <= 0 || box.height() <= 0 || s.size() < 3)
         return false;
-    int along = 0;
-    for (const Point &p : s) {
-        if (p.x < box.left + 0.6 * box.width())
-            continue;
-        if (p.y > box.top + 0.2 * box.height())
-            return false;
-        ++along;
+    bool dips = false;
+    double roofStart = box.right;
+    for (std::size_t i = 1; i < s.size(); ++i) {
+        // Along the segments: a mouse leaves few samples on a long line.
+        for (int k = 0; k <= 8; ++k) {
+            const Point p{s[i - 1].x + k / 8.0 * (s[i].x - s[i - 1].x),
+                          s[i - 1].y + k / 8.0 * (s[i].y - s[i - 1].y)};
+            if (p.x < box.left + 0.5 * box.width() && p.y > box.top + 0.6 * box.height())
+                dips = true;
+            if (p.x < box.left + 0.6 * box.width())
+                continue;
+            if (p.y > box.top + 0.2 * box.height())
+                return false;
+            roofStart = std::min(roofStart, p.x);
+        }
     }
-    return along > 0;
+    return dips && roofStart < box.left + 0.7 * box.width();
 }
 
 struct UnionFind {
@@ -414,10 +422,11 @@ std::string Layout::line(std::vector<Unit> units) const {
                         continue;
                     // Raised above the operand before it, it is a sign and takes no scripts.
                     // After a fraction: level with its bar.
+                    const bool operand = takesScripts(prev) || prev.label.empty();
                     const bool raised =
                         prev.axial ? prev.label.empty() &&
                                          std::fabs(sign.axis - prev.axis) < 0.3 * prev.height
-                                   : prev.kind != Kind::Descender &&
+                                   : operand && prev.kind != Kind::Descender &&
                                          u.box.bottom < prev.baseline - 0.1 * prev.height;
                     if (raised) {
                         node->unit = sign;
@@ -775,15 +784,16 @@ std::vector<Symbol> FormulaRecognizer::symbols(const std::vector<Stroke> &input)
             // has to touch it really.
             const double sizeA = std::max(a.width(), a.height());
             const double sizeB = std::max(b.width(), b.height());
-            const bool unequal = std::max(sizeA, sizeB) > 2.5 * std::min(sizeA, sizeB);
             // A glyph under a root sign is written after it, even where the two touch.
             const std::size_t bigger = sizeA > sizeB ? i : j;
             const Box &big = boxes[bigger], &small = sizeA > sizeB ? b : a;
-            if (unequal && small.centerX() > big.left + 0.3 * big.width() &&
+            if (std::max(sizeA, sizeB) > 2.5 * std::min(sizeA, sizeB) &&
+                small.centerX() > big.left + 0.3 * big.width() &&
                 small.centerY() > big.top && small.centerY() < big.bottom &&
                 roofed(strokes[bigger], big))
                 continue;
-            const double reach = unequal ? 0.35 * touch : touch;
+            const double reach =
+                std::max(sizeA, sizeB) > 2.5 * std::min(sizeA, sizeB) ? 0.35 * touch : touch;
             if (strokeDistance(thin[i], thin[j], reach) <= reach)
                 groups.join(static_cast<int>(i), static_cast<int>(j));
         }
