@@ -319,8 +319,10 @@ Relation relation(const Unit &base, const Unit &u) {
     const bool lower = u.box.centerY() > middle;
     if (lower && drop > 0.5)
         return Relation::Below;
-    // A smaller symbol is an index if it is lowered whatever hand wrote the base.
-    if (lower && smaller && (u.lowBaseline - base.highBaseline) / h > 0.12)
+    // A smaller symbol is an index if it is lowered whatever hand wrote the base; where a
+    // descender's line stands is less sure.
+    const double lowered = u.kind == Kind::Descender ? 0.2 : 0.12;
+    if (lower && smaller && (u.lowBaseline - base.highBaseline) / h > lowered)
         return Relation::Below;
     return Relation::Same;
 }
