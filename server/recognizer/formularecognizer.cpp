@@ -460,8 +460,10 @@ std::string Layout::line(std::vector<Unit> units) const {
             stack.back()->push_back(std::move(node));
             continue;
         }
-        Line &target = relation(base->unit, u) == Relation::Above ? base->sup : base->sub;
-        if (!target.empty()) {
+        const bool above = relation(base->unit, u) == Relation::Above;
+        Line &target = above ? base->sup : base->sub;
+        // A root has no index: what follows lower is on its line.
+        if (!target.empty() || (!above && base->unit.kind == Kind::Root)) {
             // Scripts are only ever continued, never restarted.
             stack.back()->push_back(std::move(node));
             continue;

@@ -134,6 +134,7 @@ void TestFormulaRecognizer::mouseWritingIsRecognisedExactly_data() {
     QTest::newRow("exponent past a root's roof") << 7 << "\\sqrt{x^2}";
     QTest::newRow("sign under the end of a root's roof") << 8 << "\\sqrt{x}<1";
     QTest::newRow("index a little below") << 9 << "x_2";
+    QTest::newRow("sign after a short tipped root") << 11 << "\\sqrt{x^2}+1";
     QTest::newRow("twenty strokes") << 10 << "\\frac{x_1+2}{3}-\\sqrt{y+1}<2\\pi";
 }
 
@@ -211,6 +212,16 @@ void TestFormulaRecognizer::mouseWritingIsRecognisedExactly() {
     case 9:
         page.write("x");
         page.write("2", 0.6, -4);
+        break;
+    case 11:
+        // A hasty sign: its tip stops short of the line, its roof rides high.
+        page.polyline({{0, -12}, {3, -14}, {8, -6}, {14, -34}, {38, -34}});
+        page.pen = 16;
+        page.write("x");
+        page.write("2", 0.6, 14);
+        page.pen = 40;
+        page.write("+");
+        page.write("1");
         break;
     case 10:
         page.pen = 2;
