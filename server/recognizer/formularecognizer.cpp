@@ -796,8 +796,12 @@ std::vector<Symbol> FormulaRecognizer::symbols(const std::vector<Stroke> &input)
                 small.centerY() > big.top && small.centerY() < big.bottom &&
                 roofed(strokes[bigger], big))
                 continue;
-            const double reach =
-                std::max(sizeA, sizeB) > 2.5 * std::min(sizeA, sizeB) ? 0.35 * touch : touch;
+            const bool unequal = std::max(sizeA, sizeB) > 2.5 * std::min(sizeA, sizeB);
+            // Nor does a long bar take a glyph that touches it from above or below only.
+            if (unequal && big.height() < 0.2 * big.width() &&
+                !(small.top < big.top && small.bottom > big.bottom))
+                continue;
+            const double reach = unequal ? 0.35 * touch : touch;
             if (strokeDistance(thin[i], thin[j], reach) <= reach)
                 groups.join(static_cast<int>(i), static_cast<int>(j));
         }

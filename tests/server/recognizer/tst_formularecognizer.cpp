@@ -135,6 +135,7 @@ void TestFormulaRecognizer::mouseWritingIsRecognisedExactly_data() {
     QTest::newRow("sign under the end of a root's roof") << 8 << "\\sqrt{x}<1";
     QTest::newRow("index a little below") << 9 << "x_2";
     QTest::newRow("sign after a short tipped root") << 11 << "\\sqrt{x^2}+1";
+    QTest::newRow("numerator standing on its bar") << 12 << "\\frac{1}{2+3}";
     QTest::newRow("twenty strokes") << 10 << "\\frac{x_1+2}{3}-\\sqrt{y+1}<2\\pi";
 }
 
@@ -222,6 +223,15 @@ void TestFormulaRecognizer::mouseWritingIsRecognisedExactly() {
         page.pen = 40;
         page.write("+");
         page.write("1");
+        break;
+    case 12:
+        page.pen = 24;
+        page.write("1", 0.8, 10);
+        page.line(0, -10, 70, -10);
+        page.pen = 4;
+        page.write("2", 0.8, -9.8);
+        page.write("+", 0.8, -9.8);
+        page.write("3", 0.8, -9.8);
         break;
     case 10:
         page.pen = 2;
