@@ -1,6 +1,6 @@
 #pragma once
 
-// Clean drawings for the recogniser tests, written with glyphs of the Hershey simplex font
+// Clean drawings for the recogniser tests, written with glyphs of the Hershey simplex fonts
 // (public domain; "R" is the origin, y grows downwards, digits span -12 .. 9). Pages put
 // the baseline at y = 0, so digits span -21 .. 0.
 #include "hersheyfont.h"
@@ -30,6 +30,9 @@ inline const std::map<std::string, std::string> &glyphs() {
         {")", "KYNBPDRGTKUPUTTYR]P`Nb"},
         {"x", "J[MMX[ RXMM["},
         {"+", "E_RIR[ RIR[R"},
+        // Greek letters of the simplex Greek font.
+        {"\\theta", "G\\HQIOKMMMNNNPMUMXNZO[Q[SZUWVUWRXMXJWGUFSFRHRJSMUPWRZT"},
+        {"\\beta", "I\\UFSGQIOMNPMTLZKb RUFWFYHYKXMWNUORO RROTPVRWTWWVYUZS[Q[OZNYMV"},
         {"=", "E_IO[O RIU[U"},
     };
     return table;

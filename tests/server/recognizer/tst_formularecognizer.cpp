@@ -34,6 +34,9 @@ void TestFormulaRecognizer::cleanFormulasAreRecognisedExactly_data() {
     QTest::newRow("times after a power") << 12 << "x^2\\times3";
     QTest::newRow("open crowned y") << 13 << "y";
     QTest::newRow("index of a long tailed letter") << 14 << "y_2";
+    QTest::newRow("power of theta") << 15 << "\\theta^2";
+    QTest::newRow("times before beta") << 16 << "2\\times\\beta";
+    QTest::newRow("index of three symbols") << 17 << "a_{n+1}";
 }
 
 void TestFormulaRecognizer::cleanFormulasAreRecognisedExactly() {
@@ -115,6 +118,22 @@ void TestFormulaRecognizer::cleanFormulasAreRecognisedExactly() {
         page.polyline({{14, -14}, {12, 0}, {10, 5}, {6, 7}, {2, 6}});
         page.pen = 16;
         page.write("2", 0.6, -6);
+        break;
+    case 15:
+        page.write("\\theta");
+        page.write("2", 0.6, 10);
+        break;
+    case 16:
+        page.write("2");
+        page.line(page.pen + 3, -14, page.pen + 13, -4);
+        page.line(page.pen + 13, -14, page.pen + 3, -4);
+        page.pen += 16;
+        page.write("\\beta");
+        break;
+    case 17:
+        page.write("a");
+        for (const char *s : {"n", "+", "1"})
+            page.write(s, 0.6, -6);
         break;
     }
     QCOMPARE(QString::fromStdString(RecognitionService::recognize(page.strokes)), latex);
