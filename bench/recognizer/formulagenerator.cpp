@@ -60,7 +60,8 @@ std::string group(const std::string &tex) {
 
 static std::string texOf(const FormulaGenerator::Node &n);
 
-FormulaGenerator::FormulaGenerator(unsigned seed, std::vector<std::string> fontPaths)
+FormulaGenerator::FormulaGenerator(unsigned seed, std::vector<std::string> fontPaths,
+                                   std::vector<std::string> greekPaths)
     : rng(seed) {
     for (const std::string &path : fontPaths) {
         HersheyFont f;
@@ -69,7 +70,12 @@ FormulaGenerator::FormulaGenerator(unsigned seed, std::vector<std::string> fontP
             fontNames.push_back(path.substr(path.find_last_of('/') + 1));
         }
     }
-    if (fonts.size() != fontPaths.size())
+    for (const std::string &path : greekPaths) {
+        HersheyFont f;
+        if (f.load(path))
+            greeks.push_back(std::move(f));
+    }
+    if (fonts.size() != fontPaths.size() || greeks.size() != greekPaths.size())
         fonts.clear();
 }
 
@@ -123,6 +129,17 @@ Node seq(std::vector<Node> items) {
 }
 
 const char *const letters[] = {"a", "b", "c", "n", "x", "y", "z"};
+const char *const greekLetters[] = {"\\beta", "\\pi", "\\theta"};
+
+char greekPlace(const std::string &label) {
+    if (label == "\\beta")
+        return 'b';
+    if (label == "\\pi")
+        return 'p';
+    if (label == "\\theta")
+        return 'h';
+    return 0;
+}
 
 } // namespace
 
@@ -212,7 +229,8 @@ FormulaGenerator::Placed FormulaGenerator::glyph(const std::string &label, doubl
                    {{1 + w / 2 + uniform(-0.5, 0.5), -9 + d}, {1 + w / 2 + 0.4, -9 + d + 0.3}}};
         width = w + 2;
     } else {
-        const HersheyFont::Glyph &g = font->glyph(label[0]);
+        const char place = greekPlace(label);
+        const HersheyFont::Glyph &g = place ? greek->glyph(place) : font->glyph(label[0]);
         for (Stroke s : g.strokes) {
             for (Point &q : s) {
                 q.x -= g.left;
@@ -300,9 +318,12 @@ FormulaGenerator::Placed FormulaGenerator::place(const Node &node, double scale)
         bar.top = barY - std::fabs(tilt);
         bar.bottom = barY + std::fabs(tilt);
         bar.width = barWidth;
+        if (barFirst)
+            out.add(bar, 0, 0);
         out.add(num, bearing + (barWidth - num.width) / 2 + uniform(-1, 1) * scale,
                 barY - std::fabs(tilt) - uniform(2.5, 4.5) * scale - num.bottom);
-        out.add(bar, 0, 0);
+        if (!barFirst)
+            out.add(bar, 0, 0);
         out.add(den, bearing + (barWidth - den.width) / 2 + uniform(-1, 1) * scale,
                 barY + std::fabs(tilt) + uniform(2.5, 4.5) * scale - den.top);
         out.width = barWidth + 2 * bearing;
@@ -436,6 +457,252 @@ FormulaGenerator::Sample FormulaGenerator::next() {
             sample.strokes.push_back(s);
         }
         sample.symbols.push_back({placed.symbols[k].first, now});
+    }
+    return sample;
+}
+
+
+Node FormulaGenerator::mouseAtom() {
+    const double r = uniform(0, 1);
+    const bool hasGreek = greek != nullptr;
+    auto letter = [&]() {
+        return hasGreek && uniform(0, 1) < 0.3 ? sym(greekLetters[pick(3)]) : sym(letters[pick(7)]);
+    };
+    if (r < 0.3)
+        return sym(std::to_string(pick(10)));
+    if (r < 0.42)
+        return seq({sym(std::to_string(1 + pick(9))), sym(std::to_string(pick(10)))});
+    if (r < 0.82)
+        return letter();
+    return seq({sym(std::to_string(2 + pick(8))), letter()});
+}
+
+Node FormulaGenerator::mouseSum(int terms) {
+    static const char *const ops[] = {"+", "-", "+"};
+    std::vector<Node> items;
+    for (int i = 0; i < terms; ++i) {
+        if (i > 0)
+            items.push_back(sym(ops[pick(3)]));
+        if (uniform(0, 1) < 0.25) {
+            Node n;
+            n.type = Node::Script;
+            n.items = {sym(letters[pick(7)]), seq({}), seq({})};
+            if (uniform(0, 1) < 0.5) {
+                n.items[2] = seq({sym(std::to_string(2 + pick(2)))});
+                n.hasSup = true;
+            } else {
+                n.items[1] = seq({sym(std::to_string(1 + pick(3)))});
+                n.hasSub = true;
+            }
+            items.push_back(n);
+        } else {
+            items.push_back(mouseAtom());
+        }
+    }
+    return seq(items);
+}
+
+Node FormulaGenerator::mouseTerm(int depth) {
+    const double r = uniform(0, 1);
+    if (r < 0.22)
+        return mouseAtom();
+    if (r < 0.36) {
+        // Indices: digits, n, and now and then n+1.
+        Node n;
+        n.type = Node::Script;
+        const double b = uniform(0, 1);
+        Node base = greek && b < 0.2 ? sym(greekLetters[pick(3)]) : sym(letters[pick(7)]);
+        const double i = uniform(0, 1);
+        Node index = i < 0.6   ? sym(std::to_string(pick(10)))
+                     : i < 0.85 ? sym("n")
+                                : seq({sym("n"), sym(uniform(0, 1) < 0.5 ? "+" : "-"), sym("1")});
+        n.items = {base, seq({index}), seq({})};
+        n.hasSub = true;
+        return n;
+    }
+    if (r < 0.5) {
+        Node n;
+        n.type = Node::Script;
+        const double b = uniform(0, 1);
+        Node base = b < 0.5   ? sym(letters[pick(7)])
+                    : b < 0.7 ? sym(std::to_string(1 + pick(9)))
+                    : b < 0.8 && greek ? sym(greekLetters[pick(3)])
+                    : depth == 0 ? seq({sym("("), mouseSum(2), sym(")")})
+                                 : sym(letters[pick(7)]);
+        const double e = uniform(0, 1);
+        Node exponent = e < 0.7    ? sym(std::to_string(2 + pick(8)))
+                        : e < 0.85 ? sym(letters[pick(7)])
+                                   : seq({sym(std::to_string(1 + pick(9))), sym(std::to_string(pick(10)))});
+        n.items = {base, seq({}), seq({exponent})};
+        n.hasSup = true;
+        return n;
+    }
+    if (r < 0.7 && depth == 0) {
+        // Two-line fractions: a sum above or below the bar.
+        Node n;
+        n.type = Node::Frac;
+        const int up = 1 + pick(3), down = up == 1 ? 2 + pick(2) : 1 + pick(3);
+        n.items = {mouseSum(up), mouseSum(down)};
+        return n;
+    }
+    if (r < 0.86 && depth == 0) {
+        Node n;
+        n.type = Node::Root;
+        n.items = {mouseSum(2 + pick(2))};
+        return n;
+    }
+    if (r < 0.93 && depth == 0)
+        return seq({sym("("), mouseSum(2), sym(")")});
+    return mouseAtom();
+}
+
+Node FormulaGenerator::mouseExpression(int depth) {
+    static const char *const ops[] = {"+", "-", "\\times", "\\div", "=", "<", ">", "=", "+"};
+    const int terms = 2 + pick(3);
+    std::vector<Node> items;
+    for (int i = 0; i < terms; ++i) {
+        if (i > 0)
+            items.push_back(sym(ops[pick(9)]));
+        items.push_back(mouseTerm(depth));
+    }
+    return seq(items);
+}
+
+// Mouse samples arrive at a steady rate while the hand moves at its own, uneven pace:
+// slow at the ends, fast in the middle, and faster or slower from stroke to stroke.
+Stroke FormulaGenerator::mouseTrace(const Stroke &path, double speed) {
+    std::vector<double> along{0};
+    for (std::size_t i = 1; i < path.size(); ++i)
+        along.push_back(along.back() +
+                        std::hypot(path[i].x - path[i - 1].x, path[i].y - path[i - 1].y));
+    const double length = along.back();
+    const double duration = speed * (40 + 18 * std::sqrt(length));
+    const double tick = uniform(0, 1) < 0.5 ? 8 : 16;
+    const double wave = uniform(-0.7, 0.7), phase = uniform(0, 6.3);
+    std::normal_distribution<double> tremor(0, 0.4);
+    auto at = [&](double u) {
+        const double d = u * length;
+        std::size_t k = 1;
+        while (k + 1 < path.size() && along[k] < d)
+            ++k;
+        if (path.size() == 1)
+            return path[0];
+        const double span = along[k] - along[k - 1];
+        const double t = span > 0 ? std::clamp((d - along[k - 1]) / span, 0.0, 1.0) : 1.0;
+        return Point{path[k - 1].x + t * (path[k].x - path[k - 1].x),
+                     path[k - 1].y + t * (path[k].y - path[k - 1].y)};
+    };
+    Stroke out;
+    auto add = [&](Point p) {
+        p = {std::round(p.x + tremor(rng)), std::round(p.y + tremor(rng))};
+        if (out.empty() || p.x != out.back().x || p.y != out.back().y)
+            out.push_back(p);
+    };
+    add(path.front());
+    for (double t = tick * uniform(0.2, 1); t < duration; t += tick * uniform(0.8, 1.2)) {
+        const double tau = t / duration;
+        double u = tau * tau * tau * (10 - 15 * tau + 6 * tau * tau);
+        u += wave * std::sin(2 * M_PI * u + phase) / (2 * M_PI) -
+             wave * std::sin(phase) / (2 * M_PI) * (1 - u) -
+             wave * std::sin(2 * M_PI + phase) / (2 * M_PI) * u;
+        add(at(std::clamp(u, 0.0, 1.0)));
+    }
+    add(path.back());
+    return out;
+}
+
+FormulaGenerator::Sample FormulaGenerator::nextMouse(int minStrokes, int maxStrokes) {
+    const std::size_t f = static_cast<std::size_t>(pick(static_cast<int>(fonts.size())));
+    font = &fonts[f];
+    greek = greeks.empty() ? nullptr : &greeks[f];
+    Node formula;
+    Placed placed;
+    for (;;) {
+        formula = mouseExpression(0);
+        barFirst = uniform(0, 1) < 0.35;
+        placed = place(formula, 1.0);
+        barFirst = false;
+        const int n = static_cast<int>(placed.strokes.size());
+        if (n >= minStrokes && n <= maxStrokes)
+            break;
+    }
+
+    // Each symbol a little off in size, angle and position; the line drifts up and down.
+    // Slant leans the letters; the writer keeps numerators over their bars and bodies under
+    // their roots, so the layout leans much less.
+    const double slant = uniform(-0.3, 0.3), turn = uniform(-0.04, 0.04);
+    const double drift = uniform(0, 2), driftFreq = uniform(0.005, 0.02), driftPhase = uniform(0, 6.3);
+    for (auto &symbol : placed.symbols) {
+        double cx = 0, cy = 0, count = 0, left = 1e9, right = -1e9;
+        for (int i : symbol.second)
+            for (const Point &q : placed.strokes[i]) {
+                cx += q.x;
+                cy += q.y;
+                ++count;
+                left = std::min(left, q.x);
+                right = std::max(right, q.x);
+            }
+        cx /= count;
+        cy /= count;
+        const double s = uniform(0.88, 1.12),
+                     a = uniform(-0.08, 0.08) * std::min(1.0, 25 / std::max(1.0, right - left));
+        const double dx = uniform(-1, 1), dy = uniform(-1, 1) + drift * std::sin(driftFreq * cx + driftPhase);
+        for (int i : symbol.second)
+            for (Point &q : placed.strokes[i]) {
+                const double x = (q.x - cx) * s, y = (q.y - cy) * s;
+                const double ry = x * std::sin(a) + y * std::cos(a);
+                q = {cx + dx + x * std::cos(a) - y * std::sin(a) - slant * ry, cy + dy + ry};
+            }
+    }
+    const double digitHeight = std::exp(uniform(std::log(20.0), std::log(200.0)));
+    const double pixels = digitHeight / 21;
+    const double speed = uniform(0.6, 1.6);
+    std::vector<Stroke> strokes;
+    for (const Stroke &s : placed.strokes) {
+        const double amp = uniform(0, 0.4), freq = uniform(0.1, 0.3), px = uniform(0, 6.3),
+                     py = uniform(0, 6.3);
+        Stroke path;
+        double along = 0;
+        for (std::size_t i = 0; i < s.size(); ++i) {
+            if (i > 0)
+                along += std::hypot(s[i].x - s[i - 1].x, s[i].y - s[i - 1].y);
+            double x = s[i].x + amp * std::sin(freq * along + px) - 0.3 * slant * s[i].y;
+            double y = s[i].y + amp * std::sin(freq * along + py);
+            const double rx = x * std::cos(turn) - y * std::sin(turn);
+            const double ry = x * std::sin(turn) + y * std::cos(turn);
+            path.push_back({rx * pixels, ry * pixels});
+        }
+        strokes.push_back(path);
+    }
+    // On the canvas, a margin from its top left corner.
+    double minX = 1e18, minY = 1e18;
+    for (const Stroke &s : strokes)
+        for (const Point &q : s) {
+            minX = std::min(minX, q.x);
+            minY = std::min(minY, q.y);
+        }
+    for (Stroke &s : strokes) {
+        for (Point &q : s)
+            q = {q.x - minX + 20, q.y - minY + 20};
+        s = mouseTrace(s, speed);
+    }
+
+    // Written in reading order, each glyph's strokes in the font's order and direction; now
+    // and then the strokes of a glyph come the other way round.
+    Sample sample;
+    sample.tex = texOf(formula);
+    sample.font = fontNames[f];
+    sample.digitHeight = digitHeight;
+    for (const auto &symbol : placed.symbols) {
+        std::vector<int> indices = symbol.second;
+        if (indices.size() > 1 && uniform(0, 1) < 0.15)
+            std::reverse(indices.begin(), indices.end());
+        std::vector<int> now;
+        for (int i : indices) {
+            now.push_back(static_cast<int>(sample.strokes.size()));
+            sample.strokes.push_back(strokes[i]);
+        }
+        sample.symbols.push_back({symbol.first, now});
     }
     return sample;
 }

@@ -97,6 +97,29 @@ bool straight(const Stroke &s, double tolerance) {
     return true;
 }
 
+// A stroke that dips on its left and whose right part runs along its top: a root sign.
+bool roofed(const Stroke &s, const Box &box) {
+    if (box.width() <= 0 || box.height() <= 0 || s.size() < 3)
+        return false;
+    bool dips = false;
+    double roofStart = box.right;
+    for (std::size_t i = 1; i < s.size(); ++i) {
+        // Along the segments: a mouse leaves few samples on a long line.
+        for (int k = 0; k <= 8; ++k) {
+            const Point p{s[i - 1].x + k / 8.0 * (s[i].x - s[i - 1].x),
+                          s[i - 1].y + k / 8.0 * (s[i].y - s[i - 1].y)};
+            if (p.x < box.left + 0.5 * box.width() && p.y > box.top + 0.6 * box.height())
+                dips = true;
+            if (p.x < box.left + 0.6 * box.width())
+                continue;
+            if (p.y > box.top + 0.2 * box.height())
+                return false;
+            roofStart = std::min(roofStart, p.x);
+        }
+    }
+    return dips && roofStart < box.left + 0.7 * box.width();
+}
+
 struct UnionFind {
     std::vector<int> parent;
     explicit UnionFind(std::size_t n)
@@ -107,16 +130,32 @@ struct UnionFind {
     void join(int a, int b) { parent[find(a)] = find(b); }
 };
 
-enum class Kind { Digit, Small, Tall, Descender, OpenParen, CloseParen, Operator, Root, Bar, Dot };
+// Long: as tall as a digit and descending below the line as well, like a beta.
+enum class Kind {
+    Digit,
+    Small,
+    Tall,
+    Descender,
+    Long,
+    OpenParen,
+    CloseParen,
+    Operator,
+    Root,
+    Bar,
+    Dot
+};
 
 Kind kindOf(const std::string &label) {
     if (label.size() == 1 && label[0] >= '0' && label[0] <= '9')
         return Kind::Digit;
-    if (label == "b")
+    if (label == "b" || label == "\\theta")
         return Kind::Tall;
     if (label == "y")
         return Kind::Descender;
-    if (label == "a" || label == "c" || label == "n" || label == "x" || label == "z")
+    if (label == "\\beta")
+        return Kind::Long;
+    if (label == "a" || label == "c" || label == "n" || label == "x" || label == "z" ||
+        label == "\\pi")
         return Kind::Small;
     if (label == "(")
         return Kind::OpenParen;
@@ -160,7 +199,8 @@ struct Unit {
 
 bool takesScripts(const Unit &u) {
     return u.kind == Kind::Digit || u.kind == Kind::Small || u.kind == Kind::Tall ||
-           u.kind == Kind::Descender || u.kind == Kind::CloseParen || u.kind == Kind::Root;
+           u.kind == Kind::Descender || u.kind == Kind::Long || u.kind == Kind::CloseParen ||
+           u.kind == Kind::Root;
 }
 
 bool isCommandEnd(const std::string &tex) {
@@ -220,6 +260,10 @@ Unit Layout::symbolUnit(const Symbol &s) const {
         u.span = h / 0.45;
         u.baseline = s.box.bottom;
         break;
+    case Kind::Long:
+        u.height = 0.75 * h;
+        u.baseline = s.box.top + 0.75 * h;
+        break;
     case Kind::Descender:
         u.height = h;
         u.baseline = s.box.top + 0.55 * h;
@@ -275,8 +319,10 @@ Relation relation(const Unit &base, const Unit &u) {
     const bool lower = u.box.centerY() > middle;
     if (lower && drop > 0.5)
         return Relation::Below;
-    // A smaller symbol is an index if it is lowered whatever hand wrote the base.
-    if (lower && smaller && (u.lowBaseline - base.highBaseline) / h > 0.2)
+    // A smaller symbol is an index if it is lowered whatever hand wrote the base; where a
+    // descender's line stands is less sure.
+    const double lowered = u.kind == Kind::Descender ? 0.2 : 0.12;
+    if (lower && smaller && (u.lowBaseline - base.highBaseline) / h > lowered)
         return Relation::Below;
     return Relation::Same;
 }
@@ -293,7 +339,7 @@ bool isOperand(const Node *n) {
         return false;
     const Kind k = n->unit.kind;
     return k == Kind::Digit || k == Kind::Small || k == Kind::Tall || k == Kind::Descender ||
-           k == Kind::CloseParen || k == Kind::Root || n->unit.label.empty();
+           k == Kind::Long || k == Kind::CloseParen || k == Kind::Root || n->unit.label.empty();
 }
 
 bool startsOperand(const Node *n) {
@@ -301,7 +347,7 @@ bool startsOperand(const Node *n) {
         return false;
     const Kind k = n->unit.kind;
     return k == Kind::Digit || k == Kind::OpenParen || k == Kind::Root || k == Kind::Small ||
-           k == Kind::Tall || k == Kind::Descender || n->unit.label.empty();
+           k == Kind::Tall || k == Kind::Descender || k == Kind::Long || n->unit.label.empty();
 }
 
 std::string lineTex(Line &nodes) {
@@ -325,7 +371,10 @@ std::string lineTex(Line &nodes) {
                     ++count;
                 }
             }
-            if (count > 0)
+            // Placed as a sign already when the line was read.
+            if (u.kind == Kind::Operator && u.axial)
+                times = true;
+            else if (count > 0)
                 times = u.box.bottom < (baseline - 0.1 * height) / count;
             else
                 times = u.label == "\\times";
@@ -361,22 +410,42 @@ std::string Layout::line(std::vector<Unit> units) const {
         // A cross that is not raised like a letter may be a times sign on an outer line.
         if (u.label == "x" || u.label == "\\times") {
             const Unit &last = stack.back()->back()->unit;
-            const bool bracket = last.kind == Kind::CloseParen || last.kind == Kind::Root;
-            if (bracket || relation(last, u) != Relation::Above) {
+            const bool bracket =
+                last.kind == Kind::CloseParen || last.kind == Kind::Root || last.axial;
+            // An exponent floats higher than the middle of a times sign.
+            const bool middling = u.box.centerY() > last.baseline - 0.55 * last.height;
+            if (bracket || middling || relation(last, u) != Relation::Above) {
                 Unit sign = u;
                 sign.axial = true;
                 sign.axis = u.box.centerY();
                 for (std::size_t level = 0; level < stack.size() && !placed; ++level) {
-                    if (relation(stack[level]->back()->unit, sign) == Relation::Same) {
-                        stack.resize(level + 1);
-                        stack.back()->push_back(std::move(node));
-                        placed = true;
+                    const Unit &prev = stack[level]->back()->unit;
+                    if (relation(prev, sign) != Relation::Same)
+                        continue;
+                    // Raised above the operand before it, it is a sign and takes no scripts.
+                    // After a fraction: level with its bar.
+                    const bool operand = takesScripts(prev) || prev.label.empty();
+                    const bool raised =
+                        prev.axial ? prev.label.empty() &&
+                                         std::fabs(sign.axis - prev.axis) < 0.3 * prev.height
+                                   : operand && prev.kind != Kind::Descender &&
+                                         u.box.bottom < prev.baseline - 0.1 * prev.height;
+                    if (raised) {
+                        node->unit = sign;
+                        node->unit.kind = Kind::Operator;
                     }
+                    stack.resize(level + 1);
+                    stack.back()->push_back(std::move(node));
+                    placed = true;
                 }
             }
         }
         for (std::size_t level = stack.size(); !placed && level-- > 0;) {
             const Unit &base = stack[level]->back()->unit;
+            // A script line goes on with symbols of its own size, not with a bracket that
+            // closes around it.
+            if (level > 0 && !u.axial && u.height > 1.3 * std::max(base.height, base.span))
+                continue;
             if (relation(base, u) == Relation::Same) {
                 stack.resize(level + 1);
                 stack.back()->push_back(std::move(node));
@@ -391,8 +460,10 @@ std::string Layout::line(std::vector<Unit> units) const {
             stack.back()->push_back(std::move(node));
             continue;
         }
-        Line &target = relation(base->unit, u) == Relation::Above ? base->sup : base->sub;
-        if (!target.empty()) {
+        const bool above = relation(base->unit, u) == Relation::Above;
+        Line &target = above ? base->sup : base->sub;
+        // A root has no index: what follows lower is on its line.
+        if (!target.empty() || (!above && base->unit.kind == Kind::Root)) {
             // Scripts are only ever continued, never restarted.
             stack.back()->push_back(std::move(node));
             continue;
@@ -422,9 +493,11 @@ std::string Layout::region(const std::vector<int> &members) const {
                 const Box &b = symbols[m].box;
                 if (used[m] || m == c)
                     continue;
-                // Tails may hang below the sign; the symbol has to start inside it.
-                if (b.centerX() > s.box.left + hook && b.centerX() < s.box.right &&
-                    b.centerY() > s.box.top && b.top < s.box.bottom - 0.3 * s.box.height())
+                // Tails and indices may hang below the sign; the symbol has to start inside it.
+                const double overhang = kindOf(symbols[m].label) == Kind::Operator ? 0 : 0.2;
+                if (b.centerX() > s.box.left + hook &&
+                    b.centerX() < s.box.right + overhang * b.width() &&
+                    b.centerY() > s.box.top && b.top < s.box.bottom - 0.1 * s.box.height())
                     inside.push_back(m);
             }
             used[c] = true;
@@ -501,6 +574,10 @@ bool lineOf(const Symbol &s, double &baseline, double &height) {
     case Kind::Descender:
         baseline = s.box.top + 0.55 * h;
         height = h;
+        return true;
+    case Kind::Long:
+        baseline = s.box.top + 0.75 * h;
+        height = 0.75 * h;
         return true;
     case Kind::OpenParen:
     case Kind::CloseParen:
@@ -607,6 +684,28 @@ double crownDepth(const std::vector<Stroke> &strokes, const Box &box) {
     return (first - box.top) / box.height();
 }
 
+// How much of a symbol's width the ink covers in its top band: a pi's bar spans it, the
+// arch of an n leaves its corners open.
+double crownCover(const std::vector<Stroke> &strokes, const Box &box) {
+    if (box.width() <= 0 || box.height() <= 0)
+        return 0;
+    constexpr int bins = 20;
+    bool hit[bins] = {};
+    const double band = box.top + 0.15 * box.height();
+    for (const Stroke &s : strokes) {
+        for (std::size_t i = 0; i < s.size(); ++i) {
+            const Point &a = s[i], &b = s[i + 1 < s.size() ? i + 1 : i];
+            for (int k = 0; k <= 8; ++k) {
+                const double x = a.x + k / 8.0 * (b.x - a.x), y = a.y + k / 8.0 * (b.y - a.y);
+                if (y <= band)
+                    hit[std::clamp(static_cast<int>((x - box.left) / box.width() * bins), 0,
+                                   bins - 1)] = true;
+            }
+        }
+    }
+    return static_cast<double>(std::count(hit, hit + bins, true)) / bins;
+}
+
 // Shapes alike in outline (z and 2, y and 9, c and the parenthesis)
 // are told apart by their size and place against their neighbours on the line.
 void resolveBySize(std::vector<Symbol> &symbols) {
@@ -624,7 +723,7 @@ void resolveBySize(std::vector<Symbol> &symbols) {
         auto fits = [&](const std::string &label) {
             const Kind k = kindOf(label);
             if (descends)
-                return k == Kind::Descender || label == "z";
+                return k == Kind::Descender || k == Kind::Long || label == "z";
             if (small)
                 return k == Kind::Small;
             return isTallKind(k);
@@ -689,8 +788,20 @@ std::vector<Symbol> FormulaRecognizer::symbols(const std::vector<Stroke> &input)
             // has to touch it really.
             const double sizeA = std::max(a.width(), a.height());
             const double sizeB = std::max(b.width(), b.height());
-            const double reach =
-                std::max(sizeA, sizeB) > 2.5 * std::min(sizeA, sizeB) ? 0.35 * touch : touch;
+            // A glyph under a root sign is written after it, even where the two touch.
+            const std::size_t bigger = sizeA > sizeB ? i : j;
+            const Box &big = boxes[bigger], &small = sizeA > sizeB ? b : a;
+            if (std::max(sizeA, sizeB) > 2.5 * std::min(sizeA, sizeB) &&
+                small.centerX() > big.left + 0.3 * big.width() &&
+                small.centerY() > big.top && small.centerY() < big.bottom &&
+                roofed(strokes[bigger], big))
+                continue;
+            const bool unequal = std::max(sizeA, sizeB) > 2.5 * std::min(sizeA, sizeB);
+            // Nor does a long bar take a glyph that touches it from above or below only.
+            if (unequal && big.height() < 0.2 * big.width() &&
+                !(small.top < big.top && small.bottom > big.bottom))
+                continue;
+            const double reach = unequal ? 0.35 * touch : touch;
             if (strokeDistance(thin[i], thin[j], reach) <= reach)
                 groups.join(static_cast<int>(i), static_cast<int>(j));
         }
@@ -843,6 +954,13 @@ std::vector<Symbol> FormulaRecognizer::symbols(const std::vector<Stroke> &input)
                         std::remove(s.alternatives.begin(), s.alternatives.end(), s.label),
                         s.alternatives.end());
                     s.alternatives.insert(s.alternatives.begin(), was);
+                }
+            }
+            if (s.label == "n" || s.label == "\\pi") {
+                const std::string other = s.label == "n" ? "\\pi" : "n";
+                if ((crownCover(parts, s.box) >= 0.9) == (other == "\\pi")) {
+                    std::replace(s.alternatives.begin(), s.alternatives.end(), other, s.label);
+                    s.label = other;
                 }
             }
             // An a is a c with a stem, which the cloud match weighs lightly.

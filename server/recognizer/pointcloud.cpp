@@ -18,24 +18,29 @@ double length(const Stroke &s) {
 float cloudDistance(const PointCloud::Points &a, const PointCloud::Points &b, int start,
                     float bound) {
     constexpr int n = PointCloud::size;
-    bool matched[n] = {};
+    // Matched points move far away instead of being flagged, which keeps the inner loops
+    // free of branches so that they vectorise.
+    constexpr float far = 1e9f;
+    float bx[n], by[n], d[n];
+    for (int j = 0; j < n; ++j) {
+        bx[j] = b[2 * j];
+        by[j] = b[2 * j + 1];
+    }
     float sum = 0;
     int i = start;
     for (int k = 0; k < n; ++k) {
         const float ax = a[2 * i], ay = a[2 * i + 1];
-        float best = std::numeric_limits<float>::max();
-        int index = 0;
         for (int j = 0; j < n; ++j) {
-            if (matched[j])
-                continue;
-            const float dx = ax - b[2 * j], dy = ay - b[2 * j + 1];
-            const float d = dx * dx + dy * dy;
-            if (d < best) {
-                best = d;
-                index = j;
-            }
+            const float dx = ax - bx[j], dy = ay - by[j];
+            d[j] = dx * dx + dy * dy;
         }
-        matched[index] = true;
+        float best = d[0];
+        int index = 0;
+        for (int j = 1; j < n; ++j) {
+            index = d[j] < best ? j : index;
+            best = d[j] < best ? d[j] : best;
+        }
+        bx[index] = by[index] = far;
         const float weight = 1.0f - static_cast<float>(k) / n;
         sum += weight * std::sqrt(best);
         if (sum >= bound)

@@ -18,6 +18,11 @@ namespace {
 const char *const templateFonts[] = {"futural.jhf", "scripts.jhf", "timesr.jhf"};
 const char symbolChars[] = "0123456789abcnxyz+()<>";
 const double slants[] = {-0.2, 0.0, 0.25};
+// Greek letters from the simplex Greek font, which keeps them at Latin places.
+const char *const greekFont = "greek.jhf";
+// No alpha: in italic hands it cannot be told from an a by its outline.
+const std::pair<char, const char *> greekLetters[] = {
+    {'b', "\\beta"}, {'p', "\\pi"}, {'q', "\\theta"}};
 
 std::vector<Stroke> slanted(const std::vector<Stroke> &strokes, double slant) {
     std::vector<Stroke> out = strokes;
@@ -61,6 +66,14 @@ int main(int argc, char **argv) {
         for (const char *c = symbolChars; *c; ++c)
             shapes.emplace_back(std::string(1, *c), font.glyph(*c).strokes);
     }
+    HersheyFont greek;
+    if (!greek.load(dir + "/" + greekFont)) {
+        std::fprintf(stderr, "cannot read Hershey font %s/%s (package hershey-fonts-data)\n",
+                     dir.c_str(), greekFont);
+        return 1;
+    }
+    for (const auto &letter : greekLetters)
+        shapes.emplace_back(letter.second, greek.glyph(letter.first).strokes);
     for (double aspect : {0.8, 1.0, 1.25})
         shapes.emplace_back("\\times", timesSign(aspect));
     for (double bar : {6.0, 14.0, 28.0, 50.0})

@@ -12,6 +12,8 @@ class TestFormulaRecognizer : public QObject {
 private slots:
     void cleanFormulasAreRecognisedExactly_data();
     void cleanFormulasAreRecognisedExactly();
+    void mouseWritingIsRecognisedExactly_data();
+    void mouseWritingIsRecognisedExactly();
 };
 
 void TestFormulaRecognizer::cleanFormulasAreRecognisedExactly_data() {
@@ -32,6 +34,9 @@ void TestFormulaRecognizer::cleanFormulasAreRecognisedExactly_data() {
     QTest::newRow("times after a power") << 12 << "x^2\\times3";
     QTest::newRow("open crowned y") << 13 << "y";
     QTest::newRow("index of a long tailed letter") << 14 << "y_2";
+    QTest::newRow("power of theta") << 15 << "\\theta^2";
+    QTest::newRow("times before beta") << 16 << "2\\times\\beta";
+    QTest::newRow("index of three symbols") << 17 << "a_{n+1}";
 }
 
 void TestFormulaRecognizer::cleanFormulasAreRecognisedExactly() {
@@ -114,7 +119,161 @@ void TestFormulaRecognizer::cleanFormulasAreRecognisedExactly() {
         page.pen = 16;
         page.write("2", 0.6, -6);
         break;
+    case 15:
+        page.write("\\theta");
+        page.write("2", 0.6, 10);
+        break;
+    case 16:
+        page.write("2");
+        page.line(page.pen + 3, -14, page.pen + 13, -4);
+        page.line(page.pen + 13, -14, page.pen + 3, -4);
+        page.pen += 16;
+        page.write("\\beta");
+        break;
+    case 17:
+        page.write("a");
+        for (const char *s : {"n", "+", "1"})
+            page.write(s, 0.6, -6);
+        break;
     }
+    QCOMPARE(QString::fromStdString(RecognitionService::recognize(page.strokes)), latex);
+}
+
+// Drawn as a quick mouse does: small, with a sample every 12 pixels.
+void TestFormulaRecognizer::mouseWritingIsRecognisedExactly_data() {
+    QTest::addColumn<int>("formula");
+    QTest::addColumn<QString>("latex");
+    QTest::newRow("pi with a bar over its legs") << 0 << "2\\pi";
+    QTest::newRow("n with an arch") << 1 << "2n";
+    QTest::newRow("beta") << 2 << "2\\beta";
+    QTest::newRow("index lowered under a root") << 3 << "\\sqrt{x_1+2}";
+    QTest::newRow("glyph touching a root's roof") << 4 << "\\sqrt{71}";
+    QTest::newRow("times after a fraction") << 5 << "\\frac{1}{2}\\times3";
+    QTest::newRow("index before a closing bracket") << 6 << "(x_1)";
+    QTest::newRow("exponent past a root's roof") << 7 << "\\sqrt{x^2}";
+    QTest::newRow("sign under the end of a root's roof") << 8 << "\\sqrt{x}<1";
+    QTest::newRow("index a little below") << 9 << "x_2";
+    QTest::newRow("sign after a short tipped root") << 11 << "\\sqrt{x^2}+1";
+    QTest::newRow("numerator standing on its bar") << 12 << "\\frac{1}{2+3}";
+    QTest::newRow("twenty strokes") << 10 << "\\frac{x_1+2}{3}-\\sqrt{y+1}<2\\pi";
+}
+
+void TestFormulaRecognizer::mouseWritingIsRecognisedExactly() {
+    QFETCH(int, formula);
+    QFETCH(QString, latex);
+    Page page(2.0, 12);
+    auto pi = [&page]() {
+        const double x = page.pen;
+        page.polyline({{x + 1, -14}, {x + 9, -14.5}, {x + 18, -15}});
+        page.polyline({{x + 6, -14}, {x + 5, -7}, {x + 4, 0}});
+        page.polyline({{x + 13, -14}, {x + 13, -6}, {x + 15, 0}});
+        page.pen += 20;
+    };
+    switch (formula) {
+    case 0:
+        page.write("2");
+        pi();
+        break;
+    case 1:
+        page.write("2");
+        page.write("n");
+        break;
+    case 2:
+        page.write("2");
+        page.polyline({{22, 7}, {23, -4}, {24, -14}, {26, -19}, {29, -21}, {32, -20}, {33, -17},
+                       {31, -13}, {27, -11}, {31, -10}, {34, -7}, {34, -3}, {31, 0}, {27, 0},
+                       {24, -2}});
+        break;
+    case 3:
+        page.pen = 16;
+        page.write("x");
+        page.write("1", 0.6, -8);
+        page.write("+");
+        page.write("2");
+        page.polyline({{0, -8}, {3, -10}, {8, 2}, {14, -24}, {page.pen + 3, -24}});
+        break;
+    case 4:
+        page.polyline({{0, -8}, {3, -10}, {8, 2}, {14, -21}, {54, -21}});
+        page.pen = 11;
+        page.write("7", 1.0, -1);
+        page.write("1");
+        break;
+    case 5:
+        page.pen = 4;
+        page.write("1", 0.8, 13);
+        page.line(0, -10, 22, -10);
+        page.pen = 4;
+        page.write("2", 0.8, -9.8);
+        page.line(29, -15, 39, -5);
+        page.line(39, -15, 29, -5);
+        page.pen = 42;
+        page.write("3");
+        break;
+    case 6:
+        page.write("(");
+        page.write("x");
+        page.write("1", 0.6, -8);
+        page.write(")");
+        break;
+    case 7:
+        page.polyline({{0, -8}, {3, -10}, {8, 2}, {14, -24}, {38, -24}});
+        page.pen = 16;
+        page.write("x");
+        page.write("2", 0.6, 12);
+        break;
+    case 8:
+        page.polyline({{0, -8}, {3, -10}, {8, 2}, {14, -21}, {43, -21}});
+        page.pen = 16;
+        page.write("x");
+        page.pen += 1;
+        page.write("<");
+        page.write("1");
+        break;
+    case 9:
+        page.write("x");
+        page.write("2", 0.6, -4);
+        break;
+    case 11:
+        // A hasty sign: its tip stops short of the line, its roof rides high.
+        page.polyline({{0, -12}, {3, -14}, {8, -6}, {14, -34}, {38, -34}});
+        page.pen = 16;
+        page.write("x");
+        page.write("2", 0.6, 14);
+        page.pen = 40;
+        page.write("+");
+        page.write("1");
+        break;
+    case 12:
+        page.pen = 24;
+        page.write("1", 0.8, 10);
+        page.line(0, -10, 70, -10);
+        page.pen = 4;
+        page.write("2", 0.8, -9.8);
+        page.write("+", 0.8, -9.8);
+        page.write("3", 0.8, -9.8);
+        break;
+    case 10:
+        page.pen = 2;
+        page.write("x", 1.0, 19);
+        page.write("1", 0.6, 13);
+        page.write("+", 1.0, 19);
+        page.write("2", 1.0, 19);
+        page.line(0, -10, 80, -10);
+        page.pen = 30;
+        page.write("3", 1.0, -14);
+        page.line(88, -9, 104, -9);
+        page.polyline({{108, -8}, {111, -10}, {116, 2}, {122, -24}, {189, -24}});
+        page.pen = 124;
+        page.write("y");
+        page.write("+");
+        page.write("1");
+        page.pen = 192;
+        page.write("<");
+        page.write("2");
+        pi();
+        break;
+    }
+    QVERIFY(page.strokes.size() >= (formula == 10 ? 20u : 1u));
     QCOMPARE(QString::fromStdString(RecognitionService::recognize(page.strokes)), latex);
 }
 
