@@ -236,7 +236,9 @@ void tst_Catalogues::fetchForModificationLoadsComposerState()
         "exercise": {"id": 500, "exerciseTypeId": 32, "folderId": 41, "subjectId": 2}})")
             .object());
     m_window->modifyExercise(500);
-    QCOMPARE(m_window->savedExerciseRecord(), nullptr); // dropped before the fetch
+    // kept until the new one has arrived: a failed fetch must leave the composer as it was
+    QVERIFY(m_window->savedExerciseRecord());
+    QCOMPARE(m_window->savedExerciseRecord()->id, -1);
     QVERIFY(m_responder.waitForRequests(detailPath, 2));
     QCOMPARE(body(m_responder.requestsTo(fetchPath).first()),
         QJsonObject({{QStringLiteral("exerciseId"), 500}}));

@@ -137,6 +137,17 @@ void tst_CodeText::htmlImport_data()
                            << "<doc><t><tr><td>1</td><td>2</td></tr></t></doc>";
     QTest::newRow("no-break space") << "a&nbsp;b"
                                     << "<doc>a b</doc>";
+    QTest::newRow("span subscript, underline")
+        << "<span style=\"vertical-align: sub\">a</span>"
+           "<span style=\"text-decoration:underline\">b</span>"
+        << "<doc><f>a</f><u>b</u></doc>";
+    QTest::newRow("stored picture and formula")
+        << "<img src=\"http://127.0.0.1:9/api/show/image?fileKey=k7\" width=\"20\" height=\"10\">"
+           "<img src=\"http://127.0.0.1:9/api/generate/formula?formulaStr=x%5E2\">"
+        << "<doc><v key=\"k7\" width=\"20\" height=\"10\"/><tex>x^2</tex></doc>";
+    QTest::newRow("space only between inline words")
+        << "<div><p><b>a</b> <i>b</i></p> <p>c</p></div>"
+        << "<doc><b>a</b> <i>b</i><n/>c</doc>";
 }
 
 void tst_CodeText::htmlImport()
@@ -146,6 +157,9 @@ void tst_CodeText::htmlImport()
     TextEdit edit;
     edit.insertHtml(html);
     QCOMPARE(edit.toCodeText(), code);
+    // one paste is one undo step
+    edit.undo();
+    QCOMPARE(edit.toCodeText(), QString());
 }
 
 void tst_CodeText::hostileInputIsBounded()

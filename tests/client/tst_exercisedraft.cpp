@@ -104,6 +104,8 @@ private slots:
     void failedModificationSurvivesAKill();
     void unreadableDraftIsSetAside();
     void declinedOrCancelledDraftIsGone();
+    void draftWithoutWorkIsNotOffered();
+    // last: closing the window quits the application's event loops
     void closingWritesTheLatestState();
 
     // run only inside the child process
@@ -120,8 +122,10 @@ private:
     void startAgain(const QString &phone, const QStringList &answers);
     void shot(const QString &name);
 
-    QTemporaryDir m_home; // the XDG data folder of both processes
-    QTemporaryDir m_signals;
+    // the XDG data folder of both processes, and the files they signal with; made by the
+    // parent only, as a killed child would leave its own behind
+    std::unique_ptr<QTemporaryDir> m_home;
+    std::unique_ptr<QTemporaryDir> m_signals;
     LocalServer m_server;
     std::unique_ptr<QProcess> m_child;
     std::unique_ptr<MainWindow> m_window;
@@ -136,8 +140,10 @@ void tst_ExerciseDraft::initTestCase()
         return;
     }
     // drafts go to a temporary data folder, never to the real user's
-    qputenv("XDG_DATA_HOME", m_home.path().toUtf8());
-    qputenv("QUENMO_DRAFT_SIGNALS", m_signals.path().toUtf8());
+    m_home = std::make_unique<QTemporaryDir>();
+    m_signals = std::make_unique<QTemporaryDir>();
+    qputenv("XDG_DATA_HOME", m_home->path().toUtf8());
+    qputenv("QUENMO_DRAFT_SIGNALS", m_signals->path().toUtf8());
     QVERIFY2(m_server.start(), qPrintable(m_server.errorString()));
     BENCH_SERVER = IMG_SERVER = CONVERT_SERVER = LIBRARY_SERVER = ACCOUNT_SERVER
         = m_server.baseUrl();
@@ -158,14 +164,14 @@ void tst_ExerciseDraft::cleanup()
 
 bool tst_ExerciseDraft::startChild(const QString &testFunction)
 {
-    QDir(m_signals.path()).removeRecursively();
-    QDir().mkpath(m_signals.path());
+    QDir(m_signals->path()).removeRecursively();
+    QDir().mkpath(m_signals->path());
     m_child = std::make_unique<QProcess>();
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("QUENMO_DRAFT_CHILD"), QStringLiteral("1"));
     environment.insert(QStringLiteral("QUENMO_DRAFT_SERVER"), m_server.baseUrl());
-    environment.insert(QStringLiteral("QUENMO_DRAFT_SIGNALS"), m_signals.path());
-    environment.insert(QStringLiteral("XDG_DATA_HOME"), m_home.path());
+    environment.insert(QStringLiteral("QUENMO_DRAFT_SIGNALS"), m_signals->path());
+    environment.insert(QStringLiteral("XDG_DATA_HOME"), m_home->path());
     environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     m_child->setProcessEnvironment(environment);
     m_child->setProcessChannelMode(QProcess::ForwardedChannels); // its failures show here
@@ -175,7 +181,7 @@ bool tst_ExerciseDraft::startChild(const QString &testFunction)
 
 bool tst_ExerciseDraft::waitForFile(const QString &name, int timeoutMs)
 {
-    const QString path = m_signals.path() + QLatin1Char('/') + name;
+    const QString path = m_signals->path() + QLatin1Char('/') + name;
     return QTest::qWaitFor(
                [&] {
                    if (m_child && m_child->state() == QProcess::NotRunning)
@@ -315,7 +321,7 @@ void tst_ExerciseDraft::killedWhileComposingComesBackAfterLogin()
         = QJsonDocument::fromJson(readFile(signalPath("expected.json"))).object();
     QVERIFY(!expected.isEmpty());
     const QString path = ExerciseDraft::pathFor(seeder.userId());
-    QVERIFY(path.startsWith(m_home.path()));
+    QVERIFY(path.startsWith(m_home->path()));
     // within about a second the draft holds everything on screen
     QTRY_COMPARE_WITH_TIMEOUT(draftExercise(path), expected, 10000);
     killChild();
@@ -509,6 +515,23 @@ void tst_ExerciseDraft::closingWritesTheLatestState()
     QVERIFY(QJsonDocument(draftExercise(path)).toJson().contains("closing"));
     QCOMPARE(m_answerer->count(), 0);
     QFile::remove(path);
+}
+
+void tst_ExerciseDraft::draftWithoutWorkIsNotOffered()
+{
+    BankSeeder seeder(m_server.baseUrl());
+    QVERIFY(seeder.login(localTeacher));
+    const QString path = ExerciseDraft::pathFor(seeder.userId());
+    ExerciseInfo nothing; // header choices alone are no work of the teacher's
+    nothing.folderId = 1;
+    nothing.difficultyDegree = 3;
+    nothing.questions << QuestionInfo();
+    QVERIFY(ExerciseDraft(path).write(nothing));
+    startAgain(localTeacher, {});
+    QTRY_VERIFY(!QFileInfo::exists(path));
+    QTest::qWait(MainWindow::draftInterval * 2);
+    QVERIFY(!QFileInfo::exists(path));
+    QCOMPARE(m_answerer->count(), 0);
 }
 
 QTEST_MAIN(tst_ExerciseDraft)

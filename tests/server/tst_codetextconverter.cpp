@@ -184,7 +184,8 @@ void TestCodeTextConverter::overlongHtmlFallsBackToPlainText() {
         code += i ? "<n/>x&amp;_" : "x&amp;_";
         plain += i ? "<br>x&amp; " : "x&amp; ";
     }
-    code += "</h></f></o></p></w></u></d></i></b></doc>";
+    code += "</h></f></o></p></w></u></d></i></b><n/>end</doc>";
+    plain += "<br>end";
     const CodeTextConverter converter("http://h:1");
     QVERIFY(converter.toHtml(code) == plain);
     // Fewer paragraphs stay within the bound and keep their styles.

@@ -25,6 +25,10 @@ private slots:
     void initTestCase();
     void postScriptNeverRuns_data();
     void postScriptNeverRuns();
+    void waysOutAreRefusedBeforeTeX_data();
+    void waysOutAreRefusedBeforeTeX();
+    void ordinaryMathStillRenders_data();
+    void ordinaryMathStillRenders();
     void giantRuleTakesNoMemory();
     void crowdBeyondTheLineIsAnsweredAtOnce();
     void lineIsFirstComeFirstServed();
@@ -148,6 +152,42 @@ void TestServerFormulas::postScriptNeverRuns() {
     QCOMPARE(reply.httpStatus, 200);
     QVERIFY(QImage::fromData(reply.body).isNull());
     QVERIFY(!reply.body.isEmpty() && reply.body.size() < 300);
+}
+
+void TestServerFormulas::waysOutAreRefusedBeforeTeX_data() {
+    QTest::addColumn<QByteArray>("formula");
+    QTest::newRow("read a file") << QByteArray("\\input{formula.tex}");
+    QTest::newRow("file test in camel case") << QByteArray("\\IfFileExists{x}{a}{b}");
+    QTest::newRow("name from arguments") << QByteArray("\\ExpandArgs{c}\\x{y}");
+    QTest::newRow("category codes") << QByteArray("\\catcode`\\~=0 x");
+    QTest::newRow("an alias") << QByteArray("\\let\\b\\relax x");
+    QTest::newRow("environment name built by a macro") << QByteArray("\\begin{\\x}a\\end{\\x}");
+    QTest::newRow("environment without braces") << QByteArray("\\begin matrix a\\end{matrix}");
+    QTest::newRow("empty environment name") << QByteArray("\\begin{}a");
+    QTest::newRow("file environment") << QByteArray("\\begin{filecontents}x\\end{filecontents}");
+}
+
+void TestServerFormulas::waysOutAreRefusedBeforeTeX() {
+    QFETCH(QByteArray, formula);
+    const ServerClient::Reply reply = m_client->get(formulaPath(formula));
+    QCOMPARE(reply.httpStatus, 200);
+    QVERIFY2(reply.body.contains("not allowed") || reply.body.contains("needs an environment"),
+             reply.body.constData());
+}
+
+void TestServerFormulas::ordinaryMathStillRenders_data() {
+    QTest::addColumn<QByteArray>("formula");
+    QTest::newRow("matrix") << QByteArray("\\begin{pmatrix} a & b \\\\ c & d \\end{pmatrix}");
+    QTest::newRow("space before the name") << QByteArray("\\begin {cases} x \\end {cases}");
+    QTest::newRow("array") << QByteArray("\\left(\\begin{array}{cc} 1 & 2 \\end{array}\\right)");
+    QTest::newRow("operators") << QByteArray("\\operatorname{sin} x \\bullet \\mathopen{[}y\\mathclose{]}");
+    QTest::newRow("a trailing backslash") << QByteArray("x+1\\");
+}
+
+void TestServerFormulas::ordinaryMathStillRenders() {
+    QFETCH(QByteArray, formula);
+    const ServerClient::Reply reply = m_client->get(formulaPath(formula));
+    QVERIFY2(!QImage::fromData(reply.body).isNull(), reply.body.constData());
 }
 
 void TestServerFormulas::giantRuleTakesNoMemory() {
