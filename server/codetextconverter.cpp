@@ -120,6 +120,18 @@ int attributeInt(const pugi::xml_node &node, const char *name) {
     return int(parsed + 0.5);
 }
 
+// The node after current in document order within root's descendants, or a null node after the
+// last. Iterative, so that hostile nesting cannot exhaust the stack.
+pugi::xml_node nextInDocumentOrder(pugi::xml_node current, const pugi::xml_node &root) {
+    if (current.first_child())
+        return current.first_child();
+    while (current && current != root && !current.next_sibling())
+        current = current.parent();
+    if (!current || current == root)
+        return pugi::xml_node();
+    return current.next_sibling();
+}
+
 std::string elementText(const pugi::xml_node &node) {
     std::string text;
     // Iterative: collect every descendant's character data in document order.
@@ -127,15 +139,7 @@ std::string elementText(const pugi::xml_node &node) {
     while (current) {
         if (current.type() == pugi::node_pcdata || current.type() == pugi::node_cdata)
             text += current.value();
-        if (current.first_child()) {
-            current = current.first_child();
-            continue;
-        }
-        while (current && current != node && !current.next_sibling())
-            current = current.parent();
-        if (!current || current == node)
-            break;
-        current = current.next_sibling();
+        current = nextInDocumentOrder(current, node);
     }
     for (char &ch : text)
         if (ch == '_')
@@ -165,15 +169,7 @@ std::string plainText(const pugi::xml_node &root) {
         } else if (current.type() == pugi::node_element && !std::strcmp(current.name(), "n")) {
             out += "<br>";
         }
-        if (current.first_child()) {
-            current = current.first_child();
-            continue;
-        }
-        while (current && current != root && !current.next_sibling())
-            current = current.parent();
-        if (!current || current == root)
-            break;
-        current = current.next_sibling();
+        current = nextInDocumentOrder(current, root);
     }
     return out;
 }
@@ -271,15 +267,7 @@ bool needsBlocks(const pugi::xml_node &root) {
                     return true;
             }
         }
-        if (current.first_child()) {
-            current = current.first_child();
-            continue;
-        }
-        while (current && current != root && !current.next_sibling())
-            current = current.parent();
-        if (!current || current == root)
-            break;
-        current = current.next_sibling();
+        current = nextInDocumentOrder(current, root);
     }
     return false;
 }
