@@ -316,6 +316,17 @@ void tst_TextEditWidget::fieldFitsItsDocument()
     QVERIFY(fits());
     QTest::qWait(50);
     QVERIFY(!edit->verticalScrollBar()->isVisible());
+
+    // a wider window unwraps a long line without any change of the text: the field follows
+    widget->setCodeText(
+        QStringLiteral("<doc>") + QString(60, QChar(0x5B57)) + QStringLiteral("</doc>"));
+    QVERIFY(atLeast());
+    const int wrapped = edit->minimumHeight();
+    edit->setMaximumHeight(QWIDGETSIZE_MAX);
+    page.resize(1600, page.height());
+    QTRY_VERIFY(edit->minimumHeight() < wrapped);
+    QVERIFY(atLeast());
+    QVERIFY(fits());
 }
 
 void tst_TextEditWidget::addToolbarWidgetGoesLast()
