@@ -102,6 +102,7 @@ private slots:
 
     void killedWhileComposingComesBackAfterLogin();
     void failedModificationSurvivesAKill();
+    void unreadableDraftIsSetAside_data();
     void unreadableDraftIsSetAside();
     void declinedOrCancelledDraftIsGone();
     void draftWithoutWorkIsNotOffered();
@@ -431,13 +432,29 @@ void tst_ExerciseDraft::failedModificationSurvivesAKill()
     QCOMPARE(list.value(QStringLiteral("result")).toArray().size(), 1); // no duplicate
 }
 
+void tst_ExerciseDraft::unreadableDraftIsSetAside_data()
+{
+    QTest::addColumn<QByteArray>("damaged");
+    const QByteArray exercise = R"("exercise": {"id": %1, "exerciseTypeId": 1,
+        "exerciseTypeName": "", "content": "<doc>x</doc>", "subjectId": 2,
+        "difficultyDegree": 2, "folderId": 0, "knowledgeNames": "", "questions": []}})";
+    QTest::newRow("cut short") << QByteArray(
+        R"({"kind": "quenmo-exercise-draft", "version": 1, "exer)");
+    QTest::newRow("a number written as text")
+        << QByteArray(R"({"kind": "quenmo-exercise-draft", "version": 1, )")
+            + QByteArray(exercise).replace("%1", "\"-1\"");
+    QTest::newRow("another version")
+        << QByteArray(R"({"kind": "quenmo-exercise-draft", "version": 2, )")
+            + QByteArray(exercise).replace("%1", "-1");
+}
+
 void tst_ExerciseDraft::unreadableDraftIsSetAside()
 {
+    QFETCH(QByteArray, damaged);
     BankSeeder seeder(m_server.baseUrl());
     QVERIFY(seeder.login(localTeacher));
     const QString path = ExerciseDraft::pathFor(seeder.userId());
     QVERIFY(QDir().mkpath(QFileInfo(path).absolutePath()));
-    const QByteArray damaged = "{\"kind\": \"quenmo-exercise-draft\", \"version\": 1, \"exer";
     writeFile(path, damaged);
 
     startAgain(localTeacher, {QStringLiteral("确定")});

@@ -30,6 +30,7 @@ private slots:
     void concurrentFailuresOfOneNumberAreCutShort();
     void idleAndSlowConnectionsLeaveRoomForOthers();
     void writeAheadLogIsCutBackWhenIdle();
+    void oversizedBodiesAreRefusedBeforeTheyAreRead();
 
 private:
     // A value of /proc/PID/status in KiB (VmHWM, VmRSS), -1 when unreadable.
@@ -267,6 +268,19 @@ void TestServerLoad::writeAheadLogIsCutBackWhenIdle()
                  .status(),
         0);
     QVERIFY(QFileInfo(log).size() > 0);
+}
+
+void TestServerLoad::oversizedBodiesAreRefusedBeforeTheyAreRead()
+{
+    // Only the headers are sent: the answer must come without waiting for 20 MB.
+    const QByteArray request = "POST /user/login HTTP/1.1\r\nHost: 127.0.0.1\r\n"
+                               "Content-Type: application/json;charset=UTF-8\r\n"
+                               "Content-Length: 20000000\r\n\r\n";
+    const QByteArray reply = ConcurrentRequests::send(m_server.port(), {request}, 10000).first();
+    QVERIFY2(reply.startsWith("HTTP/1.1 413"), reply.left(200).constData());
+    const QJsonObject json = QJsonDocument::fromJson(ConcurrentRequests::bodyOf(reply)).object();
+    QCOMPARE(json.value(QStringLiteral("status")).toInt(), 400);
+    QCOMPARE(json.value(QStringLiteral("msg")).toString(), QStringLiteral("请求体过大"));
 }
 
 QTEST_MAIN(TestServerLoad)
