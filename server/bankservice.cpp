@@ -12,26 +12,31 @@ using nlohmann::json;
 
 namespace bankservice {
 
-[[noreturn]] void badRequest(const std::string &message) {
+[[noreturn]] void badRequest(const std::string &message)
+{
     throw Refusal(status::BadRequest, message);
 }
 
-json envelope(int code, const std::string &msg, json data) {
-    return json{{"status", code}, {"msg", msg}, {"data", std::move(data)}};
+json envelope(int code, const std::string &msg, json data)
+{
+    return json {{"status", code}, {"msg", msg}, {"data", std::move(data)}};
 }
 
-json ok(json data) {
+json ok(json data)
+{
     return envelope(status::Ok, "成功", std::move(data));
 }
 
-const json &member(const json &object, const char *name, const std::string &where) {
+const json &member(const json &object, const char *name, const std::string &where)
+{
     const auto it = object.find(name);
     if (it == object.end())
         badRequest("缺少成员 " + where + name);
     return *it;
 }
 
-bool wholeNumber(const json &value, std::int64_t &out) {
+bool wholeNumber(const json &value, std::int64_t &out)
+{
     if (value.is_number_integer()) {
         out = value.get<std::int64_t>();
         return true;
@@ -46,14 +51,16 @@ bool wholeNumber(const json &value, std::int64_t &out) {
     return false;
 }
 
-std::int64_t intMember(const json &object, const char *name, const std::string &where) {
+std::int64_t intMember(const json &object, const char *name, const std::string &where)
+{
     std::int64_t value = 0;
     if (!wholeNumber(member(object, name, where), value))
         badRequest(where + name + " 必须是整数");
     return value;
 }
 
-double numberMember(const json &object, const char *name, const std::string &where) {
+double numberMember(const json &object, const char *name, const std::string &where)
+{
     const json &value = member(object, name, where);
     if (!value.is_number())
         badRequest(where + name + " 必须是数字");
@@ -63,8 +70,9 @@ double numberMember(const json &object, const char *name, const std::string &whe
     return d;
 }
 
-std::string stringMember(const json &object, const char *name, const std::string &where,
-                         size_t limit) {
+std::string stringMember(
+    const json &object, const char *name, const std::string &where, size_t limit)
+{
     const json &value = member(object, name, where);
     if (!value.is_string())
         badRequest(where + name + " 必须是字符串");
@@ -74,21 +82,24 @@ std::string stringMember(const json &object, const char *name, const std::string
     return s;
 }
 
-const json &objectMember(const json &object, const char *name, const std::string &where) {
+const json &objectMember(const json &object, const char *name, const std::string &where)
+{
     const json &value = member(object, name, where);
     if (!value.is_object())
         badRequest(where + name + " 必须是对象");
     return value;
 }
 
-const json &arrayMember(const json &object, const char *name, const std::string &where) {
+const json &arrayMember(const json &object, const char *name, const std::string &where)
+{
     const json &value = member(object, name, where);
     if (!value.is_array())
         badRequest(where + name + " 必须是数组");
     return value;
 }
 
-std::vector<std::int64_t> idList(const json &object, const char *name) {
+std::vector<std::int64_t> idList(const json &object, const char *name)
+{
     const json &array = arrayMember(object, name);
     if (array.empty())
         badRequest("没有选中题目");
@@ -106,13 +117,15 @@ std::vector<std::int64_t> idList(const json &object, const char *name) {
     return ids;
 }
 
-json scoreValue(double score) {
+json scoreValue(double score)
+{
     if (std::floor(score) == score && std::fabs(score) < 1e9)
         return std::int64_t(score);
     return score;
 }
 
-std::string randomToken() {
+std::string randomToken()
+{
     unsigned char bytes[32];
     randombytes_buf(bytes, sizeof bytes);
     char hex[sizeof bytes * 2 + 1];
@@ -120,7 +133,8 @@ std::string randomToken() {
     return hex;
 }
 
-std::string text(const json &reply) {
+std::string text(const json &reply)
+{
     return reply.dump(-1, ' ', false, json::error_handler_t::replace);
 }
 
@@ -130,7 +144,8 @@ using namespace bankservice;
 
 BankService::BankService(Database &db, Options options)
     : m_db(db)
-    , m_options(std::move(options)) {
+    , m_options(std::move(options))
+{
     m_routes = {
         {"/user/login", {&BankService::login, false}},
         {"/library/version/check", {&BankService::versionCheck, false}},
@@ -158,15 +173,18 @@ BankService::BankService(Database &db, Options options)
     m_db.setWriteListener(&m_listCache, "exercises");
 }
 
-BankService::~BankService() {
+BankService::~BankService()
+{
     m_db.setWriteListener(nullptr, std::string());
 }
 
-bool BankService::handles(const std::string &path) const {
+bool BankService::handles(const std::string &path) const
+{
     return m_routes.count(path) > 0;
 }
 
-std::vector<std::string> BankService::paths() const {
+std::vector<std::string> BankService::paths() const
+{
     std::vector<std::string> list;
     for (const auto &route : m_routes)
         list.push_back(route.first);
@@ -174,13 +192,15 @@ std::vector<std::string> BankService::paths() const {
 }
 
 namespace {
-BankService::Reply textReply(const json &reply) {
+BankService::Reply textReply(const json &reply)
+{
     return {reply.value("status", 0), text(reply)};
 }
 } // namespace
 
 BankService::Reply BankService::handle(const std::string &path, const std::string &body,
-                                       const std::string &loginToken, const std::string &baseUrl) {
+    const std::string &loginToken, const std::string &baseUrl)
+{
     const auto route = m_routes.find(path);
     if (route == m_routes.end())
         return textReply(envelope(status::NotFound, "接口不存在"));
@@ -195,7 +215,7 @@ BankService::Reply BankService::handle(const std::string &path, const std::strin
     if (route->second.needsLogin && !authenticate(loginToken, user))
         return textReply(envelope(status::NotLoggedIn, "登录已失效，请重新登录"));
     try {
-        const Call call{parsed, user, baseUrl};
+        const Call call {parsed, user, baseUrl};
         if (route->second.textHandler)
             return (this->*route->second.textHandler)(call);
         return textReply((this->*route->second.handler)(call));
@@ -204,7 +224,8 @@ BankService::Reply BankService::handle(const std::string &path, const std::strin
     }
 }
 
-void BankService::checkUserId(const Call &call) {
+void BankService::checkUserId(const Call &call)
+{
     if (!call.body.contains("userId"))
         return;
     std::int64_t id = 0;

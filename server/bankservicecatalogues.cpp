@@ -3,10 +3,12 @@
 using nlohmann::json;
 using namespace bankservice;
 
-void BankService::loadCatalogue() {
+void BankService::loadCatalogue()
+{
     Database::Lease c = m_db.lease();
-    SqlStatement types(c->handle(), "SELECT id, subject_code, province_id, name, has_stem, "
-                                    "has_more_questions FROM exercise_types ORDER BY sort, id");
+    SqlStatement types(c->handle(),
+        "SELECT id, subject_code, province_id, name, has_stem, "
+        "has_more_questions FROM exercise_types ORDER BY sort, id");
     while (types.step()) {
         ExerciseType t;
         t.id = types.integer(0);
@@ -18,9 +20,9 @@ void BankService::loadCatalogue() {
         m_typeOrder.push_back(t.id);
         m_types[t.id] = t;
     }
-    SqlStatement questions(
-        c->handle(), "SELECT id, exercise_type_id, type_code, type_desc, score, has_content, "
-                     "option_num, sort FROM question_types ORDER BY exercise_type_id, position");
+    SqlStatement questions(c->handle(),
+        "SELECT id, exercise_type_id, type_code, type_desc, score, has_content, "
+        "option_num, sort FROM question_types ORDER BY exercise_type_id, position");
     while (questions.step()) {
         QuestionType q;
         q.id = questions.integer(0);
@@ -34,8 +36,9 @@ void BankService::loadCatalogue() {
         if (it != m_types.end())
             it->second.questionTypes.push_back(q);
     }
-    SqlStatement knowledge(c->handle(), "SELECT id, subject_code, COALESCE(parent_id, 0), name "
-                                        "FROM knowledge ORDER BY position, id");
+    SqlStatement knowledge(c->handle(),
+        "SELECT id, subject_code, COALESCE(parent_id, 0), name "
+        "FROM knowledge ORDER BY position, id");
     while (knowledge.step()) {
         Knowledge k;
         k.id = knowledge.integer(0);
@@ -55,24 +58,23 @@ void BankService::loadCatalogue() {
     }
 }
 
-json BankService::fetchExerciseTypes(const Call &call) {
+json BankService::fetchExerciseTypes(const Call &call)
+{
     checkUserId(call);
     json types = json::array();
     for (std::int64_t id : m_typeOrder) {
         const ExerciseType &t = m_types.at(id);
         if (t.subjectCode != call.user.subjectCode)
             continue;
-        types.push_back({{"id", t.id},
-                         {"provinceId", t.provinceId},
-                         {"name", t.name},
-                         {"subjectCode", t.subjectCode},
-                         {"hasExerciseContentCode", t.hasStem},
-                         {"hasMoreQuestionCode", t.hasMore}});
+        types.push_back({{"id", t.id}, {"provinceId", t.provinceId}, {"name", t.name},
+            {"subjectCode", t.subjectCode}, {"hasExerciseContentCode", t.hasStem},
+            {"hasMoreQuestionCode", t.hasMore}});
     }
     return ok(types);
 }
 
-json BankService::typeDetail(const Call &call) {
+json BankService::typeDetail(const Call &call)
+{
     const std::int64_t typeId = intMember(call.body, "exerciseTypeId");
     if (call.body.contains("provinceId"))
         intMember(call.body, "provinceId");
@@ -82,24 +84,17 @@ json BankService::typeDetail(const Call &call) {
     const ExerciseType &t = it->second;
     json list = json::array();
     for (const QuestionType &q : t.questionTypes)
-        list.push_back({{"questionTypeId", q.id},
-                        {"exercisetypeId", t.id},
-                        {"typeCode", q.typeCode},
-                        {"typeDesc", q.desc},
-                        {"score", scoreValue(q.score)},
-                        {"hasQuestionContentCode", q.hasContent},
-                        {"optionNum", q.optionNum},
-                        {"questionTypeSort", q.sort}});
-    return ok({{"exerciseId", t.id},
-               {"name", t.name},
-               {"provinceId", t.provinceId},
-               {"subjectCode", t.subjectCode},
-               {"hasExerciseContentCode", t.hasStem},
-               {"hasMoreQuestionCode", t.hasMore},
-               {"exerciseQuestiontypeList", list}});
+        list.push_back({{"questionTypeId", q.id}, {"exercisetypeId", t.id},
+            {"typeCode", q.typeCode}, {"typeDesc", q.desc}, {"score", scoreValue(q.score)},
+            {"hasQuestionContentCode", q.hasContent}, {"optionNum", q.optionNum},
+            {"questionTypeSort", q.sort}});
+    return ok({{"exerciseId", t.id}, {"name", t.name}, {"provinceId", t.provinceId},
+        {"subjectCode", t.subjectCode}, {"hasExerciseContentCode", t.hasStem},
+        {"hasMoreQuestionCode", t.hasMore}, {"exerciseQuestiontypeList", list}});
 }
 
-json BankService::knowledgeNode(std::int64_t id) const {
+json BankService::knowledgeNode(std::int64_t id) const
+{
     const Knowledge &k = m_knowledge.at(id);
     json children = json::array();
     for (std::int64_t child : k.children)
@@ -108,7 +103,8 @@ json BankService::knowledgeNode(std::int64_t id) const {
         {"knowledgeId", k.id}, {"name", k.name}, {"parentId", k.parentId}, {"children", children}};
 }
 
-json BankService::fetchKnowledge(const Call &call) {
+json BankService::fetchKnowledge(const Call &call)
+{
     checkUserId(call);
     json roots = json::array();
     const auto it = m_knowledgeRoots.find(call.user.subjectCode);

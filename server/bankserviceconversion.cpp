@@ -5,7 +5,8 @@
 using nlohmann::json;
 using namespace bankservice;
 
-json BankService::transferXml(const Call &call) {
+json BankService::transferXml(const Call &call)
+{
     const json &xmls = arrayMember(call.body, "xmls");
     if (xmls.size() > 2000)
         badRequest("xmls 一次最多2000项");

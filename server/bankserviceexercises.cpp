@@ -11,16 +11,18 @@ using namespace bankservice;
 
 namespace {
 
-std::string localTime(std::int64_t seconds, const char *format) {
+std::string localTime(std::int64_t seconds, const char *format)
+{
     const std::time_t t = std::time_t(seconds);
-    std::tm parts{};
+    std::tm parts {};
     localtime_r(&t, &parts);
     char buffer[64];
     std::strftime(buffer, sizeof buffer, format, &parts);
     return buffer;
 }
 
-std::string placeholders(size_t n) {
+std::string placeholders(size_t n)
+{
     std::string s;
     for (size_t i = 0; i < n; ++i)
         s += i ? ",?" : "?";
@@ -28,7 +30,8 @@ std::string placeholders(size_t n) {
 }
 
 // Knowledge ids travel as decimal ids joined by ", ".
-std::vector<std::int64_t> parseKnowledgeIds(const std::string &text, const std::string &where) {
+std::vector<std::int64_t> parseKnowledgeIds(const std::string &text, const std::string &where)
+{
     std::vector<std::int64_t> ids;
     size_t at = 0;
     while (at < text.size()) {
@@ -39,8 +42,8 @@ std::vector<std::int64_t> parseKnowledgeIds(const std::string &text, const std::
         size_t end = at;
         while (end < text.size() && std::isdigit(static_cast<unsigned char>(text[end])))
             ++end;
-        if (end == at || end - at > 15 ||
-            (end < text.size() && text[end] != ',' && text[end] != ' '))
+        if (end == at || end - at > 15
+            || (end < text.size() && text[end] != ',' && text[end] != ' '))
             badRequest(where + "knowledgeIds 必须是以逗号分隔的知识点编号");
         ids.push_back(std::stoll(text.substr(at, end - at)));
         at = end;
@@ -53,8 +56,8 @@ struct OptionItem {
 };
 
 // optionContent as sent: a JSON array text of {option_index, option_content[, isAnswer]}.
-std::vector<OptionItem> parseOptions(const std::string &text, const std::string &where,
-                                     bool strict) {
+std::vector<OptionItem> parseOptions(const std::string &text, const std::string &where, bool strict)
+{
     std::vector<OptionItem> options;
     const json parsed = json::parse(text, nullptr, false);
     if (parsed.is_discarded() || !parsed.is_array()) {
@@ -92,8 +95,9 @@ std::vector<OptionItem> parseOptions(const std::string &text, const std::string 
 
 } // namespace
 
-std::int64_t BankService::ownedExercise(Database::Connection &c, const User &user,
-                                        std::int64_t exerciseId, std::int64_t *folderId) {
+std::int64_t BankService::ownedExercise(
+    Database::Connection &c, const User &user, std::int64_t exerciseId, std::int64_t *folderId)
+{
     SqlStatement &select = c.cached("SELECT user_id, folder_id FROM exercises WHERE id = ?");
     select.bind(1, exerciseId);
     const bool found = select.step() && select.integer(0) == user.id;
@@ -105,21 +109,21 @@ std::int64_t BankService::ownedExercise(Database::Connection &c, const User &use
     return exerciseId;
 }
 
-json BankService::statistics(const Call &call) {
+json BankService::statistics(const Call &call)
+{
     checkUserId(call);
     std::string date = localTime(std::time(nullptr), "%Y-%m-%d");
     if (call.body.contains("createDate")) {
         date = stringMember(call.body, "createDate", "", 32);
-        const bool shaped = date.size() == 10 && date[4] == '-' && date[7] == '-' &&
-                            std::all_of(date.begin(), date.end(), [](char ch) {
-                                return ch == '-' || std::isdigit(static_cast<unsigned char>(ch));
-                            });
+        const bool shaped = date.size() == 10 && date[4] == '-' && date[7] == '-'
+            && std::all_of(date.begin(), date.end(),
+                [](char ch) { return ch == '-' || std::isdigit(static_cast<unsigned char>(ch)); });
         if (!shaped)
             badRequest("createDate 必须是 yyyy-MM-dd 格式的日期");
     }
     Database::Lease c = m_db.lease();
-    SqlStatement &today =
-        c->cached("SELECT COUNT(*) FROM exercises WHERE user_id = ? AND created_date = ?");
+    SqlStatement &today
+        = c->cached("SELECT COUNT(*) FROM exercises WHERE user_id = ? AND created_date = ?");
     today.bind(1, call.user.id).bind(2, date);
     today.step();
     const std::int64_t count = today.integer(0);
@@ -135,7 +139,8 @@ json BankService::statistics(const Call &call) {
 
 namespace {
 // The page actually served: pageNum 0 (or less) is the first page, one past the last the last.
-std::int64_t clampedPage(std::int64_t pageNum, std::int64_t total) {
+std::int64_t clampedPage(std::int64_t pageNum, std::int64_t total)
+{
     const std::int64_t pages = (total + BankService::PageSize - 1) / BankService::PageSize;
     if (pageNum < 1)
         pageNum = 1;
@@ -145,12 +150,13 @@ std::int64_t clampedPage(std::int64_t pageNum, std::int64_t total) {
 }
 } // namespace
 
-BankService::Reply BankService::fetchExercises(const Call &call) {
+BankService::Reply BankService::fetchExercises(const Call &call)
+{
     checkUserId(call);
     const json &body = call.body;
     const std::int64_t groupId = intMember(body, "groupId");
-    const std::int64_t typeId =
-        body.contains("exerciseTypeId") ? intMember(body, "exerciseTypeId") : -1;
+    const std::int64_t typeId
+        = body.contains("exerciseTypeId") ? intMember(body, "exerciseTypeId") : -1;
     const std::int64_t difficulty = body.contains("difficuty") ? intMember(body, "difficuty") : -1;
     std::int64_t pageNum = body.contains("pageNum") ? intMember(body, "pageNum") : 0;
     if (typeId < -1)
@@ -182,7 +188,7 @@ BankService::Reply BankService::fetchExercises(const Call &call) {
         const std::int64_t version = ListCache::version(*c);
         const bool cached = m_listCache.usable(version);
         ownedGroup(*c, call.user, groupId);
-        const ListCache::Filter filter{groupId, typeId, difficulty};
+        const ListCache::Filter filter {groupId, typeId, difficulty};
         auto offsetOf = [&](std::int64_t page) { return (page - 1) * PageSize; };
 
         bool paged = false;
@@ -196,8 +202,8 @@ BankService::Reply BankService::fetchExercises(const Call &call) {
             if (!paged) {
                 // Every id of the filter once, ascending, from the index that covers it.
                 std::vector<std::int64_t> all;
-                SqlStatement &select =
-                    c->cached("SELECT id FROM exercises" + where + " ORDER BY id");
+                SqlStatement &select
+                    = c->cached("SELECT id FROM exercises" + where + " ORDER BY id");
                 bindFilters(select);
                 while (select.step())
                     all.push_back(select.integer(0));
@@ -213,8 +219,8 @@ BankService::Reply BankService::fetchExercises(const Call &call) {
             }
         }
         if (!paged) {
-            SqlStatement &count =
-                c->cached("SELECT COALESCE(SUM(n), 0) FROM folder_counts" + where);
+            SqlStatement &count
+                = c->cached("SELECT COALESCE(SUM(n), 0) FROM folder_counts" + where);
             bindFilters(count);
             count.step();
             total = count.integer(0);
@@ -226,9 +232,8 @@ BankService::Reply BankService::fetchExercises(const Call &call) {
                 // little as the first.
                 const std::int64_t limit = std::min<std::int64_t>(PageSize, total - offset);
                 const bool fromEnd = offset * 2 > total;
-                SqlStatement &page =
-                    c->cached("SELECT id FROM exercises" + where + " ORDER BY id " +
-                              (fromEnd ? "ASC" : "DESC") + " LIMIT ?4 OFFSET ?5");
+                SqlStatement &page = c->cached("SELECT id FROM exercises" + where + " ORDER BY id "
+                    + (fromEnd ? "ASC" : "DESC") + " LIMIT ?4 OFFSET ?5");
                 bindFilters(page);
                 page.bind(4, limit).bind(5, fromEnd ? total - offset - limit : offset);
                 while (page.step())
@@ -262,9 +267,8 @@ BankService::Reply BankService::fetchExercises(const Call &call) {
     }
 
     const std::int64_t pages = (total + PageSize - 1) / PageSize;
-    std::string reply = "{\"data\":{\"pageNum\":" + std::to_string(pageNum) +
-                        ",\"pageSize\":" + std::to_string(PageSize) +
-                        ",\"pages\":" + std::to_string(pages) + ",\"result\":[";
+    std::string reply = "{\"data\":{\"pageNum\":" + std::to_string(pageNum) + ",\"pageSize\":"
+        + std::to_string(PageSize) + ",\"pages\":" + std::to_string(pages) + ",\"result\":[";
     bool first = true;
     for (const std::string &item : items) {
         if (item.empty())
@@ -278,9 +282,9 @@ BankService::Reply BankService::fetchExercises(const Call &call) {
     return {status::Ok, std::move(reply)};
 }
 
-std::map<std::int64_t, std::string> BankService::listItems(Database::Connection &c,
-                                                           const Call &call,
-                                                           const std::vector<std::int64_t> &ids) {
+std::map<std::int64_t, std::string> BankService::listItems(
+    Database::Connection &c, const Call &call, const std::vector<std::int64_t> &ids)
+{
     struct Row {
         std::int64_t id, folder, type, difficulty, created;
         std::string content;
@@ -291,10 +295,10 @@ std::map<std::int64_t, std::string> BankService::listItems(Database::Connection 
     };
     std::map<std::int64_t, Row> rows;
     const std::string in = "(" + placeholders(ids.size()) + ")";
-    SqlStatement &exercises =
-        c.cached("SELECT id, folder_id, exercise_type_id, difficulty, created_at, content FROM "
-                 "exercises WHERE id IN " +
-                 in);
+    SqlStatement &exercises
+        = c.cached("SELECT id, folder_id, exercise_type_id, difficulty, created_at, content FROM "
+                   "exercises WHERE id IN "
+            + in);
     for (size_t i = 0; i < ids.size(); ++i)
         exercises.bind(int(i + 1), ids[i]);
     while (exercises.step()) {
@@ -310,12 +314,12 @@ std::map<std::int64_t, std::string> BankService::listItems(Database::Connection 
     exercises.reset();
 
     const CodeTextConverter converter(call.baseUrl);
-    SqlStatement &questions =
-        c.cached("SELECT q.exercise_id, q.question_content, q.question_explain, q.option_content, "
-                 "q.knowledge_ids, (SELECT group_concat(a.content, char(31)) FROM (SELECT content "
-                 "FROM answers WHERE question_id = q.id ORDER BY position) a) FROM questions q "
-                 "WHERE q.exercise_id IN " +
-                 in + " ORDER BY q.exercise_id, q.position");
+    SqlStatement &questions = c.cached(
+        "SELECT q.exercise_id, q.question_content, q.question_explain, q.option_content, "
+        "q.knowledge_ids, (SELECT group_concat(a.content, char(31)) FROM (SELECT content "
+        "FROM answers WHERE question_id = q.id ORDER BY position) a) FROM questions q "
+        "WHERE q.exercise_id IN "
+        + in + " ORDER BY q.exercise_id, q.position");
     for (size_t i = 0; i < ids.size(); ++i)
         questions.bind(int(i + 1), ids[i]);
     while (questions.step()) {
@@ -325,14 +329,14 @@ std::map<std::int64_t, std::string> BankService::listItems(Database::Connection 
         Row &row = at->second;
         json options = json::array();
         if (!questions.isNull(3)) {
-            const std::vector<OptionItem> parsed =
-                parseOptions(questions.text(3), std::string(), false);
+            const std::vector<OptionItem> parsed
+                = parseOptions(questions.text(3), std::string(), false);
             for (size_t i = 0; i < parsed.size() && i < 26; ++i)
                 options.push_back({{"option", std::string(1, char('A' + i))},
-                                   {"content", converter.toHtml(parsed[i].content)}});
+                    {"content", converter.toHtml(parsed[i].content)}});
         }
         row.questions.push_back({{"questionContent", converter.toHtml(questions.text(1))},
-                                 {"option", std::move(options)}});
+            {"option", std::move(options)}});
         row.analysis.push_back(converter.toHtml(questions.text(2)));
         std::string answers;
         const std::string joined = questions.text(5);
@@ -340,8 +344,8 @@ std::map<std::int64_t, std::string> BankService::listItems(Database::Connection 
         bool first = true;
         while (!joined.empty() && start <= joined.size()) {
             const size_t end = joined.find('\x1f', start);
-            const std::string piece =
-                joined.substr(start, end == std::string::npos ? std::string::npos : end - start);
+            const std::string piece
+                = joined.substr(start, end == std::string::npos ? std::string::npos : end - start);
             if (!first)
                 answers += "；";
             answers += converter.toHtml(piece);
@@ -354,8 +358,7 @@ std::map<std::int64_t, std::string> BankService::listItems(Database::Connection 
         try {
             for (std::int64_t k : parseKnowledgeIds(questions.text(4), std::string()))
                 row.knowledge.push_back(k);
-        } catch (const Refusal &) {
-        }
+        } catch (const Refusal &) { }
     }
     questions.reset();
 
@@ -373,25 +376,21 @@ std::map<std::int64_t, std::string> BankService::listItems(Database::Connection 
             knowledge += it->second.name;
         }
         const auto type = m_types.find(row.type);
-        const json item = {
-            {"groupId", row.folder},
-            {"exerciseId", row.id},
+        const json item = {{"groupId", row.folder}, {"exerciseId", row.id},
             {"recordTime", localTime(row.created, "%Y-%m-%d %H:%M:%S")},
-            {"recorder", call.user.realName},
-            {"exerciseContent", converter.toHtml(row.content)},
+            {"recorder", call.user.realName}, {"exerciseContent", converter.toHtml(row.content)},
             {"exerciseTypeId", row.type},
             {"exerciseTypeName", type == m_types.end() ? std::string() : type->second.name},
-            {"difficultyDegree", row.difficulty},
-            {"knowledge", knowledge},
-            {"answers", std::move(row.answers)},
-            {"analysis", std::move(row.analysis)},
+            {"difficultyDegree", row.difficulty}, {"knowledge", knowledge},
+            {"answers", std::move(row.answers)}, {"analysis", std::move(row.analysis)},
             {"exerciseQuestionList", std::move(row.questions)}};
         items.emplace(row.id, text(item));
     }
     return items;
 }
 
-json BankService::moveExercise(const Call &call) {
+json BankService::moveExercise(const Call &call)
+{
     checkUserId(call);
     const std::int64_t exerciseId = intMember(call.body, "exerciseId");
     const std::int64_t oldGroupId = intMember(call.body, "oldGroupId");
@@ -410,7 +409,8 @@ json BankService::moveExercise(const Call &call) {
     return ok({{"exerciseId", exerciseId}, {"groupId", newGroupId}});
 }
 
-json BankService::moveExercises(const Call &call) {
+json BankService::moveExercises(const Call &call)
+{
     checkUserId(call);
     const std::vector<std::int64_t> ids = idList(call.body, "exerciseIds");
     const std::int64_t groupId = intMember(call.body, "groupId");
@@ -419,8 +419,8 @@ json BankService::moveExercises(const Call &call) {
     ownedGroup(*c, call.user, groupId);
     for (std::int64_t id : ids)
         ownedExercise(*c, call.user, id);
-    SqlStatement &update =
-        c->cached("UPDATE exercises SET folder_id = ? WHERE id = ? AND folder_id <> ?");
+    SqlStatement &update
+        = c->cached("UPDATE exercises SET folder_id = ? WHERE id = ? AND folder_id <> ?");
     for (std::int64_t id : ids) {
         update.bind(1, groupId).bind(2, id).bind(3, groupId);
         update.run();
@@ -429,7 +429,8 @@ json BankService::moveExercises(const Call &call) {
     return ok({{"exerciseIds", ids}, {"groupId", groupId}});
 }
 
-json BankService::removeExercise(const Call &call) {
+json BankService::removeExercise(const Call &call)
+{
     checkUserId(call);
     const std::int64_t exerciseId = intMember(call.body, "exerciseId");
     Database::Lease c = m_db.lease();
@@ -442,7 +443,8 @@ json BankService::removeExercise(const Call &call) {
     return ok({{"exerciseId", exerciseId}});
 }
 
-json BankService::removeExercises(const Call &call) {
+json BankService::removeExercises(const Call &call)
+{
     checkUserId(call);
     const std::vector<std::int64_t> ids = idList(call.body, "exerciseIds");
     Database::Lease c = m_db.lease();
@@ -458,7 +460,8 @@ json BankService::removeExercises(const Call &call) {
     return ok({{"exerciseIds", ids}});
 }
 
-json BankService::fetchExercise(const Call &call) {
+json BankService::fetchExercise(const Call &call)
+{
     const std::int64_t exerciseId = intMember(call.body, "exerciseId");
     Database::Lease c = m_db.lease();
     c->exec("BEGIN");
@@ -471,15 +474,12 @@ json BankService::fetchExercise(const Call &call) {
         select.bind(1, exerciseId);
         select.step();
         const std::int64_t difficulty = select.integer(5);
-        json exercise = {{"id", select.integer(0)},
-                         {"exerciseTypeId", select.integer(1)},
-                         {"subjectId", select.integer(2)},
-                         {"folderId", select.integer(3)},
-                         {"content", select.text(4)},
-                         {"difficultyDegree", difficulty},
-                         {"modifierId", select.integer(6)},
-                         {"createTime", localTime(select.integer(7), "%Y-%m-%d %H:%M:%S")},
-                         {"modifyTime", localTime(select.integer(8), "%Y-%m-%d %H:%M:%S")}};
+        json exercise = {{"id", select.integer(0)}, {"exerciseTypeId", select.integer(1)},
+            {"subjectId", select.integer(2)}, {"folderId", select.integer(3)},
+            {"content", select.text(4)}, {"difficultyDegree", difficulty},
+            {"modifierId", select.integer(6)},
+            {"createTime", localTime(select.integer(7), "%Y-%m-%d %H:%M:%S")},
+            {"modifyTime", localTime(select.integer(8), "%Y-%m-%d %H:%M:%S")}};
         select.reset();
         json wraps = json::array();
         SqlStatement &questions = c->cached(
@@ -490,18 +490,17 @@ json BankService::fetchExercise(const Call &call) {
             "SELECT answer_idx, content FROM answers WHERE question_id = ? ORDER BY position");
         questions.bind(1, exerciseId);
         while (questions.step()) {
-            json question = {
-                {"questionIndex", questions.integer(1)}, {"questiontypeId", questions.integer(2)},
-                {"knowledgeIds", questions.text(3)},     {"score", scoreValue(questions.real(4))},
-                {"questionContent", questions.text(5)},  {"questionExplain", questions.text(6)}};
+            json question = {{"questionIndex", questions.integer(1)},
+                {"questiontypeId", questions.integer(2)}, {"knowledgeIds", questions.text(3)},
+                {"score", scoreValue(questions.real(4))}, {"questionContent", questions.text(5)},
+                {"questionExplain", questions.text(6)}};
             if (!questions.isNull(7))
                 question["optionContent"] = questions.text(7);
             json answerList = json::array();
             answers.bind(1, questions.integer(0));
             while (answers.step())
-                answerList.push_back(
-                    {{"answer",
-                      {{"answerIdx", answers.integer(0)}, {"content", answers.text(1)}}}});
+                answerList.push_back({{"answer",
+                    {{"answerIdx", answers.integer(0)}, {"content", answers.text(1)}}}});
             answers.reset();
             wraps.push_back({{"question", question}, {"answers", answerList}});
         }
@@ -515,15 +514,18 @@ json BankService::fetchExercise(const Call &call) {
     return ok(data);
 }
 
-json BankService::addExercise(const Call &call) {
+json BankService::addExercise(const Call &call)
+{
     return storeExercise(call, false);
 }
 
-json BankService::modifyExercise(const Call &call) {
+json BankService::modifyExercise(const Call &call)
+{
     return storeExercise(call, true);
 }
 
-json BankService::storeExercise(const Call &call, bool modify) {
+json BankService::storeExercise(const Call &call, bool modify)
+{
     const json &body = call.body;
     const json &exercise = objectMember(body, "exercise");
     const std::string ex = "exercise.";
@@ -618,7 +620,7 @@ json BankService::storeExercise(const Call &call, bool modify) {
                 badRequest(aa.substr(0, aa.size() - 1) + " 必须是对象");
             const json &answer = objectMember(answers[j], "answer", aa);
             question.answers.push_back({intMember(answer, "answerIdx", aa + "answer."),
-                                        stringMember(answer, "content", aa + "answer.")});
+                stringMember(answer, "content", aa + "answer.")});
         }
         questions.push_back(std::move(question));
     }
@@ -641,11 +643,11 @@ json BankService::storeExercise(const Call &call, bool modify) {
             clear.bind(1, id);
             clear.run();
         } else {
-            SqlStatement &insert =
-                c->cached("INSERT INTO exercises(user_id, folder_id, exercise_type_id, subject_id, "
-                          "difficulty, "
-                          "content, created_at, created_date, modified_at, modifier_id) "
-                          "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
+            SqlStatement &insert = c->cached(
+                "INSERT INTO exercises(user_id, folder_id, exercise_type_id, subject_id, "
+                "difficulty, "
+                "content, created_at, created_date, modified_at, modifier_id) "
+                "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
             insert.bind(1, call.user.id).bind(2, folderId).bind(3, typeId).bind(4, subjectId);
             insert.bind(5, difficulty).bind(6, content).bind(7, now);
             insert.bind(8, localTime(now, "%Y-%m-%d")).bind(9, now).bind(10, modifierId);

@@ -8,7 +8,8 @@ using namespace bankservice;
 
 namespace {
 
-size_t codePoints(const std::string &text) {
+size_t codePoints(const std::string &text)
+{
     size_t n = 0;
     for (unsigned char ch : text)
         if ((ch & 0xC0) != 0x80)
@@ -16,7 +17,8 @@ size_t codePoints(const std::string &text) {
     return n;
 }
 
-std::string trimmed(const std::string &text) {
+std::string trimmed(const std::string &text)
+{
     const size_t begin = text.find_first_not_of(" \t\r\n");
     if (begin == std::string::npos)
         return std::string();
@@ -26,8 +28,9 @@ std::string trimmed(const std::string &text) {
 
 } // namespace
 
-std::int64_t BankService::ownedGroup(Database::Connection &c, const User &user,
-                                     std::int64_t groupId) {
+std::int64_t BankService::ownedGroup(
+    Database::Connection &c, const User &user, std::int64_t groupId)
+{
     SqlStatement &select = c.cached("SELECT user_id FROM folders WHERE id = ?");
     select.bind(1, groupId);
     const bool found = select.step() && select.integer(0) == user.id;
@@ -37,7 +40,8 @@ std::int64_t BankService::ownedGroup(Database::Connection &c, const User &user,
     return groupId;
 }
 
-json BankService::fetchGroups(const Call &call) {
+json BankService::fetchGroups(const Call &call)
+{
     checkUserId(call);
     Database::Lease c = m_db.lease();
     SqlStatement &select = c->cached(
@@ -46,16 +50,16 @@ json BankService::fetchGroups(const Call &call) {
     select.bind(1, call.user.id);
     json groups = json::array();
     while (select.step())
-        groups.push_back({{"groupId", select.integer(0)},
-                          {"groupName", select.text(1)},
-                          {"count", select.integer(2)}});
+        groups.push_back({{"groupId", select.integer(0)}, {"groupName", select.text(1)},
+            {"count", select.integer(2)}});
     if (groups.empty())
         return envelope(status::NoData, "暂无分组", groups);
     return ok(groups);
 }
 
 namespace {
-std::string checkedGroupName(const json &body) {
+std::string checkedGroupName(const json &body)
+{
     const std::string name = trimmed(stringMember(body, "groupName", "", 1024));
     if (name.empty())
         badRequest("分组名称不能为空");
@@ -65,7 +69,8 @@ std::string checkedGroupName(const json &body) {
 }
 } // namespace
 
-json BankService::addGroup(const Call &call) {
+json BankService::addGroup(const Call &call)
+{
     checkUserId(call);
     const std::string name = checkedGroupName(call.body);
     Database::Lease c = m_db.lease();
@@ -75,8 +80,8 @@ json BankService::addGroup(const Call &call) {
     if (exists.step())
         throw Refusal(status::Conflict, name + "的组已存在。");
     exists.reset();
-    SqlStatement &insert =
-        c->cached("INSERT INTO folders(user_id, name, created_at) VALUES (?, ?, ?)");
+    SqlStatement &insert
+        = c->cached("INSERT INTO folders(user_id, name, created_at) VALUES (?, ?, ?)");
     insert.bind(1, call.user.id).bind(2, name).bind(3, std::int64_t(std::time(nullptr)));
     insert.run();
     const std::int64_t id = c->lastInsertId();
@@ -84,15 +89,16 @@ json BankService::addGroup(const Call &call) {
     return ok({{"groupId", id}, {"groupName", name}, {"count", 0}});
 }
 
-json BankService::modifyGroup(const Call &call) {
+json BankService::modifyGroup(const Call &call)
+{
     checkUserId(call);
     const std::int64_t groupId = intMember(call.body, "groupId");
     const std::string name = checkedGroupName(call.body);
     Database::Lease c = m_db.lease();
     Database::Transaction transaction(*c);
     ownedGroup(*c, call.user, groupId);
-    SqlStatement &exists =
-        c->cached("SELECT 1 FROM folders WHERE user_id = ? AND name = ? AND id <> ?");
+    SqlStatement &exists
+        = c->cached("SELECT 1 FROM folders WHERE user_id = ? AND name = ? AND id <> ?");
     exists.bind(1, call.user.id).bind(2, name).bind(3, groupId);
     if (exists.step())
         throw Refusal(status::Conflict, name + "的组已存在。");
@@ -104,7 +110,8 @@ json BankService::modifyGroup(const Call &call) {
     return ok({{"groupId", groupId}, {"groupName", name}});
 }
 
-json BankService::removeGroup(const Call &call) {
+json BankService::removeGroup(const Call &call)
+{
     checkUserId(call);
     const std::int64_t groupId = intMember(call.body, "groupId");
     Database::Lease c = m_db.lease();
@@ -124,7 +131,8 @@ json BankService::removeGroup(const Call &call) {
     return ok({{"groupId", groupId}, {"removedExercises", removed}});
 }
 
-json BankService::fetchGroupTypes(const Call &call) {
+json BankService::fetchGroupTypes(const Call &call)
+{
     checkUserId(call);
     const std::int64_t groupId = intMember(call.body, "groupId");
     Database::Lease c = m_db.lease();

@@ -2,13 +2,14 @@
 
 #include "seeder.h"
 
-#include <sodium.h>
 #include <ctime>
+#include <sodium.h>
 
 using nlohmann::json;
 using namespace bankservice;
 
-bool BankService::authenticate(const std::string &token, User &user) {
+bool BankService::authenticate(const std::string &token, User &user)
+{
     if (token.size() != 64 || token.find_first_not_of("0123456789abcdef") != std::string::npos)
         return false;
     Database::Lease c = m_db.lease();
@@ -31,19 +32,21 @@ bool BankService::authenticate(const std::string &token, User &user) {
     return true;
 }
 
-void BankService::refuseWhileLockedOut(const std::string &phone) {
+void BankService::refuseWhileLockedOut(const std::string &phone)
+{
     const int seconds = m_loginGuard.waitSeconds(phone);
     if (seconds > 0)
-        throw Refusal(status::Failed,
-                      "登录失败次数过多，请" + std::to_string(seconds) + "秒后再试");
+        throw Refusal(
+            status::Failed, "登录失败次数过多，请" + std::to_string(seconds) + "秒后再试");
 }
 
-json BankService::login(const Call &call) {
+json BankService::login(const Call &call)
+{
     const json &body = call.body;
     const auto phone = body.find("phoneNumber");
     const auto password = body.find("password");
-    if (phone == body.end() || password == body.end() || !phone->is_string() ||
-        !password->is_string())
+    if (phone == body.end() || password == body.end() || !phone->is_string()
+        || !password->is_string())
         badRequest("phoneNumber 和 password 必须是字符串");
     const std::string phoneText = phone->get<std::string>();
     const std::string passwordText = password->get<std::string>();
@@ -58,9 +61,9 @@ json BankService::login(const Call &call) {
     std::string hash = m_dummyHash;
     {
         Database::Lease c = m_db.lease();
-        SqlStatement &select =
-            c->cached("SELECT id, phone, role_id, role_name, username, real_name, subject_code, "
-                      "province_id, password_hash FROM users WHERE phone = ?");
+        SqlStatement &select
+            = c->cached("SELECT id, phone, role_id, role_name, username, real_name, subject_code, "
+                        "province_id, password_hash FROM users WHERE phone = ?");
         select.bind(1, phoneText);
         if (select.step()) {
             user.id = select.integer(0);
@@ -81,8 +84,8 @@ json BankService::login(const Call &call) {
         // Failures of the same number may have locked it while this one waited in line.
         refuseWhileLockedOut(phoneText);
         // The hash is checked even for an unknown phone so both failures take the same time.
-        verified =
-            crypto_pwhash_str_verify(hash.c_str(), passwordText.data(), passwordText.size()) == 0;
+        verified
+            = crypto_pwhash_str_verify(hash.c_str(), passwordText.data(), passwordText.size()) == 0;
     }
     if (!verified || user.id == 0) {
         m_loginGuard.failed(phoneText);
@@ -96,30 +99,27 @@ json BankService::login(const Call &call) {
     SqlStatement &purge = c->cached("DELETE FROM tokens WHERE user_id = ? AND expires_at <= ?");
     purge.bind(1, user.id).bind(2, now);
     purge.run();
-    SqlStatement &insert =
-        c->cached("INSERT INTO tokens(token, user_id, expires_at) VALUES (?, ?, ?)");
+    SqlStatement &insert
+        = c->cached("INSERT INTO tokens(token, user_id, expires_at) VALUES (?, ?, ?)");
     insert.bind(1, token).bind(2, user.id).bind(3, now + TokenLifetimeSeconds);
     insert.run();
     return ok({{"loginToken", token},
-               {"user",
-                {{"userId", user.id},
-                 {"phoneNumber", user.phone},
-                 {"roleid", user.roleId},
-                 {"rolename", user.roleName},
-                 {"username", user.username},
-                 {"subjectCode", user.subjectCode},
-                 {"realName", user.realName},
-                 {"provinceId", user.provinceId}}}});
+        {"user",
+            {{"userId", user.id}, {"phoneNumber", user.phone}, {"roleid", user.roleId},
+                {"rolename", user.roleName}, {"username", user.username},
+                {"subjectCode", user.subjectCode}, {"realName", user.realName},
+                {"provinceId", user.provinceId}}}});
 }
 
-json BankService::versionCheck(const Call &) {
-    return ok({{"version", m_options.clientVersion},
-               {"updatetrategy", m_options.updateStrategy},
-               {"appURL", m_options.appUrl}});
+json BankService::versionCheck(const Call &)
+{
+    return ok({{"version", m_options.clientVersion}, {"updatetrategy", m_options.updateStrategy},
+        {"appURL", m_options.appUrl}});
 }
 
-bool BankService::setPassword(const std::string &phone, const std::string &password,
-                              std::string &error) {
+bool BankService::setPassword(
+    const std::string &phone, const std::string &password, std::string &error)
+{
     if (password.size() < 6) {
         error = "the password needs at least 6 characters";
         return false;
@@ -134,8 +134,8 @@ bool BankService::setPassword(const std::string &phone, const std::string &passw
         error = "no teacher has the phone number " + phone;
         return false;
     }
-    SqlStatement &tokens =
-        c->cached("DELETE FROM tokens WHERE user_id = (SELECT id FROM users WHERE phone = ?)");
+    SqlStatement &tokens
+        = c->cached("DELETE FROM tokens WHERE user_id = (SELECT id FROM users WHERE phone = ?)");
     tokens.bind(1, phone);
     tokens.run();
     transaction.commit();
