@@ -1,50 +1,42 @@
 #include "bankservice.h"
+#include "bankservice_p.h"
 
-#include "codetextconverter.h"
 #include "seeder.h"
-#include "status.h"
 
 #include <sodium.h>
 
-#include <algorithm>
 #include <cmath>
-#include <ctime>
 #include <set>
-#include <stdexcept>
 
 using nlohmann::json;
 
-namespace {
+namespace bankservice {
 
-// A refusal that becomes the reply {status, msg}; nothing has been stored when it is thrown.
-class Refusal : public std::runtime_error {
-public:
-    Refusal(int status, const std::string &message)
-        : std::runtime_error(message)
-        , status(status) {}
-    int status;
-};
-
-[[noreturn]] void badRequest(const std::string &message) {
+[[noreturn]] void badRequest(const std::string &message)
+{
     throw Refusal(status::BadRequest, message);
 }
 
-json envelope(int code, const std::string &msg, json data = json::object()) {
-    return json{{"status", code}, {"msg", msg}, {"data", std::move(data)}};
+json envelope(int code, const std::string &msg, json data)
+{
+    return json {{"status", code}, {"msg", msg}, {"data", std::move(data)}};
 }
 
-json ok(json data) {
+json ok(json data)
+{
     return envelope(status::Ok, "成功", std::move(data));
 }
 
-const json &member(const json &object, const char *name, const std::string &where) {
+const json &member(const json &object, const char *name, const std::string &where)
+{
     const auto it = object.find(name);
     if (it == object.end())
         badRequest("缺少成员 " + where + name);
     return *it;
 }
 
-bool wholeNumber(const json &value, std::int64_t &out) {
+bool wholeNumber(const json &value, std::int64_t &out)
+{
     if (value.is_number_integer()) {
         out = value.get<std::int64_t>();
         return true;
@@ -59,14 +51,16 @@ bool wholeNumber(const json &value, std::int64_t &out) {
     return false;
 }
 
-std::int64_t intMember(const json &object, const char *name, const std::string &where = "") {
+std::int64_t intMember(const json &object, const char *name, const std::string &where)
+{
     std::int64_t value = 0;
     if (!wholeNumber(member(object, name, where), value))
         badRequest(where + name + " 必须是整数");
     return value;
 }
 
-double numberMember(const json &object, const char *name, const std::string &where) {
+double numberMember(const json &object, const char *name, const std::string &where)
+{
     const json &value = member(object, name, where);
     if (!value.is_number())
         badRequest(where + name + " 必须是数字");
@@ -76,8 +70,9 @@ double numberMember(const json &object, const char *name, const std::string &whe
     return d;
 }
 
-std::string stringMember(const json &object, const char *name, const std::string &where = "",
-                         size_t limit = 256 * 1024) {
+std::string stringMember(
+    const json &object, const char *name, const std::string &where, size_t limit)
+{
     const json &value = member(object, name, where);
     if (!value.is_string())
         badRequest(where + name + " 必须是字符串");
@@ -87,21 +82,24 @@ std::string stringMember(const json &object, const char *name, const std::string
     return s;
 }
 
-const json &objectMember(const json &object, const char *name, const std::string &where = "") {
+const json &objectMember(const json &object, const char *name, const std::string &where)
+{
     const json &value = member(object, name, where);
     if (!value.is_object())
         badRequest(where + name + " 必须是对象");
     return value;
 }
 
-const json &arrayMember(const json &object, const char *name, const std::string &where = "") {
+const json &arrayMember(const json &object, const char *name, const std::string &where)
+{
     const json &value = member(object, name, where);
     if (!value.is_array())
         badRequest(where + name + " 必须是数组");
     return value;
 }
 
-std::vector<std::int64_t> idList(const json &object, const char *name) {
+std::vector<std::int64_t> idList(const json &object, const char *name)
+{
     const json &array = arrayMember(object, name);
     if (array.empty())
         badRequest("没有选中题目");
@@ -119,45 +117,15 @@ std::vector<std::int64_t> idList(const json &object, const char *name) {
     return ids;
 }
 
-size_t codePoints(const std::string &text) {
-    size_t n = 0;
-    for (unsigned char ch : text)
-        if ((ch & 0xC0) != 0x80)
-            ++n;
-    return n;
-}
-
-std::string trimmed(const std::string &text) {
-    const size_t begin = text.find_first_not_of(" \t\r\n");
-    if (begin == std::string::npos)
-        return std::string();
-    const size_t end = text.find_last_not_of(" \t\r\n");
-    return text.substr(begin, end - begin + 1);
-}
-
-std::string localTime(std::int64_t seconds, const char *format) {
-    const std::time_t t = std::time_t(seconds);
-    std::tm parts{};
-    localtime_r(&t, &parts);
-    char buffer[64];
-    std::strftime(buffer, sizeof buffer, format, &parts);
-    return buffer;
-}
-
-std::string placeholders(size_t n) {
-    std::string s;
-    for (size_t i = 0; i < n; ++i)
-        s += i ? ",?" : "?";
-    return s;
-}
-
-json scoreValue(double score) {
+json scoreValue(double score)
+{
     if (std::floor(score) == score && std::fabs(score) < 1e9)
         return std::int64_t(score);
     return score;
 }
 
-std::string randomToken() {
+std::string randomToken()
+{
     unsigned char bytes[32];
     randombytes_buf(bytes, sizeof bytes);
     char hex[sizeof bytes * 2 + 1];
@@ -165,74 +133,19 @@ std::string randomToken() {
     return hex;
 }
 
-// Knowledge ids travel as decimal ids joined by ", ".
-std::vector<std::int64_t> parseKnowledgeIds(const std::string &text, const std::string &where) {
-    std::vector<std::int64_t> ids;
-    size_t at = 0;
-    while (at < text.size()) {
-        while (at < text.size() && (text[at] == ' ' || text[at] == ','))
-            ++at;
-        if (at >= text.size())
-            break;
-        size_t end = at;
-        while (end < text.size() && std::isdigit(static_cast<unsigned char>(text[end])))
-            ++end;
-        if (end == at || end - at > 15 ||
-            (end < text.size() && text[end] != ',' && text[end] != ' '))
-            badRequest(where + "knowledgeIds 必须是以逗号分隔的知识点编号");
-        ids.push_back(std::stoll(text.substr(at, end - at)));
-        at = end;
-    }
-    return ids;
+std::string text(const json &reply)
+{
+    return reply.dump(-1, ' ', false, json::error_handler_t::replace);
 }
 
-struct OptionItem {
-    std::string content;
-};
+} // namespace bankservice
 
-// optionContent as sent: a JSON array text of {option_index, option_content[, isAnswer]}.
-std::vector<OptionItem> parseOptions(const std::string &text, const std::string &where,
-                                     bool strict) {
-    std::vector<OptionItem> options;
-    const json parsed = json::parse(text, nullptr, false);
-    if (parsed.is_discarded() || !parsed.is_array()) {
-        if (strict)
-            badRequest(where + "optionContent 不是有效的选项数组");
-        return options;
-    }
-    for (size_t i = 0; i < parsed.size(); ++i) {
-        const json &item = parsed[i];
-        const std::string at = where + "optionContent[" + std::to_string(i) + "].";
-        if (!item.is_object()) {
-            if (strict)
-                badRequest(at + " 必须是对象");
-            continue;
-        }
-        std::int64_t index = 0;
-        const auto idx = item.find("option_index");
-        const auto content = item.find("option_content");
-        if (strict) {
-            if (idx == item.end() || !wholeNumber(*idx, index))
-                badRequest(at + "option_index 必须是整数");
-            if (content == item.end() || !content->is_string())
-                badRequest(at + "option_content 必须是字符串");
-            const auto answer = item.find("isAnswer");
-            if (answer != item.end() && !answer->is_boolean())
-                badRequest(at + "isAnswer 必须是布尔值");
-        }
-        OptionItem option;
-        if (content != item.end() && content->is_string())
-            option.content = content->get<std::string>();
-        options.push_back(std::move(option));
-    }
-    return options;
-}
-
-} // namespace
+using namespace bankservice;
 
 BankService::BankService(Database &db, Options options)
     : m_db(db)
-    , m_options(std::move(options)) {
+    , m_options(std::move(options))
+{
     m_routes = {
         {"/user/login", {&BankService::login, false}},
         {"/library/version/check", {&BankService::versionCheck, false}},
@@ -260,85 +173,34 @@ BankService::BankService(Database &db, Options options)
     m_db.setWriteListener(&m_listCache, "exercises");
 }
 
-BankService::~BankService() {
+BankService::~BankService()
+{
     m_db.setWriteListener(nullptr, std::string());
 }
 
-bool BankService::handles(const std::string &path) const {
+bool BankService::handles(const std::string &path) const
+{
     return m_routes.count(path) > 0;
 }
 
-std::vector<std::string> BankService::paths() const {
+std::vector<std::string> BankService::paths() const
+{
     std::vector<std::string> list;
     for (const auto &route : m_routes)
         list.push_back(route.first);
     return list;
 }
 
-void BankService::loadCatalogue() {
-    Database::Lease c = m_db.lease();
-    SqlStatement types(c->handle(), "SELECT id, subject_code, province_id, name, has_stem, "
-                                    "has_more_questions FROM exercise_types ORDER BY sort, id");
-    while (types.step()) {
-        ExerciseType t;
-        t.id = types.integer(0);
-        t.subjectCode = int(types.integer(1));
-        t.provinceId = int(types.integer(2));
-        t.name = types.text(3);
-        t.hasStem = types.integer(4) != 0;
-        t.hasMore = types.integer(5) != 0;
-        m_typeOrder.push_back(t.id);
-        m_types[t.id] = t;
-    }
-    SqlStatement questions(
-        c->handle(), "SELECT id, exercise_type_id, type_code, type_desc, score, has_content, "
-                     "option_num, sort FROM question_types ORDER BY exercise_type_id, position");
-    while (questions.step()) {
-        QuestionType q;
-        q.id = questions.integer(0);
-        q.typeCode = int(questions.integer(2));
-        q.desc = questions.text(3);
-        q.score = questions.real(4);
-        q.hasContent = questions.integer(5) != 0;
-        q.optionNum = int(questions.integer(6));
-        q.sort = int(questions.integer(7));
-        const auto it = m_types.find(questions.integer(1));
-        if (it != m_types.end())
-            it->second.questionTypes.push_back(q);
-    }
-    SqlStatement knowledge(c->handle(), "SELECT id, subject_code, COALESCE(parent_id, 0), name "
-                                        "FROM knowledge ORDER BY position, id");
-    while (knowledge.step()) {
-        Knowledge k;
-        k.id = knowledge.integer(0);
-        k.subjectCode = int(knowledge.integer(1));
-        k.parentId = knowledge.integer(2);
-        k.name = knowledge.text(3);
-        m_knowledge[k.id] = k;
-    }
-    // Children in position order: the rows above are already sorted that way.
-    SqlStatement order(c->handle(), "SELECT id FROM knowledge ORDER BY position, id");
-    while (order.step()) {
-        const Knowledge &k = m_knowledge[order.integer(0)];
-        if (k.parentId && m_knowledge.count(k.parentId))
-            m_knowledge[k.parentId].children.push_back(k.id);
-        else
-            m_knowledgeRoots[k.subjectCode].push_back(k.id);
-    }
-}
-
 namespace {
-std::string text(const json &reply) {
-    return reply.dump(-1, ' ', false, json::error_handler_t::replace);
-}
-
-BankService::Reply textReply(const json &reply) {
+BankService::Reply textReply(const json &reply)
+{
     return {reply.value("status", 0), text(reply)};
 }
 } // namespace
 
 BankService::Reply BankService::handle(const std::string &path, const std::string &body,
-                                       const std::string &loginToken, const std::string &baseUrl) {
+    const std::string &loginToken, const std::string &baseUrl)
+{
     const auto route = m_routes.find(path);
     if (route == m_routes.end())
         return textReply(envelope(status::NotFound, "接口不存在"));
@@ -353,7 +215,7 @@ BankService::Reply BankService::handle(const std::string &path, const std::strin
     if (route->second.needsLogin && !authenticate(loginToken, user))
         return textReply(envelope(status::NotLoggedIn, "登录已失效，请重新登录"));
     try {
-        const Call call{parsed, user, baseUrl};
+        const Call call {parsed, user, baseUrl};
         if (route->second.textHandler)
             return (this->*route->second.textHandler)(call);
         return textReply((this->*route->second.handler)(call));
@@ -362,30 +224,8 @@ BankService::Reply BankService::handle(const std::string &path, const std::strin
     }
 }
 
-bool BankService::authenticate(const std::string &token, User &user) {
-    if (token.size() != 64 || token.find_first_not_of("0123456789abcdef") != std::string::npos)
-        return false;
-    Database::Lease c = m_db.lease();
-    SqlStatement &select = c->cached(
-        "SELECT u.id, u.phone, u.role_id, u.role_name, u.username, u.real_name, u.subject_code, "
-        "u.province_id FROM tokens t JOIN users u ON u.id = t.user_id "
-        "WHERE t.token = ? AND t.expires_at > ?");
-    select.bind(1, token).bind(2, std::int64_t(std::time(nullptr)));
-    if (!select.step())
-        return false;
-    user.id = select.integer(0);
-    user.phone = select.text(1);
-    user.roleId = int(select.integer(2));
-    user.roleName = select.text(3);
-    user.username = select.text(4);
-    user.realName = select.text(5);
-    user.subjectCode = int(select.integer(6));
-    user.provinceId = int(select.integer(7));
-    select.reset();
-    return true;
-}
-
-void BankService::checkUserId(const Call &call) {
+void BankService::checkUserId(const Call &call)
+{
     if (!call.body.contains("userId"))
         return;
     std::int64_t id = 0;
@@ -393,902 +233,4 @@ void BankService::checkUserId(const Call &call) {
         badRequest("userId 必须是整数");
     if (id != call.user.id)
         throw Refusal(status::Forbidden, "无权操作其他用户的数据");
-}
-
-std::int64_t BankService::ownedGroup(Database::Connection &c, const User &user,
-                                     std::int64_t groupId) {
-    SqlStatement &select = c.cached("SELECT user_id FROM folders WHERE id = ?");
-    select.bind(1, groupId);
-    const bool found = select.step() && select.integer(0) == user.id;
-    select.reset();
-    if (!found)
-        throw Refusal(status::NotFound, "分组不存在或不属于当前用户");
-    return groupId;
-}
-
-std::int64_t BankService::ownedExercise(Database::Connection &c, const User &user,
-                                        std::int64_t exerciseId, std::int64_t *folderId) {
-    SqlStatement &select = c.cached("SELECT user_id, folder_id FROM exercises WHERE id = ?");
-    select.bind(1, exerciseId);
-    const bool found = select.step() && select.integer(0) == user.id;
-    if (found && folderId)
-        *folderId = select.integer(1);
-    select.reset();
-    if (!found)
-        throw Refusal(status::NotFound, "题目不存在或不属于当前用户");
-    return exerciseId;
-}
-
-void BankService::refuseWhileLockedOut(const std::string &phone) {
-    const int seconds = m_loginGuard.waitSeconds(phone);
-    if (seconds > 0)
-        throw Refusal(status::Failed,
-                      "登录失败次数过多，请" + std::to_string(seconds) + "秒后再试");
-}
-
-json BankService::login(const Call &call) {
-    const json &body = call.body;
-    const auto phone = body.find("phoneNumber");
-    const auto password = body.find("password");
-    if (phone == body.end() || password == body.end() || !phone->is_string() ||
-        !password->is_string())
-        badRequest("phoneNumber 和 password 必须是字符串");
-    const std::string phoneText = phone->get<std::string>();
-    const std::string passwordText = password->get<std::string>();
-    if (phoneText.empty() || passwordText.empty())
-        throw Refusal(status::Failed, "请输入手机号和密码");
-    if (phoneText.size() > 64 || passwordText.size() > 256)
-        throw Refusal(status::Failed, "用户名或密码错误");
-
-    // A locked-out number is refused before its password costs anything.
-    refuseWhileLockedOut(phoneText);
-    User user;
-    std::string hash = m_dummyHash;
-    {
-        Database::Lease c = m_db.lease();
-        SqlStatement &select =
-            c->cached("SELECT id, phone, role_id, role_name, username, real_name, subject_code, "
-                      "province_id, password_hash FROM users WHERE phone = ?");
-        select.bind(1, phoneText);
-        if (select.step()) {
-            user.id = select.integer(0);
-            user.phone = select.text(1);
-            user.roleId = int(select.integer(2));
-            user.roleName = select.text(3);
-            user.username = select.text(4);
-            user.realName = select.text(5);
-            user.subjectCode = int(select.integer(6));
-            user.provinceId = int(select.integer(7));
-            hash = select.text(8);
-        }
-        select.reset();
-    }
-    bool verified = false;
-    {
-        LoginGuard::Turn turn(m_loginGuard);
-        // Failures of the same number may have locked it while this one waited in line.
-        refuseWhileLockedOut(phoneText);
-        // The hash is checked even for an unknown phone so both failures take the same time.
-        verified =
-            crypto_pwhash_str_verify(hash.c_str(), passwordText.data(), passwordText.size()) == 0;
-    }
-    if (!verified || user.id == 0) {
-        m_loginGuard.failed(phoneText);
-        throw Refusal(status::Failed, "用户名或密码错误");
-    }
-    m_loginGuard.succeeded(phoneText);
-
-    Database::Lease c = m_db.lease();
-    const std::string token = randomToken();
-    const std::int64_t now = std::time(nullptr);
-    SqlStatement &purge = c->cached("DELETE FROM tokens WHERE user_id = ? AND expires_at <= ?");
-    purge.bind(1, user.id).bind(2, now);
-    purge.run();
-    SqlStatement &insert =
-        c->cached("INSERT INTO tokens(token, user_id, expires_at) VALUES (?, ?, ?)");
-    insert.bind(1, token).bind(2, user.id).bind(3, now + TokenLifetimeSeconds);
-    insert.run();
-    return ok({{"loginToken", token},
-               {"user",
-                {{"userId", user.id},
-                 {"phoneNumber", user.phone},
-                 {"roleid", user.roleId},
-                 {"rolename", user.roleName},
-                 {"username", user.username},
-                 {"subjectCode", user.subjectCode},
-                 {"realName", user.realName},
-                 {"provinceId", user.provinceId}}}});
-}
-
-json BankService::versionCheck(const Call &) {
-    return ok({{"version", m_options.clientVersion},
-               {"updatetrategy", m_options.updateStrategy},
-               {"appURL", m_options.appUrl}});
-}
-
-json BankService::statistics(const Call &call) {
-    checkUserId(call);
-    std::string date = localTime(std::time(nullptr), "%Y-%m-%d");
-    if (call.body.contains("createDate")) {
-        date = stringMember(call.body, "createDate", "", 32);
-        const bool shaped = date.size() == 10 && date[4] == '-' && date[7] == '-' &&
-                            std::all_of(date.begin(), date.end(), [](char ch) {
-                                return ch == '-' || std::isdigit(static_cast<unsigned char>(ch));
-                            });
-        if (!shaped)
-            badRequest("createDate 必须是 yyyy-MM-dd 格式的日期");
-    }
-    Database::Lease c = m_db.lease();
-    SqlStatement &today =
-        c->cached("SELECT COUNT(*) FROM exercises WHERE user_id = ? AND created_date = ?");
-    today.bind(1, call.user.id).bind(2, date);
-    today.step();
-    const std::int64_t count = today.integer(0);
-    today.reset();
-    SqlStatement &total = c->cached("SELECT COALESCE(SUM(n), 0) FROM folder_counts k JOIN folders "
-                                    "f ON f.id = k.folder_id WHERE f.user_id = ?");
-    total.bind(1, call.user.id);
-    total.step();
-    const std::int64_t totalCount = total.integer(0);
-    total.reset();
-    return ok({{"count", count}, {"totalCount", totalCount}});
-}
-
-json BankService::fetchGroups(const Call &call) {
-    checkUserId(call);
-    Database::Lease c = m_db.lease();
-    SqlStatement &select = c->cached(
-        "SELECT f.id, f.name, COALESCE((SELECT SUM(n) FROM folder_counts k WHERE k.folder_id = "
-        "f.id), 0) FROM folders f WHERE f.user_id = ? ORDER BY f.id");
-    select.bind(1, call.user.id);
-    json groups = json::array();
-    while (select.step())
-        groups.push_back({{"groupId", select.integer(0)},
-                          {"groupName", select.text(1)},
-                          {"count", select.integer(2)}});
-    if (groups.empty())
-        return envelope(status::NoData, "暂无分组", groups);
-    return ok(groups);
-}
-
-namespace {
-std::string checkedGroupName(const json &body) {
-    const std::string name = trimmed(stringMember(body, "groupName", "", 1024));
-    if (name.empty())
-        badRequest("分组名称不能为空");
-    if (codePoints(name) > 30)
-        badRequest("名称不能大于30个字");
-    return name;
-}
-} // namespace
-
-json BankService::addGroup(const Call &call) {
-    checkUserId(call);
-    const std::string name = checkedGroupName(call.body);
-    Database::Lease c = m_db.lease();
-    Database::Transaction transaction(*c);
-    SqlStatement &exists = c->cached("SELECT 1 FROM folders WHERE user_id = ? AND name = ?");
-    exists.bind(1, call.user.id).bind(2, name);
-    if (exists.step())
-        throw Refusal(status::Conflict, name + "的组已存在。");
-    exists.reset();
-    SqlStatement &insert =
-        c->cached("INSERT INTO folders(user_id, name, created_at) VALUES (?, ?, ?)");
-    insert.bind(1, call.user.id).bind(2, name).bind(3, std::int64_t(std::time(nullptr)));
-    insert.run();
-    const std::int64_t id = c->lastInsertId();
-    transaction.commit();
-    return ok({{"groupId", id}, {"groupName", name}, {"count", 0}});
-}
-
-json BankService::modifyGroup(const Call &call) {
-    checkUserId(call);
-    const std::int64_t groupId = intMember(call.body, "groupId");
-    const std::string name = checkedGroupName(call.body);
-    Database::Lease c = m_db.lease();
-    Database::Transaction transaction(*c);
-    ownedGroup(*c, call.user, groupId);
-    SqlStatement &exists =
-        c->cached("SELECT 1 FROM folders WHERE user_id = ? AND name = ? AND id <> ?");
-    exists.bind(1, call.user.id).bind(2, name).bind(3, groupId);
-    if (exists.step())
-        throw Refusal(status::Conflict, name + "的组已存在。");
-    exists.reset();
-    SqlStatement &update = c->cached("UPDATE folders SET name = ? WHERE id = ?");
-    update.bind(1, name).bind(2, groupId);
-    update.run();
-    transaction.commit();
-    return ok({{"groupId", groupId}, {"groupName", name}});
-}
-
-json BankService::removeGroup(const Call &call) {
-    checkUserId(call);
-    const std::int64_t groupId = intMember(call.body, "groupId");
-    Database::Lease c = m_db.lease();
-    Database::Transaction transaction(*c);
-    ownedGroup(*c, call.user, groupId);
-    SqlStatement &exercises = c->cached("DELETE FROM exercises WHERE folder_id = ?");
-    exercises.bind(1, groupId);
-    exercises.run();
-    const int removed = c->changes();
-    SqlStatement &counts = c->cached("DELETE FROM folder_counts WHERE folder_id = ?");
-    counts.bind(1, groupId);
-    counts.run();
-    SqlStatement &folder = c->cached("DELETE FROM folders WHERE id = ?");
-    folder.bind(1, groupId);
-    folder.run();
-    transaction.commit();
-    return ok({{"groupId", groupId}, {"removedExercises", removed}});
-}
-
-json BankService::fetchGroupTypes(const Call &call) {
-    checkUserId(call);
-    const std::int64_t groupId = intMember(call.body, "groupId");
-    Database::Lease c = m_db.lease();
-    ownedGroup(*c, call.user, groupId);
-    SqlStatement &select = c->cached(
-        "SELECT DISTINCT exercise_type_id FROM folder_counts WHERE folder_id = ? AND n > 0");
-    select.bind(1, groupId);
-    std::set<std::int64_t> present;
-    while (select.step())
-        present.insert(select.integer(0));
-    json types = json::array();
-    for (std::int64_t id : m_typeOrder) {
-        if (!present.count(id))
-            continue;
-        const ExerciseType &t = m_types.at(id);
-        types.push_back({{"id", t.id}, {"provinceId", t.provinceId}, {"name", t.name}});
-    }
-    if (types.empty())
-        return envelope(status::NoData, "该分组暂无题目", types);
-    return ok(types);
-}
-
-namespace {
-// The page actually served: pageNum 0 (or less) is the first page, one past the last the last.
-std::int64_t clampedPage(std::int64_t pageNum, std::int64_t total) {
-    const std::int64_t pages = (total + BankService::PageSize - 1) / BankService::PageSize;
-    if (pageNum < 1)
-        pageNum = 1;
-    if (pages > 0 && pageNum > pages)
-        pageNum = pages;
-    return pageNum;
-}
-} // namespace
-
-BankService::Reply BankService::fetchExercises(const Call &call) {
-    checkUserId(call);
-    const json &body = call.body;
-    const std::int64_t groupId = intMember(body, "groupId");
-    const std::int64_t typeId =
-        body.contains("exerciseTypeId") ? intMember(body, "exerciseTypeId") : -1;
-    const std::int64_t difficulty = body.contains("difficuty") ? intMember(body, "difficuty") : -1;
-    std::int64_t pageNum = body.contains("pageNum") ? intMember(body, "pageNum") : 0;
-    if (typeId < -1)
-        badRequest("exerciseTypeId 无效");
-    if (difficulty < -1 || difficulty > 5)
-        badRequest("difficuty 必须是 -1 或 0 到 5");
-
-    std::string where = " WHERE folder_id = ?1";
-    if (typeId != -1)
-        where += " AND exercise_type_id = ?2";
-    if (difficulty != -1)
-        where += " AND difficulty = ?3";
-    auto bindFilters = [&](SqlStatement &s) {
-        s.bind(1, groupId);
-        if (typeId != -1)
-            s.bind(2, typeId);
-        if (difficulty != -1)
-            s.bind(3, difficulty);
-    };
-
-    Database::Lease c = m_db.lease();
-    // One read snapshot for the count, the page and its items.
-    c->exec("BEGIN");
-    std::int64_t total = 0;
-    std::vector<std::int64_t> ids;
-    std::vector<std::string> items;
-    try {
-        // The first read fixes the snapshot; the cache serves it only at the same version.
-        const std::int64_t version = ListCache::version(*c);
-        const bool cached = m_listCache.usable(version);
-        ownedGroup(*c, call.user, groupId);
-        const ListCache::Filter filter{groupId, typeId, difficulty};
-        auto offsetOf = [&](std::int64_t page) { return (page - 1) * PageSize; };
-
-        bool paged = false;
-        if (cached) {
-            // The total first, to clamp the page; then the page itself.
-            paged = m_listCache.page(version, filter, 0, 0, ids, total);
-            if (paged) {
-                pageNum = clampedPage(pageNum, total);
-                paged = m_listCache.page(version, filter, offsetOf(pageNum), PageSize, ids, total);
-            }
-            if (!paged) {
-                // Every id of the filter once, ascending, from the index that covers it.
-                std::vector<std::int64_t> all;
-                SqlStatement &select =
-                    c->cached("SELECT id FROM exercises" + where + " ORDER BY id");
-                bindFilters(select);
-                while (select.step())
-                    all.push_back(select.integer(0));
-                select.reset();
-                total = std::int64_t(all.size());
-                pageNum = clampedPage(pageNum, total);
-                const std::int64_t offset = offsetOf(pageNum);
-                ids.clear();
-                for (std::int64_t p = offset; p < offset + PageSize && p < total; ++p)
-                    ids.push_back(all[size_t(total - 1 - p)]);
-                m_listCache.storeIds(version, filter, std::move(all));
-                paged = true;
-            }
-        }
-        if (!paged) {
-            SqlStatement &count =
-                c->cached("SELECT COALESCE(SUM(n), 0) FROM folder_counts" + where);
-            bindFilters(count);
-            count.step();
-            total = count.integer(0);
-            count.reset();
-            pageNum = clampedPage(pageNum, total);
-            const std::int64_t offset = offsetOf(pageNum);
-            if (offset < total) {
-                // Pages past the middle are read from the other end, so the last page costs as
-                // little as the first.
-                const std::int64_t limit = std::min<std::int64_t>(PageSize, total - offset);
-                const bool fromEnd = offset * 2 > total;
-                SqlStatement &page =
-                    c->cached("SELECT id FROM exercises" + where + " ORDER BY id " +
-                              (fromEnd ? "ASC" : "DESC") + " LIMIT ?4 OFFSET ?5");
-                bindFilters(page);
-                page.bind(4, limit).bind(5, fromEnd ? total - offset - limit : offset);
-                while (page.step())
-                    ids.push_back(page.integer(0));
-                page.reset();
-                if (fromEnd)
-                    std::reverse(ids.begin(), ids.end());
-            }
-        }
-
-        items.resize(ids.size());
-        std::vector<std::int64_t> missing;
-        for (size_t i = 0; i < ids.size(); ++i)
-            if (!cached || !m_listCache.item(version, ids[i], call.baseUrl, items[i]))
-                missing.push_back(ids[i]);
-        if (!missing.empty()) {
-            std::map<std::int64_t, std::string> built = listItems(*c, call, missing);
-            for (size_t i = 0; i < ids.size(); ++i) {
-                auto it = built.find(ids[i]);
-                if (it == built.end())
-                    continue;
-                if (cached)
-                    m_listCache.storeItem(version, ids[i], call.baseUrl, it->second);
-                items[i] = std::move(it->second);
-            }
-        }
-        c->exec("COMMIT");
-    } catch (...) {
-        c->exec("ROLLBACK");
-        throw;
-    }
-
-    const std::int64_t pages = (total + PageSize - 1) / PageSize;
-    std::string reply = "{\"data\":{\"pageNum\":" + std::to_string(pageNum) +
-                        ",\"pageSize\":" + std::to_string(PageSize) +
-                        ",\"pages\":" + std::to_string(pages) + ",\"result\":[";
-    bool first = true;
-    for (const std::string &item : items) {
-        if (item.empty())
-            continue;
-        if (!first)
-            reply += ',';
-        reply += item;
-        first = false;
-    }
-    reply += "],\"total\":" + std::to_string(total) + "},\"msg\":\"成功\",\"status\":0}";
-    return {status::Ok, std::move(reply)};
-}
-
-std::map<std::int64_t, std::string> BankService::listItems(Database::Connection &c,
-                                                           const Call &call,
-                                                           const std::vector<std::int64_t> &ids) {
-    struct Row {
-        std::int64_t id, folder, type, difficulty, created;
-        std::string content;
-        json questions = json::array();
-        json answers = json::array();
-        json analysis = json::array();
-        std::vector<std::int64_t> knowledge;
-    };
-    std::map<std::int64_t, Row> rows;
-    const std::string in = "(" + placeholders(ids.size()) + ")";
-    SqlStatement &exercises =
-        c.cached("SELECT id, folder_id, exercise_type_id, difficulty, created_at, content FROM "
-                 "exercises WHERE id IN " +
-                 in);
-    for (size_t i = 0; i < ids.size(); ++i)
-        exercises.bind(int(i + 1), ids[i]);
-    while (exercises.step()) {
-        Row row;
-        row.id = exercises.integer(0);
-        row.folder = exercises.integer(1);
-        row.type = exercises.integer(2);
-        row.difficulty = exercises.integer(3);
-        row.created = exercises.integer(4);
-        row.content = exercises.text(5);
-        rows.emplace(row.id, std::move(row));
-    }
-    exercises.reset();
-
-    const CodeTextConverter converter(call.baseUrl);
-    SqlStatement &questions =
-        c.cached("SELECT q.exercise_id, q.question_content, q.question_explain, q.option_content, "
-                 "q.knowledge_ids, (SELECT group_concat(a.content, char(31)) FROM (SELECT content "
-                 "FROM answers WHERE question_id = q.id ORDER BY position) a) FROM questions q "
-                 "WHERE q.exercise_id IN " +
-                 in + " ORDER BY q.exercise_id, q.position");
-    for (size_t i = 0; i < ids.size(); ++i)
-        questions.bind(int(i + 1), ids[i]);
-    while (questions.step()) {
-        const auto at = rows.find(questions.integer(0));
-        if (at == rows.end())
-            continue;
-        Row &row = at->second;
-        json options = json::array();
-        if (!questions.isNull(3)) {
-            const std::vector<OptionItem> parsed =
-                parseOptions(questions.text(3), std::string(), false);
-            for (size_t i = 0; i < parsed.size() && i < 26; ++i)
-                options.push_back({{"option", std::string(1, char('A' + i))},
-                                   {"content", converter.toHtml(parsed[i].content)}});
-        }
-        row.questions.push_back({{"questionContent", converter.toHtml(questions.text(1))},
-                                 {"option", std::move(options)}});
-        row.analysis.push_back(converter.toHtml(questions.text(2)));
-        std::string answers;
-        const std::string joined = questions.text(5);
-        size_t start = 0;
-        bool first = true;
-        while (!joined.empty() && start <= joined.size()) {
-            const size_t end = joined.find('\x1f', start);
-            const std::string piece =
-                joined.substr(start, end == std::string::npos ? std::string::npos : end - start);
-            if (!first)
-                answers += "；";
-            answers += converter.toHtml(piece);
-            first = false;
-            if (end == std::string::npos)
-                break;
-            start = end + 1;
-        }
-        row.answers.push_back(std::move(answers));
-        try {
-            for (std::int64_t k : parseKnowledgeIds(questions.text(4), std::string()))
-                row.knowledge.push_back(k);
-        } catch (const Refusal &) {
-        }
-    }
-    questions.reset();
-
-    std::map<std::int64_t, std::string> items;
-    for (auto &entry : rows) {
-        Row &row = entry.second;
-        std::string knowledge;
-        std::set<std::int64_t> seen;
-        for (std::int64_t k : row.knowledge) {
-            const auto it = m_knowledge.find(k);
-            if (it == m_knowledge.end() || !seen.insert(k).second)
-                continue;
-            if (!knowledge.empty())
-                knowledge += ", ";
-            knowledge += it->second.name;
-        }
-        const auto type = m_types.find(row.type);
-        const json item = {
-            {"groupId", row.folder},
-            {"exerciseId", row.id},
-            {"recordTime", localTime(row.created, "%Y-%m-%d %H:%M:%S")},
-            {"recorder", call.user.realName},
-            {"exerciseContent", converter.toHtml(row.content)},
-            {"exerciseTypeId", row.type},
-            {"exerciseTypeName", type == m_types.end() ? std::string() : type->second.name},
-            {"difficultyDegree", row.difficulty},
-            {"knowledge", knowledge},
-            {"answers", std::move(row.answers)},
-            {"analysis", std::move(row.analysis)},
-            {"exerciseQuestionList", std::move(row.questions)}};
-        items.emplace(row.id, text(item));
-    }
-    return items;
-}
-
-json BankService::moveExercise(const Call &call) {
-    checkUserId(call);
-    const std::int64_t exerciseId = intMember(call.body, "exerciseId");
-    const std::int64_t oldGroupId = intMember(call.body, "oldGroupId");
-    const std::int64_t newGroupId = intMember(call.body, "newGroupId");
-    Database::Lease c = m_db.lease();
-    Database::Transaction transaction(*c);
-    std::int64_t folder = 0;
-    ownedExercise(*c, call.user, exerciseId, &folder);
-    ownedGroup(*c, call.user, newGroupId);
-    if (folder != oldGroupId)
-        throw Refusal(status::Conflict, "题目已不在原分组中，请刷新后重试");
-    SqlStatement &update = c->cached("UPDATE exercises SET folder_id = ? WHERE id = ?");
-    update.bind(1, newGroupId).bind(2, exerciseId);
-    update.run();
-    transaction.commit();
-    return ok({{"exerciseId", exerciseId}, {"groupId", newGroupId}});
-}
-
-json BankService::moveExercises(const Call &call) {
-    checkUserId(call);
-    const std::vector<std::int64_t> ids = idList(call.body, "exerciseIds");
-    const std::int64_t groupId = intMember(call.body, "groupId");
-    Database::Lease c = m_db.lease();
-    Database::Transaction transaction(*c);
-    ownedGroup(*c, call.user, groupId);
-    for (std::int64_t id : ids)
-        ownedExercise(*c, call.user, id);
-    SqlStatement &update =
-        c->cached("UPDATE exercises SET folder_id = ? WHERE id = ? AND folder_id <> ?");
-    for (std::int64_t id : ids) {
-        update.bind(1, groupId).bind(2, id).bind(3, groupId);
-        update.run();
-    }
-    transaction.commit();
-    return ok({{"exerciseIds", ids}, {"groupId", groupId}});
-}
-
-json BankService::removeExercise(const Call &call) {
-    checkUserId(call);
-    const std::int64_t exerciseId = intMember(call.body, "exerciseId");
-    Database::Lease c = m_db.lease();
-    Database::Transaction transaction(*c);
-    ownedExercise(*c, call.user, exerciseId);
-    SqlStatement &remove = c->cached("DELETE FROM exercises WHERE id = ?");
-    remove.bind(1, exerciseId);
-    remove.run();
-    transaction.commit();
-    return ok({{"exerciseId", exerciseId}});
-}
-
-json BankService::removeExercises(const Call &call) {
-    checkUserId(call);
-    const std::vector<std::int64_t> ids = idList(call.body, "exerciseIds");
-    Database::Lease c = m_db.lease();
-    Database::Transaction transaction(*c);
-    for (std::int64_t id : ids)
-        ownedExercise(*c, call.user, id);
-    SqlStatement &remove = c->cached("DELETE FROM exercises WHERE id = ?");
-    for (std::int64_t id : ids) {
-        remove.bind(1, id);
-        remove.run();
-    }
-    transaction.commit();
-    return ok({{"exerciseIds", ids}});
-}
-
-json BankService::fetchExerciseTypes(const Call &call) {
-    checkUserId(call);
-    json types = json::array();
-    for (std::int64_t id : m_typeOrder) {
-        const ExerciseType &t = m_types.at(id);
-        if (t.subjectCode != call.user.subjectCode)
-            continue;
-        types.push_back({{"id", t.id},
-                         {"provinceId", t.provinceId},
-                         {"name", t.name},
-                         {"subjectCode", t.subjectCode},
-                         {"hasExerciseContentCode", t.hasStem},
-                         {"hasMoreQuestionCode", t.hasMore}});
-    }
-    return ok(types);
-}
-
-json BankService::typeDetail(const Call &call) {
-    const std::int64_t typeId = intMember(call.body, "exerciseTypeId");
-    if (call.body.contains("provinceId"))
-        intMember(call.body, "provinceId");
-    const auto it = m_types.find(typeId);
-    if (it == m_types.end())
-        throw Refusal(status::NotFound, "题型不存在");
-    const ExerciseType &t = it->second;
-    json list = json::array();
-    for (const QuestionType &q : t.questionTypes)
-        list.push_back({{"questionTypeId", q.id},
-                        {"exercisetypeId", t.id},
-                        {"typeCode", q.typeCode},
-                        {"typeDesc", q.desc},
-                        {"score", scoreValue(q.score)},
-                        {"hasQuestionContentCode", q.hasContent},
-                        {"optionNum", q.optionNum},
-                        {"questionTypeSort", q.sort}});
-    return ok({{"exerciseId", t.id},
-               {"name", t.name},
-               {"provinceId", t.provinceId},
-               {"subjectCode", t.subjectCode},
-               {"hasExerciseContentCode", t.hasStem},
-               {"hasMoreQuestionCode", t.hasMore},
-               {"exerciseQuestiontypeList", list}});
-}
-
-json BankService::knowledgeNode(std::int64_t id) const {
-    const Knowledge &k = m_knowledge.at(id);
-    json children = json::array();
-    for (std::int64_t child : k.children)
-        children.push_back(knowledgeNode(child));
-    return {
-        {"knowledgeId", k.id}, {"name", k.name}, {"parentId", k.parentId}, {"children", children}};
-}
-
-json BankService::fetchKnowledge(const Call &call) {
-    checkUserId(call);
-    json roots = json::array();
-    const auto it = m_knowledgeRoots.find(call.user.subjectCode);
-    if (it != m_knowledgeRoots.end())
-        for (std::int64_t id : it->second)
-            roots.push_back(knowledgeNode(id));
-    return ok(roots);
-}
-
-json BankService::fetchExercise(const Call &call) {
-    const std::int64_t exerciseId = intMember(call.body, "exerciseId");
-    Database::Lease c = m_db.lease();
-    c->exec("BEGIN");
-    json data;
-    try {
-        ownedExercise(*c, call.user, exerciseId);
-        SqlStatement &select = c->cached(
-            "SELECT id, exercise_type_id, subject_id, folder_id, content, difficulty, modifier_id, "
-            "created_at, modified_at FROM exercises WHERE id = ?");
-        select.bind(1, exerciseId);
-        select.step();
-        const std::int64_t difficulty = select.integer(5);
-        json exercise = {{"id", select.integer(0)},
-                         {"exerciseTypeId", select.integer(1)},
-                         {"subjectId", select.integer(2)},
-                         {"folderId", select.integer(3)},
-                         {"content", select.text(4)},
-                         {"difficultyDegree", difficulty},
-                         {"modifierId", select.integer(6)},
-                         {"createTime", localTime(select.integer(7), "%Y-%m-%d %H:%M:%S")},
-                         {"modifyTime", localTime(select.integer(8), "%Y-%m-%d %H:%M:%S")}};
-        select.reset();
-        json wraps = json::array();
-        SqlStatement &questions = c->cached(
-            "SELECT id, question_index, questiontype_id, knowledge_ids, score, question_content, "
-            "question_explain, option_content FROM questions WHERE exercise_id = ? ORDER BY "
-            "position");
-        SqlStatement &answers = c->cached(
-            "SELECT answer_idx, content FROM answers WHERE question_id = ? ORDER BY position");
-        questions.bind(1, exerciseId);
-        while (questions.step()) {
-            json question = {
-                {"questionIndex", questions.integer(1)}, {"questiontypeId", questions.integer(2)},
-                {"knowledgeIds", questions.text(3)},     {"score", scoreValue(questions.real(4))},
-                {"questionContent", questions.text(5)},  {"questionExplain", questions.text(6)}};
-            if (!questions.isNull(7))
-                question["optionContent"] = questions.text(7);
-            json answerList = json::array();
-            answers.bind(1, questions.integer(0));
-            while (answers.step())
-                answerList.push_back(
-                    {{"answer",
-                      {{"answerIdx", answers.integer(0)}, {"content", answers.text(1)}}}});
-            answers.reset();
-            wraps.push_back({{"question", question}, {"answers", answerList}});
-        }
-        questions.reset();
-        data = {{"difficutyLevel", difficulty}, {"exercise", exercise}, {"questionWraps", wraps}};
-        c->exec("COMMIT");
-    } catch (...) {
-        c->exec("ROLLBACK");
-        throw;
-    }
-    return ok(data);
-}
-
-json BankService::addExercise(const Call &call) {
-    return storeExercise(call, false);
-}
-
-json BankService::modifyExercise(const Call &call) {
-    return storeExercise(call, true);
-}
-
-json BankService::storeExercise(const Call &call, bool modify) {
-    const json &body = call.body;
-    const json &exercise = objectMember(body, "exercise");
-    const std::string ex = "exercise.";
-    const std::int64_t id = modify ? intMember(exercise, "id", ex) : 0;
-    const std::int64_t typeId = intMember(exercise, "exerciseTypeId", ex);
-    const std::int64_t subjectId = intMember(exercise, "subjectId", ex);
-    const std::int64_t difficulty = intMember(exercise, "difficultyDegree", ex);
-    const std::int64_t folderId = intMember(exercise, "folderId", ex);
-    const std::int64_t modifierId = intMember(exercise, "modifierId", ex);
-    const std::string content = stringMember(exercise, "content", ex);
-    const std::int64_t outerSubject = intMember(body, "subjectId");
-    const json &wraps = arrayMember(body, "questionWraps");
-
-    const auto typeIt = m_types.find(typeId);
-    if (typeIt == m_types.end())
-        badRequest("exercise.exerciseTypeId 不是已知的题型");
-    const ExerciseType &type = typeIt->second;
-    if (type.subjectCode != call.user.subjectCode)
-        badRequest("exercise.exerciseTypeId 不属于当前用户的学科");
-    if (subjectId != type.subjectCode)
-        badRequest("exercise.subjectId 与题型的学科不一致");
-    if (outerSubject != subjectId)
-        badRequest("subjectId 与 exercise.subjectId 不一致");
-    if (difficulty < 0 || difficulty > 5)
-        badRequest("exercise.difficultyDegree 必须在 0 到 5 之间");
-    if (modifierId != call.user.id)
-        throw Refusal(status::Forbidden, "exercise.modifierId 与当前登录用户不一致");
-    if (wraps.empty())
-        badRequest("questionWraps 不能为空：至少需要一个小问");
-    if (wraps.size() > 20)
-        badRequest("questionWraps 最多20个小问");
-    if (!type.hasMore && wraps.size() > 1)
-        badRequest("该题型只能有一个小问");
-
-    struct Answer {
-        std::int64_t idx;
-        std::string content;
-    };
-    struct Question {
-        std::int64_t index, typeId;
-        std::string knowledgeIds;
-        double score;
-        std::string content, explain;
-        bool hasOptions = false;
-        std::string optionContent;
-        std::vector<Answer> answers;
-    };
-    std::vector<Question> questions;
-    for (size_t i = 0; i < wraps.size(); ++i) {
-        const std::string at = "questionWraps[" + std::to_string(i) + "].";
-        if (!wraps[i].is_object())
-            badRequest(at.substr(0, at.size() - 1) + " 必须是对象");
-        const json &q = objectMember(wraps[i], "question", at);
-        const std::string qa = at + "question.";
-        Question question;
-        question.index = intMember(q, "questionIndex", qa);
-        question.typeId = intMember(q, "questiontypeId", qa);
-        question.knowledgeIds = stringMember(q, "knowledgeIds", qa, 4096);
-        question.score = numberMember(q, "score", qa);
-        question.content = stringMember(q, "questionContent", qa);
-        question.explain = stringMember(q, "questionExplain", qa);
-        const QuestionType *qt = nullptr;
-        for (const QuestionType &candidate : type.questionTypes)
-            if (candidate.id == question.typeId)
-                qt = &candidate;
-        if (!qt)
-            badRequest(qa + "questiontypeId 不是该题型的小问题型");
-        if (question.score < 0 || question.score > 1000)
-            badRequest(qa + "score 必须在 0 到 1000 之间");
-        for (std::int64_t k : parseKnowledgeIds(question.knowledgeIds, qa)) {
-            const auto kn = m_knowledge.find(k);
-            if (kn == m_knowledge.end() || kn->second.subjectCode != type.subjectCode)
-                badRequest(qa + "knowledgeIds 含有未知的知识点 " + std::to_string(k));
-        }
-        if (q.contains("optionContent")) {
-            question.optionContent = stringMember(q, "optionContent", qa);
-            question.hasOptions = true;
-            const std::vector<OptionItem> options = parseOptions(question.optionContent, qa, true);
-            if (qt->optionNum <= 0)
-                badRequest(qa + "optionContent：该小问题型没有选项");
-            if (options.empty() || options.size() > 26)
-                badRequest(qa + "optionContent 必须有 1 到 26 个选项");
-        } else if (qt->optionNum > 0) {
-            badRequest(qa + "缺少成员 optionContent（该小问题型有选项）");
-        }
-        const json &answers = arrayMember(wraps[i], "answers", at);
-        if (answers.size() > 100)
-            badRequest(at + "answers 最多100个");
-        for (size_t j = 0; j < answers.size(); ++j) {
-            const std::string aa = at + "answers[" + std::to_string(j) + "].";
-            if (!answers[j].is_object())
-                badRequest(aa.substr(0, aa.size() - 1) + " 必须是对象");
-            const json &answer = objectMember(answers[j], "answer", aa);
-            question.answers.push_back({intMember(answer, "answerIdx", aa + "answer."),
-                                        stringMember(answer, "content", aa + "answer.")});
-        }
-        questions.push_back(std::move(question));
-    }
-
-    // Queued with the other writes arriving meanwhile: one commit for all of them.
-    std::int64_t exerciseId = id;
-    m_db.write([&](Database::Connection &connection) {
-        Database::Connection *c = &connection;
-        ownedGroup(*c, call.user, folderId);
-        const std::int64_t now = std::time(nullptr);
-        if (modify) {
-            ownedExercise(*c, call.user, id);
-            SqlStatement &update = c->cached(
-                "UPDATE exercises SET folder_id = ?, exercise_type_id = ?, subject_id = ?, "
-                "difficulty = ?, content = ?, modified_at = ?, modifier_id = ? WHERE id = ?");
-            update.bind(1, folderId).bind(2, typeId).bind(3, subjectId).bind(4, difficulty);
-            update.bind(5, content).bind(6, now).bind(7, modifierId).bind(8, id);
-            update.run();
-            SqlStatement &clear = c->cached("DELETE FROM questions WHERE exercise_id = ?");
-            clear.bind(1, id);
-            clear.run();
-        } else {
-            SqlStatement &insert =
-                c->cached("INSERT INTO exercises(user_id, folder_id, exercise_type_id, subject_id, "
-                          "difficulty, "
-                          "content, created_at, created_date, modified_at, modifier_id) "
-                          "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
-            insert.bind(1, call.user.id).bind(2, folderId).bind(3, typeId).bind(4, subjectId);
-            insert.bind(5, difficulty).bind(6, content).bind(7, now);
-            insert.bind(8, localTime(now, "%Y-%m-%d")).bind(9, now).bind(10, modifierId);
-            insert.run();
-            exerciseId = c->lastInsertId();
-        }
-        SqlStatement &insertQuestion = c->cached(
-            "INSERT INTO questions(exercise_id, position, question_index, questiontype_id, "
-            "knowledge_ids, score, question_content, question_explain, option_content) "
-            "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)");
-        SqlStatement &insertAnswer = c->cached(
-            "INSERT INTO answers(question_id, position, answer_idx, content) VALUES (?, ?, ?, ?)");
-        for (size_t i = 0; i < questions.size(); ++i) {
-            const Question &q = questions[i];
-            insertQuestion.bind(1, exerciseId).bind(2, int(i)).bind(3, q.index).bind(4, q.typeId);
-            insertQuestion.bind(5, q.knowledgeIds)
-                .bind(6, q.score)
-                .bind(7, q.content)
-                .bind(8, q.explain);
-            if (q.hasOptions)
-                insertQuestion.bind(9, q.optionContent);
-            else
-                insertQuestion.bindNull(9);
-            insertQuestion.run();
-            const std::int64_t questionId = c->lastInsertId();
-            for (size_t j = 0; j < q.answers.size(); ++j) {
-                insertAnswer.bind(1, questionId).bind(2, int(j)).bind(3, q.answers[j].idx);
-                insertAnswer.bind(4, q.answers[j].content);
-                insertAnswer.run();
-            }
-        }
-    });
-    return ok({{"exerciseId", exerciseId}, {"id", exerciseId}});
-}
-
-json BankService::transferXml(const Call &call) {
-    const json &xmls = arrayMember(call.body, "xmls");
-    if (xmls.size() > 2000)
-        badRequest("xmls 一次最多2000项");
-    const CodeTextConverter converter(call.baseUrl);
-    json html = json::array();
-    for (size_t i = 0; i < xmls.size(); ++i) {
-        if (!xmls[i].is_string())
-            badRequest("xmls[" + std::to_string(i) + "] 必须是字符串");
-        html.push_back(converter.toHtml(xmls[i].get<std::string>()));
-    }
-    return ok(html);
-}
-
-bool BankService::setPassword(const std::string &phone, const std::string &password,
-                              std::string &error) {
-    if (password.size() < 6) {
-        error = "the password needs at least 6 characters";
-        return false;
-    }
-    const std::string hash = Seeder::hashPassword(password);
-    Database::Lease c = m_db.lease();
-    Database::Transaction transaction(*c);
-    SqlStatement &update = c->cached("UPDATE users SET password_hash = ? WHERE phone = ?");
-    update.bind(1, hash).bind(2, phone);
-    update.run();
-    if (c->changes() == 0) {
-        error = "no teacher has the phone number " + phone;
-        return false;
-    }
-    SqlStatement &tokens =
-        c->cached("DELETE FROM tokens WHERE user_id = (SELECT id FROM users WHERE phone = ?)");
-    tokens.bind(1, phone);
-    tokens.run();
-    transaction.commit();
-    return true;
 }

@@ -12,7 +12,8 @@
 
 // The library, bench and account JSON paths: every request body in, one reply envelope
 // ({"status","msg","data"}) out. Knows nothing of HTTP.
-class BankService {
+class BankService
+{
 public:
     struct Options {
         std::string clientVersion = "1.1.2";
@@ -37,7 +38,7 @@ public:
     };
     // baseUrl is where this request arrived ("http://host:port"), used for image addresses.
     Reply handle(const std::string &path, const std::string &body, const std::string &loginToken,
-                 const std::string &baseUrl);
+        const std::string &baseUrl);
 
     // Administration: sets a teacher's password and ends their sessions.
     bool setPassword(const std::string &phone, const std::string &password, std::string &error);
@@ -102,7 +103,7 @@ private:
     void loadCatalogue();
     std::int64_t ownedGroup(Database::Connection &c, const User &user, std::int64_t groupId);
     std::int64_t ownedExercise(Database::Connection &c, const User &user, std::int64_t exerciseId,
-                               std::int64_t *folderId = nullptr);
+        std::int64_t *folderId = nullptr);
     void checkUserId(const Call &call);
 
     void refuseWhileLockedOut(const std::string &phone);
@@ -116,8 +117,8 @@ private:
     nlohmann::json fetchGroupTypes(const Call &call);
     Reply fetchExercises(const Call &call);
     // The list items of these exercises as JSON text, by exercise id.
-    std::map<std::int64_t, std::string> listItems(Database::Connection &c, const Call &call,
-                                                  const std::vector<std::int64_t> &ids);
+    std::map<std::int64_t, std::string> listItems(
+        Database::Connection &c, const Call &call, const std::vector<std::int64_t> &ids);
     nlohmann::json moveExercise(const Call &call);
     nlohmann::json moveExercises(const Call &call);
     nlohmann::json removeExercise(const Call &call);
@@ -142,5 +143,5 @@ private:
     std::map<std::int64_t, Knowledge> m_knowledge;
     std::map<int, std::vector<std::int64_t>> m_knowledgeRoots;
     std::string m_dummyHash;
-    LoginGuard m_loginGuard{LoginGuard::defaultChecks()};
+    LoginGuard m_loginGuard {LoginGuard::defaultChecks()};
 };

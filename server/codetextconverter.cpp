@@ -12,7 +12,8 @@ namespace {
 
 // The editor turns a blank next to a tag into "_" before parsing; do the same so spaces
 // between elements survive.
-std::string prepare(const std::string &text) {
+std::string prepare(const std::string &text)
+{
     size_t begin = 0;
     size_t end = text.size();
     while (begin < end && std::isspace(static_cast<unsigned char>(text[begin])))
@@ -33,12 +34,13 @@ std::string prepare(const std::string &text) {
     return s;
 }
 
-bool parse(const std::string &text, pugi::xml_document &document) {
+bool parse(const std::string &text, pugi::xml_document &document)
+{
     if (text.empty())
         return false;
     const std::string s = prepare(text);
-    const pugi::xml_parse_result result =
-        document.load_buffer(s.data(), s.size(), pugi::parse_default, pugi::encoding_utf8);
+    const pugi::xml_parse_result result
+        = document.load_buffer(s.data(), s.size(), pugi::parse_default, pugi::encoding_utf8);
     if (!result)
         return false;
     int elements = 0;
@@ -51,7 +53,8 @@ bool parse(const std::string &text, pugi::xml_document &document) {
     return elements == 1 && std::strcmp(document.document_element().name(), "doc") == 0;
 }
 
-void appendEscaped(std::string &out, const char *text, size_t size) {
+void appendEscaped(std::string &out, const char *text, size_t size)
+{
     for (size_t i = 0; i < size; ++i) {
         switch (text[i]) {
         case '&':
@@ -75,18 +78,20 @@ void appendEscaped(std::string &out, const char *text, size_t size) {
     }
 }
 
-bool isBlank(char ch) {
+bool isBlank(char ch)
+{
     return ch == ' ' || ch == '_' || ch == '\t' || ch == '\n' || ch == '\r';
 }
 
 // Character data: "_" is a space. A space between two visible characters stays breakable;
 // others become &nbsp; so they neither collapse nor vanish as white-space-only nodes.
-void appendCharacterData(std::string &out, const char *text) {
+void appendCharacterData(std::string &out, const char *text)
+{
     const size_t size = std::strlen(text);
     for (size_t i = 0; i < size; ++i) {
         if (isBlank(text[i])) {
-            const bool inner =
-                i > 0 && i + 1 < size && !isBlank(text[i - 1]) && !isBlank(text[i + 1]);
+            const bool inner
+                = i > 0 && i + 1 < size && !isBlank(text[i - 1]) && !isBlank(text[i + 1]);
             out += inner ? " " : "&nbsp;";
         } else {
             appendEscaped(out, text + i, 1);
@@ -94,7 +99,8 @@ void appendCharacterData(std::string &out, const char *text) {
     }
 }
 
-size_t codePoints(const std::string &text) {
+size_t codePoints(const std::string &text)
+{
     size_t n = 0;
     for (unsigned char ch : text)
         if ((ch & 0xC0) != 0x80)
@@ -102,14 +108,16 @@ size_t codePoints(const std::string &text) {
     return n;
 }
 
-std::string repeat(const char *piece, size_t n) {
+std::string repeat(const char *piece, size_t n)
+{
     std::string s;
     for (size_t i = 0; i < n; ++i)
         s += piece;
     return s;
 }
 
-int attributeInt(const pugi::xml_node &node, const char *name) {
+int attributeInt(const pugi::xml_node &node, const char *name)
+{
     const char *value = node.attribute(name).value();
     if (!*value)
         return 0;
@@ -122,7 +130,8 @@ int attributeInt(const pugi::xml_node &node, const char *name) {
 
 // The node after current in document order within root's descendants, or a null node after the
 // last. Iterative, so that hostile nesting cannot exhaust the stack.
-pugi::xml_node nextInDocumentOrder(pugi::xml_node current, const pugi::xml_node &root) {
+pugi::xml_node nextInDocumentOrder(pugi::xml_node current, const pugi::xml_node &root)
+{
     if (current.first_child())
         return current.first_child();
     while (current && current != root && !current.next_sibling())
@@ -132,7 +141,8 @@ pugi::xml_node nextInDocumentOrder(pugi::xml_node current, const pugi::xml_node 
     return current.next_sibling();
 }
 
-std::string elementText(const pugi::xml_node &node) {
+std::string elementText(const pugi::xml_node &node)
+{
     std::string text;
     // Iterative: collect every descendant's character data in document order.
     pugi::xml_node current = node.first_child();
@@ -149,7 +159,8 @@ std::string elementText(const pugi::xml_node &node) {
 
 // The field's text without its styles: character data, with a line break for each paragraph
 // break. Iterative, like elementText().
-std::string plainText(const pugi::xml_node &root) {
+std::string plainText(const pugi::xml_node &root)
+{
     std::string out;
     pugi::xml_node current = root.first_child();
     while (current) {
@@ -186,19 +197,21 @@ const StyleTag styleTags[] = {
     {"d", "<s>", "</s>"},
     {"u", "<span style=\"text-decoration:underline\">", "</span>"},
     {"w",
-     "<u style=\"text-underline:wave;text-decoration:underline;-webkit-text-decoration-style:wavy;"
-     "text-decoration-style:wavy\">",
-     "</u>"},
+        "<u "
+        "style=\"text-underline:wave;text-decoration:underline;-webkit-text-decoration-style:wavy;"
+        "text-decoration-style:wavy\">",
+        "</u>"},
     {"p",
-     "<span style=\"font-emphasize:dot;-webkit-text-emphasis:dot;-webkit-text-emphasis-position:"
-     "under;text-emphasis:dot;text-emphasis-position:under\">",
-     "</span>"},
+        "<span style=\"font-emphasize:dot;-webkit-text-emphasis:dot;-webkit-text-emphasis-position:"
+        "under;text-emphasis:dot;text-emphasis-position:under\">",
+        "</span>"},
     {"o", "<span style=\"border:1px solid #4a4a4a;padding:0 1px\">", "</span>"},
     {"f", "<sub>", "</sub>"},
     {"h", "<sup>", "</sup>"},
 };
 
-const StyleTag *styleTag(const char *name) {
+const StyleTag *styleTag(const char *name)
+{
     for (const StyleTag &tag : styleTags)
         if (std::strcmp(tag.name, name) == 0)
             return &tag;
@@ -215,11 +228,12 @@ struct Flow {
     bool indent = false;
     bool hasContent = false;
     std::vector<const StyleTag *> open; // style elements open at this point
-    std::vector<std::string> alignScope{std::string()};
+    std::vector<std::string> alignScope {std::string()};
     int tables = 0; // tables open in this flow
 };
 
-void startParagraph(Flow &flow) {
+void startParagraph(Flow &flow)
+{
     flow.html.clear();
     flow.align = flow.alignScope.back();
     flow.indent = false;
@@ -229,7 +243,8 @@ void startParagraph(Flow &flow) {
 }
 
 // Ends the paragraph; empty ones are kept (as a line) only when keepEmpty is set.
-void endParagraph(Flow &flow, bool keepEmpty) {
+void endParagraph(Flow &flow, bool keepEmpty)
+{
     for (auto it = flow.open.rbegin(); it != flow.open.rend(); ++it)
         flow.html += (*it)->close;
     if (!flow.blockMode) {
@@ -248,22 +263,24 @@ void endParagraph(Flow &flow, bool keepEmpty) {
     flow.out += "</p>";
 }
 
-void content(Flow &flow, const std::string &html) {
+void content(Flow &flow, const std::string &html)
+{
     flow.html += html;
     flow.hasContent = true;
 }
 
-bool needsBlocks(const pugi::xml_node &root) {
+bool needsBlocks(const pugi::xml_node &root)
+{
     pugi::xml_node current = root;
     while (current) {
         if (current.type() == pugi::node_element) {
             const char *name = current.name();
-            if (!std::strcmp(name, "c") || !std::strcmp(name, "r") || !std::strcmp(name, "t") ||
-                !std::strcmp(name, "indent") || !std::strcmp(name, "paragraph")) {
+            if (!std::strcmp(name, "c") || !std::strcmp(name, "r") || !std::strcmp(name, "t")
+                || !std::strcmp(name, "indent") || !std::strcmp(name, "paragraph")) {
                 // A c inside a blank is the blank's text, not an alignment.
                 const char *parent = current.parent().name();
-                if (std::strcmp(name, "c") ||
-                    (std::strncmp(parent, "s", 1) || std::strlen(parent) != 2))
+                if (std::strcmp(name, "c")
+                    || (std::strncmp(parent, "s", 1) || std::strlen(parent) != 2))
                     return true;
             }
         }
@@ -283,21 +300,25 @@ struct Frame {
 } // namespace
 
 CodeTextConverter::CodeTextConverter(std::string baseUrl)
-    : m_baseUrl(std::move(baseUrl)) {}
+    : m_baseUrl(std::move(baseUrl))
+{ }
 
-bool CodeTextConverter::isCodeText(const std::string &text) {
+bool CodeTextConverter::isCodeText(const std::string &text)
+{
     pugi::xml_document document;
     return parse(text, document);
 }
 
-std::string CodeTextConverter::escapeHtml(const std::string &text) {
+std::string CodeTextConverter::escapeHtml(const std::string &text)
+{
     std::string out;
     out.reserve(text.size());
     appendEscaped(out, text.data(), text.size());
     return out;
 }
 
-std::string CodeTextConverter::percentEncode(const std::string &text) {
+std::string CodeTextConverter::percentEncode(const std::string &text)
+{
     static const char hex[] = "0123456789ABCDEF";
     std::string out;
     for (unsigned char ch : text) {
@@ -312,7 +333,8 @@ std::string CodeTextConverter::percentEncode(const std::string &text) {
     return out;
 }
 
-std::string CodeTextConverter::toHtml(const std::string &text) const {
+std::string CodeTextConverter::toHtml(const std::string &text) const
+{
     pugi::xml_document document;
     if (!parse(text, document))
         return escapeHtml(text);
@@ -378,8 +400,8 @@ std::string CodeTextConverter::toHtml(const std::string &text) const {
         if (const StyleTag *tag = styleTag(name)) {
             // A style inside the same style changes nothing; opening it again would only make
             // every later paragraph reopen it once more.
-            if (styleDepth >= MaxStyleDepth ||
-                std::find(flow.open.begin(), flow.open.end(), tag) != flow.open.end())
+            if (styleDepth >= MaxStyleDepth
+                || std::find(flow.open.begin(), flow.open.end(), tag) != flow.open.end())
                 return true;
             ++styleDepth;
             flow.html += tag->open;
@@ -419,10 +441,11 @@ std::string CodeTextConverter::toHtml(const std::string &text) const {
         if (!std::strcmp(name, "g")) {
             const std::string sup = elementText(node.child("h"));
             const std::string sub = elementText(node.child("f"));
-            content(flow, "<span style=\"display:inline-block;vertical-align:middle;line-height:1;"
-                          "text-align:center\"><sup style=\"display:block\">" +
-                              escapeHtml(sup) + "</sup><sub style=\"display:block\">" +
-                              escapeHtml(sub) + "</sub></span>");
+            content(flow,
+                "<span style=\"display:inline-block;vertical-align:middle;line-height:1;"
+                "text-align:center\"><sup style=\"display:block\">"
+                    + escapeHtml(sup) + "</sup><sub style=\"display:block\">" + escapeHtml(sub)
+                    + "</sub></span>");
             return false;
         }
         if (name[0] == 's' && name[1] >= '1' && name[1] <= '4' && name[2] == 0) {
@@ -436,16 +459,17 @@ std::string CodeTextConverter::toHtml(const std::string &text) const {
                 left = room / 2 > 0 ? room / 2 : 1;
                 right = room > left ? room - left : 1;
             }
-            content(flow, "<span style=\"text-decoration:underline\">" + repeat("&nbsp;", left) +
-                              escapeHtml(blankText) + repeat("&nbsp;", right) + "</span>");
+            content(flow,
+                "<span style=\"text-decoration:underline\">" + repeat("&nbsp;", left)
+                    + escapeHtml(blankText) + repeat("&nbsp;", right) + "</span>");
             return false;
         }
         if (!std::strcmp(name, "v")) {
             const std::string key = node.attribute("key").value();
             if (key.empty())
                 return false;
-            std::string html = "<img src=\"" + escapeHtml(m_baseUrl) +
-                               "/api/show/image?fileKey=" + percentEncode(key) + "\"";
+            std::string html = "<img src=\"" + escapeHtml(m_baseUrl)
+                + "/api/show/image?fileKey=" + percentEncode(key) + "\"";
             if (const int w = attributeInt(node, "width"))
                 html += " width=\"" + std::to_string(w) + "\"";
             if (const int h = attributeInt(node, "height"))
@@ -457,9 +481,9 @@ std::string CodeTextConverter::toHtml(const std::string &text) const {
             const std::string formula = node.text().get();
             if (formula.empty())
                 return false;
-            content(flow, "<img src=\"" + escapeHtml(m_baseUrl) +
-                              "/api/generate/formula?formulaStr=" + percentEncode(formula) +
-                              "\" style=\"vertical-align:middle\">");
+            content(flow,
+                "<img src=\"" + escapeHtml(m_baseUrl) + "/api/generate/formula?formulaStr="
+                    + percentEncode(formula) + "\" style=\"vertical-align:middle\">");
             return false;
         }
         if (!std::strcmp(name, "indent")) {

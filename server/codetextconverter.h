@@ -5,7 +5,8 @@
 // Turns code text (the editor's XML markup, root `doc`) into HTML for the web views. The HTML
 // is chosen so that pasting it back into the editor rebuilds the same document where the
 // editor's HTML import can express it. Text that is not code text comes back escaped.
-class CodeTextConverter {
+class CodeTextConverter
+{
 public:
     // baseUrl: scheme, host and port the images and formulas are served from, without "/".
     explicit CodeTextConverter(std::string baseUrl);

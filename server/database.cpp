@@ -3,10 +3,11 @@
 #include <algorithm>
 
 Database::Connection::Connection(const std::string &path, Database *owner)
-    : m_owner(owner) {
+    : m_owner(owner)
+{
     if (sqlite3_open_v2(path.c_str(), &m_db,
-                        SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
-                        nullptr) != SQLITE_OK) {
+            SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr)
+        != SQLITE_OK) {
         const std::string message = m_db ? sqlite3_errmsg(m_db) : "out of memory";
         sqlite3_close(m_db);
         throw SqlError("open " + path + ": " + message);
@@ -27,13 +28,15 @@ Database::Connection::Connection(const std::string &path, Database *owner)
         sqlite3_wal_hook(m_db, &Connection::walCommitted, this);
 }
 
-int Database::Connection::walCommitted(void *self, sqlite3 *, const char *, int pages) {
+int Database::Connection::walCommitted(void *self, sqlite3 *, const char *, int pages)
+{
     static_cast<Connection *>(self)->m_owner->committed(pages >= CheckpointPages);
     return SQLITE_OK;
 }
 
-void Database::Connection::rowChanged(void *self, int, const char *, const char *table,
-                                      sqlite3_int64 rowid) {
+void Database::Connection::rowChanged(
+    void *self, int, const char *, const char *table, sqlite3_int64 rowid)
+{
     Connection *c = static_cast<Connection *>(self);
     if (!c->m_owner || c->m_overflowed || c->m_owner->m_watchedTable != table)
         return;
@@ -45,17 +48,20 @@ void Database::Connection::rowChanged(void *self, int, const char *, const char 
     c->m_changed.push_back(rowid);
 }
 
-void Database::Connection::clearChanges() {
+void Database::Connection::clearChanges()
+{
     m_changed.clear();
     m_overflowed = false;
 }
 
-Database::Connection::~Connection() {
+Database::Connection::~Connection()
+{
     m_statements.clear();
     sqlite3_close(m_db);
 }
 
-void Database::Connection::exec(const std::string &sql) {
+void Database::Connection::exec(const std::string &sql)
+{
     char *error = nullptr;
     if (sqlite3_exec(m_db, sql.c_str(), nullptr, nullptr, &error) != SQLITE_OK) {
         const std::string message = error ? error : "unknown error";
@@ -64,7 +70,8 @@ void Database::Connection::exec(const std::string &sql) {
     }
 }
 
-SqlStatement &Database::Connection::cached(const std::string &sql) {
+SqlStatement &Database::Connection::cached(const std::string &sql)
+{
     auto it = m_statements.find(sql);
     if (it == m_statements.end())
         it = m_statements.emplace(sql, std::make_unique<SqlStatement>(m_db, sql)).first;
@@ -72,30 +79,36 @@ SqlStatement &Database::Connection::cached(const std::string &sql) {
     return *it->second;
 }
 
-std::int64_t Database::Connection::lastInsertId() const {
+std::int64_t Database::Connection::lastInsertId() const
+{
     return sqlite3_last_insert_rowid(m_db);
 }
 
-void Database::Connection::resetAll() {
+void Database::Connection::resetAll()
+{
     for (auto &entry : m_statements)
         entry.second->reset();
 }
 
-int Database::Connection::changes() const {
+int Database::Connection::changes() const
+{
     return sqlite3_changes(m_db);
 }
 
 Database::Lease::Lease(Database &db, std::unique_ptr<Connection> connection)
     : m_db(&db)
-    , m_connection(std::move(connection)) {}
+    , m_connection(std::move(connection))
+{ }
 
-Database::Lease::~Lease() {
+Database::Lease::~Lease()
+{
     if (m_connection)
         m_db->giveBack(std::move(m_connection));
 }
 
 Database::Transaction::Transaction(Connection &connection)
-    : m_connection(connection) {
+    : m_connection(connection)
+{
     Database *db = m_connection.owner();
     if (db)
         m_lock = std::unique_lock<std::mutex>(db->m_writeMutex);
@@ -112,19 +125,20 @@ Database::Transaction::Transaction(Connection &connection)
     }
 }
 
-Database::Transaction::~Transaction() {
+Database::Transaction::~Transaction()
+{
     if (m_done)
         return;
     try {
         m_connection.exec("ROLLBACK");
-    } catch (const SqlError &) {
-    }
+    } catch (const SqlError &) { }
     Database *db = m_connection.owner();
     if (db && db->m_listener)
         db->m_listener->abandoned();
 }
 
-void Database::Transaction::commit() {
+void Database::Transaction::commit()
+{
     Database *db = m_connection.owner();
     WriteListener *listener = db ? db->m_listener : nullptr;
     if (listener)
@@ -138,9 +152,11 @@ void Database::Transaction::commit() {
 
 Database::Database(std::string path)
     : m_path(std::move(path))
-    , m_checkpointer([this] { checkpointLoop(); }) {}
+    , m_checkpointer([this] { checkpointLoop(); })
+{ }
 
-Database::~Database() {
+Database::~Database()
+{
     {
         std::lock_guard<std::mutex> lock(m_checkpointMutex);
         m_stopping = true;
@@ -149,7 +165,8 @@ Database::~Database() {
     m_checkpointer.join();
 }
 
-void Database::committed(bool checkpointDue) {
+void Database::committed(bool checkpointDue)
+{
     bool wake = false;
     {
         std::lock_guard<std::mutex> lock(m_checkpointMutex);
@@ -163,7 +180,8 @@ void Database::committed(bool checkpointDue) {
         m_checkpointWake.notify_one();
 }
 
-void Database::checkpointLoop() {
+void Database::checkpointLoop()
+{
     std::unique_ptr<Connection> connection;
     std::unique_lock<std::mutex> lock(m_checkpointMutex);
     for (;;) {
@@ -171,13 +189,12 @@ void Database::checkpointLoop() {
         if (m_logWritten && !m_checkpointDue && !m_stopping)
             m_checkpointWake.wait_until(lock, idleAt);
         else
-            m_checkpointWake.wait(lock, [this] {
-                return m_checkpointDue || m_logWritten || m_stopping;
-            });
+            m_checkpointWake.wait(
+                lock, [this] { return m_checkpointDue || m_logWritten || m_stopping; });
         if (m_stopping)
             return;
-        const bool idle = m_logWritten &&
-                          std::chrono::steady_clock::now() >= m_lastCommit + IdleCheckpointDelay;
+        const bool idle = m_logWritten
+            && std::chrono::steady_clock::now() >= m_lastCommit + IdleCheckpointDelay;
         if (!m_checkpointDue && !idle)
             continue;
         m_checkpointDue = false;
@@ -195,9 +212,7 @@ void Database::checkpointLoop() {
             // writer. Once they stop, the whole log is copied and cut to nothing, so that it
             // cannot keep the size of its largest burst.
             result = sqlite3_wal_checkpoint_v2(connection->handle(), nullptr,
-                                               idle ? SQLITE_CHECKPOINT_TRUNCATE
-                                                    : SQLITE_CHECKPOINT_PASSIVE,
-                                               nullptr, nullptr);
+                idle ? SQLITE_CHECKPOINT_TRUNCATE : SQLITE_CHECKPOINT_PASSIVE, nullptr, nullptr);
         } catch (const SqlError &) {
             connection.reset();
         }
@@ -210,7 +225,8 @@ void Database::checkpointLoop() {
     }
 }
 
-Database::Lease Database::lease() {
+Database::Lease Database::lease()
+{
     std::unique_ptr<Connection> connection;
     {
         std::lock_guard<std::mutex> lock(m_mutex);
@@ -224,8 +240,9 @@ Database::Lease Database::lease() {
     return Lease(*this, std::move(connection));
 }
 
-void Database::write(const std::function<void(Connection &)> &work) {
-    QueuedWrite mine{&work, nullptr};
+void Database::write(const std::function<void(Connection &)> &work)
+{
+    QueuedWrite mine {&work, nullptr};
     std::unique_lock<std::mutex> lock(m_queueMutex);
     m_queue.push_back(&mine);
     while (!mine.done) {
@@ -251,7 +268,8 @@ void Database::write(const std::function<void(Connection &)> &work) {
         std::rethrow_exception(mine.error);
 }
 
-void Database::writeBatch(const std::vector<QueuedWrite *> &batch) {
+void Database::writeBatch(const std::vector<QueuedWrite *> &batch)
+{
     try {
         Lease c = lease();
         Transaction transaction(*c);
@@ -275,12 +293,14 @@ void Database::writeBatch(const std::vector<QueuedWrite *> &batch) {
     }
 }
 
-void Database::setWriteListener(WriteListener *listener, const std::string &watchedTable) {
+void Database::setWriteListener(WriteListener *listener, const std::string &watchedTable)
+{
     m_listener = listener;
     m_watchedTable = watchedTable;
 }
 
-void Database::giveBack(std::unique_ptr<Connection> connection) {
+void Database::giveBack(std::unique_ptr<Connection> connection)
+{
     // A connection left inside a transaction by a failure must not serve the next request.
     connection->resetAll();
     connection->clearChanges();
@@ -485,7 +505,8 @@ CREATE INDEX images_user ON images(user_id, sha256);
 
 } // namespace
 
-bool Database::migrate(const std::function<void(Connection &)> &seed) {
+bool Database::migrate(const std::function<void(Connection &)> &seed)
+{
     Lease connection = lease();
     SqlStatement version(connection->handle(), "PRAGMA user_version");
     version.step();

@@ -18,9 +18,11 @@
 // of this process take turns on a mutex, so they queue at once instead of polling SQLite's
 // busy handler. The write-ahead log is copied back into the database by a thread of its own,
 // so no commit waits for a checkpoint.
-class Database {
+class Database
+{
 public:
-    class Connection {
+    class Connection
+    {
     public:
         Connection(const std::string &path, Database *owner);
         ~Connection();
@@ -47,7 +49,7 @@ public:
 
     private:
         static void rowChanged(void *self, int operation, const char *database, const char *table,
-                               sqlite3_int64 rowid);
+            sqlite3_int64 rowid);
         static int walCommitted(void *self, sqlite3 *db, const char *database, int pages);
 
         sqlite3 *m_db = nullptr;
@@ -58,7 +60,8 @@ public:
     };
 
     // Told about every write transaction, while it still holds the write mutex.
-    class WriteListener {
+    class WriteListener
+    {
     public:
         virtual ~WriteListener() = default;
         // Just after BEGIN IMMEDIATE.
@@ -72,7 +75,8 @@ public:
     };
 
     // Returns the connection to the pool when it goes out of scope.
-    class Lease {
+    class Lease
+    {
     public:
         Lease(Database &db, std::unique_ptr<Connection> connection);
         ~Lease();
@@ -86,7 +90,8 @@ public:
     };
 
     // BEGIN IMMEDIATE ... COMMIT, rolled back when left by an exception.
-    class Transaction {
+    class Transaction
+    {
     public:
         explicit Transaction(Connection &connection);
         ~Transaction();
@@ -120,7 +125,7 @@ public:
     // Log pages after which a checkpoint is due (SQLite's own default).
     static constexpr int CheckpointPages = 1000;
     // Without a commit for this long, the log is copied back whole and truncated.
-    static constexpr std::chrono::milliseconds IdleCheckpointDelay{1000};
+    static constexpr std::chrono::milliseconds IdleCheckpointDelay {1000};
     static constexpr std::int64_t JournalSizeLimit = 16 * 1024 * 1024;
 
 private:

@@ -20,20 +20,46 @@ namespace {
 // Parts of control word names that reach files, PostScript, category codes or TeX's own
 // machinery; no formula needs them.
 const char *const forbiddenParts[] = {
-    "special", "input",   "include", "file",       "openin",  "openout", "read",
-    "write",   "immediate", "csname", "code",      "primitive", "scantokens", "expl",
-    "package", "class",   "shipout", "output",     "every",   "makeat",  "pdf",
-    "lua",     "xetex",   "font",    "usename",    "nameuse", "expandargs", "copy",
+    "special",
+    "input",
+    "include",
+    "file",
+    "openin",
+    "openout",
+    "read",
+    "write",
+    "immediate",
+    "csname",
+    "code",
+    "primitive",
+    "scantokens",
+    "expl",
+    "package",
+    "class",
+    "shipout",
+    "output",
+    "every",
+    "makeat",
+    "pdf",
+    "lua",
+    "xetex",
+    "font",
+    "usename",
+    "nameuse",
+    "expandargs",
+    "copy",
     "dump",
 };
 // Aliases would carry \begin past the check of its argument.
 const char *const forbiddenNames[] = {"let", "futurelet"};
 
-bool isLetter(char ch) {
+bool isLetter(char ch)
+{
     return (ch >= 'a' && ch <= 'z') || (ch >= 'A' && ch <= 'Z');
 }
 
-bool forbiddenName(const std::string &name) {
+bool forbiddenName(const std::string &name)
+{
     std::string lower = name;
     for (char &ch : lower)
         if (ch >= 'A' && ch <= 'Z')
@@ -47,7 +73,8 @@ bool forbiddenName(const std::string &name) {
     return false;
 }
 
-std::string readFile(const std::string &path, size_t limit) {
+std::string readFile(const std::string &path, size_t limit)
+{
     std::string bytes;
     std::FILE *file = std::fopen(path.c_str(), "rb");
     if (!file)
@@ -60,13 +87,14 @@ std::string readFile(const std::string &path, size_t limit) {
     return bytes;
 }
 
-void removeTree(const std::string &dir) {
+void removeTree(const std::string &dir)
+{
     if (DIR *d = ::opendir(dir.c_str())) {
         while (dirent *entry = ::readdir(d)) {
             if (!std::strcmp(entry->d_name, ".") || !std::strcmp(entry->d_name, ".."))
                 continue;
             const std::string path = dir + "/" + entry->d_name;
-            struct stat info {};
+            struct stat info { };
             if (::lstat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode))
                 removeTree(path);
             else
@@ -79,7 +107,8 @@ void removeTree(const std::string &dir) {
 
 // Runs argv in dir with env; -2 on time-out, -1 when it could not start, else the exit code.
 int run(const std::vector<std::string> &args, const std::vector<std::string> &env,
-        const std::string &dir, std::chrono::steady_clock::time_point deadline) {
+    const std::string &dir, std::chrono::steady_clock::time_point deadline)
+{
     std::vector<char *> argv, envp;
     for (const std::string &a : args)
         argv.push_back(const_cast<char *>(a.c_str()));
@@ -105,14 +134,14 @@ int run(const std::vector<std::string> &args, const std::vector<std::string> &en
             ::dup2(out, 2);
         }
         // A giant \rule would otherwise have dvipng allocate gigabytes for its bitmap.
-        struct rlimit addressSpace = {rlim_t(FormulaRenderer::ChildAddressSpace),
-                                      rlim_t(FormulaRenderer::ChildAddressSpace)};
+        struct rlimit addressSpace = {
+            rlim_t(FormulaRenderer::ChildAddressSpace), rlim_t(FormulaRenderer::ChildAddressSpace)};
         ::setrlimit(RLIMIT_AS, &addressSpace);
-        struct rlimit fileSize = {rlim_t(FormulaRenderer::ChildFileSize),
-                                  rlim_t(FormulaRenderer::ChildFileSize)};
+        struct rlimit fileSize
+            = {rlim_t(FormulaRenderer::ChildFileSize), rlim_t(FormulaRenderer::ChildFileSize)};
         ::setrlimit(RLIMIT_FSIZE, &fileSize);
         struct rlimit cpu = {rlim_t(FormulaRenderer::TimeLimitMs / 1000 + 1),
-                             rlim_t(FormulaRenderer::TimeLimitMs / 1000 + 1)};
+            rlim_t(FormulaRenderer::TimeLimitMs / 1000 + 1)};
         ::setrlimit(RLIMIT_CPU, &cpu);
         struct rlimit core = {0, 0};
         ::setrlimit(RLIMIT_CORE, &core);
@@ -143,8 +172,7 @@ int run(const std::vector<std::string> &args, const std::vector<std::string> &en
     if (failure)
         ::kill(pid, SIGKILL);
     int status = 0;
-    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-    }
+    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) { }
     if (failure)
         return failure;
     if (WIFEXITED(status))
@@ -153,7 +181,8 @@ int run(const std::vector<std::string> &args, const std::vector<std::string> &en
 }
 
 // The first TeX error line of the log ("! Undefined control sequence.").
-std::string texError(const std::string &log) {
+std::string texError(const std::string &log)
+{
     size_t at = log.find("\n! ");
     if (at == std::string::npos)
         return "TeX error";
@@ -165,7 +194,8 @@ std::string texError(const std::string &log) {
     return line;
 }
 
-std::string findProgram(const char *name) {
+std::string findProgram(const char *name)
+{
     for (const char *dir : {"/usr/bin/", "/usr/local/bin/", "/bin/"}) {
         const std::string path = std::string(dir) + name;
         if (::access(path.c_str(), X_OK) == 0)
@@ -179,12 +209,14 @@ std::string findProgram(const char *name) {
 FormulaRenderer::FormulaRenderer(Database &db, std::string dataDir, std::int64_t cacheBytes)
     : m_db(db)
     , m_dataDir(std::move(dataDir))
-    , m_cacheLimit(cacheBytes) {
+    , m_cacheLimit(cacheBytes)
+{
     ::mkdir((m_dataDir + "/scratch").c_str(), 0700);
     ::mkdir((m_dataDir + "/texmf-var").c_str(), 0700);
 }
 
-std::string FormulaRenderer::refusal(const std::string &formula) {
+std::string FormulaRenderer::refusal(const std::string &formula)
+{
     // ^^ spells any character, so any name, past the checks below.
     if (formula.find("^^") != std::string::npos)
         return "^^ is not allowed in a formula";
@@ -223,7 +255,8 @@ std::string FormulaRenderer::refusal(const std::string &formula) {
     return std::string();
 }
 
-FormulaRenderer::Result FormulaRenderer::render(const std::string &formula) {
+FormulaRenderer::Result FormulaRenderer::render(const std::string &formula)
+{
     Result result;
     if (formula.empty() || formula.find_first_not_of(" \t\r\n") == std::string::npos) {
         result.error = "empty formula";
@@ -265,14 +298,15 @@ FormulaRenderer::Result FormulaRenderer::render(const std::string &formula) {
     }
     struct Turn {
         FormulaRenderer *renderer;
-        ~Turn() {
+        ~Turn()
+        {
             std::lock_guard<std::mutex> lock(renderer->m_mutex);
             --renderer->m_running;
             renderer->m_free.notify_all();
         }
     };
     {
-        Turn turn{this};
+        Turn turn {this};
         result = renderUncached(formula);
     }
     if (result.ok)
@@ -280,7 +314,8 @@ FormulaRenderer::Result FormulaRenderer::render(const std::string &formula) {
     return result;
 }
 
-void FormulaRenderer::remember(const std::string &formula, const std::string &png) {
+void FormulaRenderer::remember(const std::string &formula, const std::string &png)
+{
     std::lock_guard<std::mutex> lock(m_cacheMutex);
     Database::Lease c = m_db.lease();
     if (m_cacheBytes < 0) {
@@ -294,8 +329,8 @@ void FormulaRenderer::remember(const std::string &formula, const std::string &pn
     if (old.step())
         m_cacheBytes -= old.integer(0);
     old.reset();
-    SqlStatement &insert =
-        c->cached("INSERT OR REPLACE INTO formulas(formula, png, created_at) VALUES (?, ?, ?)");
+    SqlStatement &insert
+        = c->cached("INSERT OR REPLACE INTO formulas(formula, png, created_at) VALUES (?, ?, ?)");
     insert.bind(1, formula).bindBlob(2, png).bind(3, std::int64_t(std::time(nullptr)));
     insert.run();
     m_cacheBytes += std::int64_t(png.size());
@@ -319,7 +354,8 @@ void FormulaRenderer::remember(const std::string &formula, const std::string &pn
     m_cacheBytes -= freed;
 }
 
-FormulaRenderer::Result FormulaRenderer::renderUncached(const std::string &formula) {
+FormulaRenderer::Result FormulaRenderer::renderUncached(const std::string &formula)
+{
     Result result;
     const std::string latex = findProgram("latex");
     const std::string dvipng = findProgram("dvipng");
@@ -335,16 +371,21 @@ FormulaRenderer::Result FormulaRenderer::renderUncached(const std::string &formu
     const std::string dir = pattern;
     const std::string source = "\\documentclass[12pt]{article}\n"
                                "\\usepackage{amsmath}\n\\usepackage{amssymb}\n"
-                               "\\pagestyle{empty}\n\\begin{document}\n$\\displaystyle " +
-                               formula + "\n$\n\\end{document}\n";
+                               "\\pagestyle{empty}\n\\begin{document}\n$\\displaystyle "
+        + formula + "\n$\n\\end{document}\n";
     if (std::FILE *file = std::fopen((dir + "/formula.tex").c_str(), "wb")) {
         std::fwrite(source.data(), 1, source.size(), file);
         std::fclose(file);
     }
     const std::vector<std::string> env = {
-        "PATH=/usr/bin:/bin", "HOME=" + dir,  "TEXMFVAR=" + m_dataDir + "/texmf-var",
-        "TEXMFOUTPUT=" + dir, "openin_any=p", "openout_any=p",
-        "shell_escape=f",     "LC_ALL=C",
+        "PATH=/usr/bin:/bin",
+        "HOME=" + dir,
+        "TEXMFVAR=" + m_dataDir + "/texmf-var",
+        "TEXMFOUTPUT=" + dir,
+        "openin_any=p",
+        "openout_any=p",
+        "shell_escape=f",
+        "LC_ALL=C",
     };
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(TimeLimitMs);
     const int texStatus = run(
@@ -357,8 +398,8 @@ FormulaRenderer::Result FormulaRenderer::renderUncached(const std::string &formu
     } else {
         // --nogs: PostScript specials are never handed to Ghostscript.
         const int pngStatus = run({dvipng, "--nogs", "--norawps", "-T", "tight", "-D", "150", "-bg",
-                                   "Transparent", "-q", "-o", "formula.png", "formula.dvi"},
-                                  env, dir, deadline);
+                                      "Transparent", "-q", "-o", "formula.png", "formula.dvi"},
+            env, dir, deadline);
         if (pngStatus == -2)
             result.error = "rendering took longer than 5 s";
         else if (pngStatus != 0)

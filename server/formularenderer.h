@@ -12,7 +12,8 @@
 // without Ghostscript and with reading and writing kept inside that folder; each child runs in
 // a process group of its own under memory, CPU and file size limits. Results are cached by
 // formula text, the oldest leaving first once the cache passes its size.
-class FormulaRenderer {
+class FormulaRenderer
+{
 public:
     static constexpr size_t MaxFormulaBytes = 2000;
     static constexpr int TimeLimitMs = 5000;

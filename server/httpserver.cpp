@@ -45,17 +45,19 @@ constexpr size_t MaxFormParamsBytes = 8192;
 constexpr unsigned IdleSeconds = 30;
 constexpr unsigned MaxConnections = 10000;
 
-std::string envelopeText(int code, const std::string &msg) {
-    return nlohmann::json{{"status", code}, {"msg", msg}, {"data", nlohmann::json::object()}}
+std::string envelopeText(int code, const std::string &msg)
+{
+    return nlohmann::json {{"status", code}, {"msg", msg}, {"data", nlohmann::json::object()}}
         .dump();
 }
 
-bool plausibleHost(const std::string &host) {
+bool plausibleHost(const std::string &host)
+{
     if (host.empty() || host.size() > 255)
         return false;
     for (char ch : host)
-        if (!std::isalnum(static_cast<unsigned char>(ch)) && ch != '.' && ch != '-' && ch != ':' &&
-            ch != '[' && ch != ']')
+        if (!std::isalnum(static_cast<unsigned char>(ch)) && ch != '.' && ch != '-' && ch != ':'
+            && ch != '[' && ch != ']')
             return false;
     return true;
 }
@@ -78,8 +80,8 @@ machine that hosts the server (the data folder is the one given to <code>--data<
 </main></body></html>
 )html";
 
-
-std::string errorBody(int httpStatus) {
+std::string errorBody(int httpStatus)
+{
     if (httpStatus == 404)
         return envelopeText(status::NotFound, "接口不存在");
     if (httpStatus == 413)
@@ -100,26 +102,29 @@ struct Exchange {
     bool dispatched = false;
     std::unique_ptr<httplib::Response> response;
 
-    ~Exchange() {
+    ~Exchange()
+    {
         if (form)
             MHD_destroy_post_processor(form);
     }
 };
 
-MHD_Result collectHeader(void *cls, MHD_ValueKind, const char *key, const char *value) {
+MHD_Result collectHeader(void *cls, MHD_ValueKind, const char *key, const char *value)
+{
     static_cast<httplib::Request *>(cls)->headers.emplace(key, value ? value : "");
     return MHD_YES;
 }
 
-MHD_Result collectParam(void *cls, MHD_ValueKind, const char *key, const char *value) {
+MHD_Result collectParam(void *cls, MHD_ValueKind, const char *key, const char *value)
+{
     static_cast<httplib::Request *>(cls)->params.emplace(key, value ? value : "");
     return MHD_YES;
 }
 
 // Multipart fields become the request's files, as the HTTP library reads them.
 MHD_Result collectPart(void *cls, MHD_ValueKind, const char *key, const char *filename,
-                       const char *contentType, const char *, const char *data, uint64_t offset,
-                       size_t size) {
+    const char *contentType, const char *, const char *data, uint64_t offset, size_t size)
+{
     Exchange *exchange = static_cast<Exchange *>(cls);
     if (offset == 0 || !exchange->inPart) {
         exchange->inPart = true;
@@ -133,27 +138,30 @@ MHD_Result collectPart(void *cls, MHD_ValueKind, const char *key, const char *fi
     return MHD_YES;
 }
 
-void logRequest(const Exchange &exchange, int httpStatus, int envelopeStatus) {
+void logRequest(const Exchange &exchange, int httpStatus, int envelopeStatus)
+{
     const double ms = std::chrono::duration<double, std::milli>(
-                          std::chrono::steady_clock::now() - exchange.start)
+        std::chrono::steady_clock::now() - exchange.start)
                           .count();
     const httplib::Request &req = exchange.request;
     if (envelopeStatus != 0)
-        std::fprintf(stderr, "%s %s %d %.2fms (status %d)\n", req.method.c_str(),
-                     req.path.c_str(), httpStatus, ms, envelopeStatus);
+        std::fprintf(stderr, "%s %s %d %.2fms (status %d)\n", req.method.c_str(), req.path.c_str(),
+            httpStatus, ms, envelopeStatus);
     else
-        std::fprintf(stderr, "%s %s %d %.2fms\n", req.method.c_str(), req.path.c_str(),
-                     httpStatus, ms);
+        std::fprintf(
+            stderr, "%s %s %d %.2fms\n", req.method.c_str(), req.path.c_str(), httpStatus, ms);
 }
 
 } // namespace
 
-std::string HttpServer::Request::header(const std::string &name) const {
+std::string HttpServer::Request::header(const std::string &name) const
+{
     const auto it = headers.find(name);
     return it == headers.end() ? std::string() : it->second;
 }
 
-std::string HttpServer::Request::param(const std::string &name) const {
+std::string HttpServer::Request::param(const std::string &name) const
+{
     const auto it = params.find(name);
     return it == params.end() ? std::string() : it->second;
 }
@@ -163,13 +171,16 @@ struct HttpServer::Private {
     // The routes by method and path, registered with the HTTP library's own calls.
     struct Router {
         std::map<std::pair<std::string, std::string>, RouteHandler> routes;
-        void Get(const std::string &path, RouteHandler handler) {
+        void Get(const std::string &path, RouteHandler handler)
+        {
             routes[{"GET", path}] = std::move(handler);
         }
-        void Post(const std::string &path, RouteHandler handler) {
+        void Post(const std::string &path, RouteHandler handler)
+        {
             routes[{"POST", path}] = std::move(handler);
         }
-        const RouteHandler *find(const std::string &method, const std::string &path) const {
+        const RouteHandler *find(const std::string &method, const std::string &path) const
+        {
             const auto it = routes.find({method == "HEAD" ? "GET" : method, path});
             return it == routes.end() ? nullptr : &it->second;
         }
@@ -199,21 +210,25 @@ struct HttpServer::Private {
         , formulas(f)
         , requests(o.threads)
         , logins(o.threads)
-        , renderings(o.threads) {}
+        , renderings(o.threads)
+    { }
 
-    ~Private() {
+    ~Private()
+    {
         if (listener >= 0)
             ::close(listener);
     }
 
-    std::string baseUrl(const httplib::Request &req) const {
+    std::string baseUrl(const httplib::Request &req) const
+    {
         const std::string host = req.get_header_value("Host");
         if (plausibleHost(host))
             return "http://" + host;
         return "http://" + options.bindAddress + ":" + std::to_string(port);
     }
 
-    WorkQueue &queueFor(const std::string &path) {
+    WorkQueue &queueFor(const std::string &path)
+    {
         if (path == "/user/login")
             return logins;
         if (path == "/api/generate/formula")
@@ -222,16 +237,16 @@ struct HttpServer::Private {
     }
 
     static MHD_Result access(void *cls, MHD_Connection *connection, const char *url,
-                             const char *method, const char *, const char *uploadData,
-                             size_t *uploadSize, void **context);
-    static void completed(void *cls, MHD_Connection *, void **context,
-                          MHD_RequestTerminationCode);
+        const char *method, const char *, const char *uploadData, size_t *uploadSize,
+        void **context);
+    static void completed(void *cls, MHD_Connection *, void **context, MHD_RequestTerminationCode);
     MHD_Result answerAtOnce(MHD_Connection *connection, Exchange &exchange, int httpStatus);
     void serve(MHD_Connection *connection, Exchange &exchange, const RouteHandler &handler);
     static MHD_Result send(MHD_Connection *connection, httplib::Response &res);
 };
 
-MHD_Result HttpServer::Private::send(MHD_Connection *connection, httplib::Response &res) {
+MHD_Result HttpServer::Private::send(MHD_Connection *connection, httplib::Response &res)
+{
     auto *body = new std::string(std::move(res.body));
     MHD_Response *response = MHD_create_response_from_buffer_with_free_callback_cls(
         body->size(), body->data(), [](void *text) { delete static_cast<std::string *>(text); },
@@ -248,8 +263,9 @@ MHD_Result HttpServer::Private::send(MHD_Connection *connection, httplib::Respon
 }
 
 // Errors found while reading: answered by the event thread itself.
-MHD_Result HttpServer::Private::answerAtOnce(MHD_Connection *connection, Exchange &exchange,
-                                             int httpStatus) {
+MHD_Result HttpServer::Private::answerAtOnce(
+    MHD_Connection *connection, Exchange &exchange, int httpStatus)
+{
     httplib::Response res;
     res.status = httpStatus;
     res.set_content(errorBody(httpStatus), jsonType);
@@ -258,8 +274,8 @@ MHD_Result HttpServer::Private::answerAtOnce(MHD_Connection *connection, Exchang
 }
 
 MHD_Result HttpServer::Private::access(void *cls, MHD_Connection *connection, const char *url,
-                                       const char *method, const char *, const char *uploadData,
-                                       size_t *uploadSize, void **context) {
+    const char *method, const char *, const char *uploadData, size_t *uploadSize, void **context)
+{
     Private *p = static_cast<Private *>(cls);
     Exchange *exchange = static_cast<Exchange *>(*context);
     if (!exchange) {
@@ -270,13 +286,13 @@ MHD_Result HttpServer::Private::access(void *cls, MHD_Connection *connection, co
         req.path = url;
         MHD_get_connection_values(connection, MHD_HEADER_KIND, &collectHeader, &req);
         MHD_get_connection_values(connection, MHD_GET_ARGUMENT_KIND, &collectParam, &req);
-        const char *length = MHD_lookup_connection_value(connection, MHD_HEADER_KIND,
-                                                          MHD_HTTP_HEADER_CONTENT_LENGTH);
+        const char *length = MHD_lookup_connection_value(
+            connection, MHD_HEADER_KIND, MHD_HTTP_HEADER_CONTENT_LENGTH);
         if (length && std::strtoull(length, nullptr, 10) > MaxPayload)
             return p->answerAtOnce(connection, *exchange, 413);
         if (req.is_multipart_form_data()) {
-            exchange->form =
-                MHD_create_post_processor(connection, 64 * 1024, &collectPart, exchange);
+            exchange->form
+                = MHD_create_post_processor(connection, 64 * 1024, &collectPart, exchange);
             exchange->formBroken = exchange->form == nullptr;
         }
         return MHD_YES;
@@ -304,8 +320,8 @@ MHD_Result HttpServer::Private::access(void *cls, MHD_Connection *connection, co
     if (exchange->formBroken)
         return p->answerAtOnce(connection, *exchange, 400);
     httplib::Request &req = exchange->request;
-    if (req.body.size() <= MaxFormParamsBytes &&
-        req.get_header_value("Content-Type").rfind("application/x-www-form-urlencoded", 0) == 0)
+    if (req.body.size() <= MaxFormParamsBytes
+        && req.get_header_value("Content-Type").rfind("application/x-www-form-urlencoded", 0) == 0)
         httplib::detail::parse_query_text(req.body, req.params);
     const RouteHandler *handler = p->server.find(req.method, req.path);
     if (!handler)
@@ -325,8 +341,9 @@ MHD_Result HttpServer::Private::access(void *cls, MHD_Connection *connection, co
     return MHD_YES;
 }
 
-void HttpServer::Private::serve(MHD_Connection *connection, Exchange &exchange,
-                                const RouteHandler &handler) {
+void HttpServer::Private::serve(
+    MHD_Connection *connection, Exchange &exchange, const RouteHandler &handler)
+{
     replyStatus = 0;
     auto res = std::make_unique<httplib::Response>();
     try {
@@ -352,22 +369,25 @@ void HttpServer::Private::serve(MHD_Connection *connection, Exchange &exchange,
     MHD_resume_connection(connection);
 }
 
-void HttpServer::Private::completed(void *, MHD_Connection *, void **context,
-                                    MHD_RequestTerminationCode) {
+void HttpServer::Private::completed(
+    void *, MHD_Connection *, void **context, MHD_RequestTerminationCode)
+{
     delete static_cast<Exchange *>(*context);
     *context = nullptr;
 }
 
-HttpServer::HttpServer(const ServerOptions &options, BankService &bank, ImageStore &images,
-                       FormulaRenderer &formulas)
-    : d(std::make_unique<Private>(options, bank, images, formulas)) {
+HttpServer::HttpServer(
+    const ServerOptions &options, BankService &bank, ImageStore &images, FormulaRenderer &formulas)
+    : d(std::make_unique<Private>(options, bank, images, formulas))
+{
     registerRoutes();
     registerExtraRoutes();
 }
 
 HttpServer::~HttpServer() = default;
 
-void HttpServer::addRoute(const std::string &method, const std::string &path, Handler handler) {
+void HttpServer::addRoute(const std::string &method, const std::string &path, Handler handler)
+{
     auto adapter = [this, handler](const httplib::Request &req, httplib::Response &res) {
         Request request;
         request.method = req.method;
@@ -388,7 +408,8 @@ void HttpServer::addRoute(const std::string &method, const std::string &path, Ha
         d->server.Post(path, adapter);
 }
 
-void HttpServer::registerRoutes() {
+void HttpServer::registerRoutes()
+{
     Private::Router &s = d->server;
     BankService &bank = d->bank;
     Private *p = d.get();
@@ -397,8 +418,8 @@ void HttpServer::registerRoutes() {
         s.Post(path, [p, path](const httplib::Request &req, httplib::Response &res) {
             BankService::Reply reply;
             try {
-                reply = p->bank.handle(path, req.body, req.get_header_value("loginToken"),
-                                       p->baseUrl(req));
+                reply = p->bank.handle(
+                    path, req.body, req.get_header_value("loginToken"), p->baseUrl(req));
             } catch (const std::exception &e) {
                 std::fprintf(stderr, "error in %s: %s\n", path.c_str(), e.what());
                 reply = {status::Internal, envelopeText(status::Internal, "发生错误")};
@@ -413,23 +434,23 @@ void HttpServer::registerRoutes() {
     s.Post("/api/upload/file", [p](const httplib::Request &req, httplib::Response &res) {
         auto reply = [&](int code, const std::string &msg, nlohmann::json data) {
             replyStatus = code;
-            res.set_content(nlohmann::json{{"status", code}, {"msg", msg}, {"data", data}}.dump(),
-                            jsonType);
+            res.set_content(
+                nlohmann::json {{"status", code}, {"msg", msg}, {"data", data}}.dump(), jsonType);
         };
         BankService::User user;
         if (!p->bank.authenticate(req.get_header_value("loginToken"), user)) {
             reply(status::NotLoggedIn, "登录已失效，请重新登录后再上传图片",
-                  nlohmann::json::object());
+                nlohmann::json::object());
             return;
         }
         if (!req.is_multipart_form_data() || !req.has_file("file")) {
             reply(status::BadRequest, "请以multipart/form-data上传，文件字段名为file",
-                  nlohmann::json::object());
+                nlohmann::json::object());
             return;
         }
         const std::string usage = req.has_file("fileUsageType")
-                                      ? req.get_file_value("fileUsageType").content
-                                      : std::string();
+            ? req.get_file_value("fileUsageType").content
+            : std::string();
         if (usage.empty()) {
             reply(status::BadRequest, "缺少字段 fileUsageType", nlohmann::json::object());
             return;
@@ -437,8 +458,8 @@ void HttpServer::registerRoutes() {
         std::string error;
         int refusal = status::Ok;
         try {
-            const auto key =
-                p->images.store(req.get_file_value("file").content, usage, user.id, error, refusal);
+            const auto key = p->images.store(
+                req.get_file_value("file").content, usage, user.id, error, refusal);
             if (!key)
                 reply(refusal, error, nlohmann::json::object());
             else
@@ -481,10 +502,11 @@ void HttpServer::registerRoutes() {
 }
 
 // Routes served by other parts of the server are registered here, with addRoute().
-void HttpServer::registerExtraRoutes() {
+void HttpServer::registerExtraRoutes()
+{
     addRoute("POST", quenmo::RecognitionService::path, [](const Request &request) {
-        const quenmo::RecognitionService::Reply reply =
-            quenmo::RecognitionService::handle(request.body);
+        const quenmo::RecognitionService::Reply reply
+            = quenmo::RecognitionService::handle(request.body);
         Response response;
         response.status = reply.status;
         response.contentType = reply.contentType;
@@ -493,9 +515,10 @@ void HttpServer::registerExtraRoutes() {
     });
 }
 
-bool HttpServer::bind() {
+bool HttpServer::bind()
+{
     const std::string port = std::to_string(d->options.port);
-    addrinfo hints{};
+    addrinfo hints {};
     hints.ai_family = AF_UNSPEC;
     hints.ai_socktype = SOCK_STREAM;
     hints.ai_flags = AI_PASSIVE;
@@ -511,8 +534,8 @@ bool HttpServer::bind() {
             ::setsockopt(socket, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
         // A full backlog: with a short one, clients connecting at the same moment would have
         // their SYN dropped and wait a second to retry.
-        if (socket < 0 || ::bind(socket, found->ai_addr, found->ai_addrlen) != 0 ||
-            ::listen(socket, SOMAXCONN) != 0)
+        if (socket < 0 || ::bind(socket, found->ai_addr, found->ai_addrlen) != 0
+            || ::listen(socket, SOMAXCONN) != 0)
             error = errno;
         ::freeaddrinfo(found);
     }
@@ -523,7 +546,7 @@ bool HttpServer::bind() {
             std::fprintf(stderr, "quenmo-server: port %d is already in use\n", d->options.port);
         else
             std::fprintf(stderr, "quenmo-server: cannot listen on %s:%d\n",
-                         d->options.bindAddress.c_str(), d->options.port);
+                d->options.bindAddress.c_str(), d->options.port);
         return false;
     }
     d->listener = socket;
@@ -531,7 +554,8 @@ bool HttpServer::bind() {
     return true;
 }
 
-bool HttpServer::listen() {
+bool HttpServer::listen()
+{
     if (d->listener < 0)
         return false;
     d->daemon = MHD_start_daemon(
@@ -558,7 +582,8 @@ bool HttpServer::listen() {
     return true;
 }
 
-void HttpServer::stop() {
+void HttpServer::stop()
+{
     {
         std::lock_guard<std::mutex> lock(d->stopMutex);
         d->stopping = true;
@@ -566,6 +591,7 @@ void HttpServer::stop() {
     d->stopWake.notify_all();
 }
 
-int HttpServer::port() const {
+int HttpServer::port() const
+{
     return d->port;
 }

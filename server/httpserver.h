@@ -12,7 +12,8 @@ struct ServerOptions;
 
 // The one HTTP front of the library, bench, image and account paths. The HTTP library stays
 // inside httpserver.cpp; extra routes see only the plain Request and Response below.
-class HttpServer {
+class HttpServer
+{
 public:
     struct Request {
         std::string method;
@@ -32,7 +33,7 @@ public:
     using Handler = std::function<Response(const Request &)>;
 
     HttpServer(const ServerOptions &options, BankService &bank, ImageStore &images,
-               FormulaRenderer &formulas);
+        FormulaRenderer &formulas);
     ~HttpServer();
 
     // Registers a route before listen(); method is "GET" or "POST". POST bodies up to the

@@ -4,16 +4,19 @@
 
 ListCache::ListCache(size_t maxIds, size_t maxItemBytes)
     : m_maxIds(maxIds)
-    , m_maxItemBytes(maxItemBytes) {}
+    , m_maxItemBytes(maxItemBytes)
+{ }
 
-std::int64_t ListCache::version(Database::Connection &connection) {
+std::int64_t ListCache::version(Database::Connection &connection)
+{
     SqlStatement &select = connection.cached("SELECT n FROM list_version WHERE id = 1");
     const std::int64_t n = select.step() ? select.integer(0) : -1;
     select.reset();
     return n;
 }
 
-bool ListCache::usable(std::int64_t version) {
+bool ListCache::usable(std::int64_t version)
+{
     if (version < 0)
         return false;
     std::lock_guard<std::mutex> lock(m_mutex);
@@ -25,7 +28,8 @@ bool ListCache::usable(std::int64_t version) {
 }
 
 bool ListCache::page(std::int64_t version, const Filter &filter, std::int64_t offset,
-                     std::int64_t limit, std::vector<std::int64_t> &ids, std::int64_t &total) {
+    std::int64_t limit, std::vector<std::int64_t> &ids, std::int64_t &total)
+{
     std::lock_guard<std::mutex> lock(m_mutex);
     const auto it = version == m_version ? m_entries.find(filter) : m_entries.end();
     if (it == m_entries.end()) {
@@ -43,8 +47,8 @@ bool ListCache::page(std::int64_t version, const Filter &filter, std::int64_t of
     return true;
 }
 
-void ListCache::storeIds(std::int64_t version, const Filter &filter,
-                         std::vector<std::int64_t> ids) {
+void ListCache::storeIds(std::int64_t version, const Filter &filter, std::vector<std::int64_t> ids)
+{
     std::lock_guard<std::mutex> lock(m_mutex);
     if (version != m_version || ids.size() > m_maxIds)
         return;
@@ -56,8 +60,9 @@ void ListCache::storeIds(std::int64_t version, const Filter &filter,
     evictIdsLocked();
 }
 
-bool ListCache::item(std::int64_t version, std::int64_t id, const std::string &baseUrl,
-                     std::string &text) {
+bool ListCache::item(
+    std::int64_t version, std::int64_t id, const std::string &baseUrl, std::string &text)
+{
     std::lock_guard<std::mutex> lock(m_mutex);
     const auto it = version == m_version ? m_items.find(id) : m_items.end();
     if (it == m_items.end() || it->second.baseUrl != baseUrl) {
@@ -69,8 +74,9 @@ bool ListCache::item(std::int64_t version, std::int64_t id, const std::string &b
     return true;
 }
 
-void ListCache::storeItem(std::int64_t version, std::int64_t id, const std::string &baseUrl,
-                          std::string text) {
+void ListCache::storeItem(
+    std::int64_t version, std::int64_t id, const std::string &baseUrl, std::string text)
+{
     std::lock_guard<std::mutex> lock(m_mutex);
     if (version != m_version || text.size() > m_maxItemBytes)
         return;
@@ -83,19 +89,22 @@ void ListCache::storeItem(std::int64_t version, std::int64_t id, const std::stri
     evictItemsLocked();
 }
 
-ListCache::Counters ListCache::counters() const {
+ListCache::Counters ListCache::counters() const
+{
     std::lock_guard<std::mutex> lock(m_mutex);
     return m_counters;
 }
 
-void ListCache::began(Database::Connection &connection) {
+void ListCache::began(Database::Connection &connection)
+{
     m_before = version(connection);
     m_after = -1;
     m_overflowed = false;
     m_changes.clear();
 }
 
-void ListCache::committing(Database::Connection &connection) {
+void ListCache::committing(Database::Connection &connection)
+{
     m_after = version(connection);
     m_overflowed = connection.changesOverflowed();
     m_changes.clear();
@@ -125,7 +134,8 @@ void ListCache::committing(Database::Connection &connection) {
     }
 }
 
-void ListCache::committed() {
+void ListCache::committed()
+{
     std::lock_guard<std::mutex> lock(m_mutex);
     if (m_after < 0 || m_after == m_version) {
         // Nothing written, or a reader already saw this version and started over with it.
@@ -139,20 +149,23 @@ void ListCache::committed() {
     m_changes.clear();
 }
 
-void ListCache::abandoned() {
+void ListCache::abandoned()
+{
     std::lock_guard<std::mutex> lock(m_mutex);
     m_pending = -1;
     m_changes.clear();
     m_before = m_after = -1;
 }
 
-bool ListCache::matches(const Filter &filter, const Change &change) {
-    return change.present && change.group == filter.group &&
-           (filter.type == -1 || filter.type == change.type) &&
-           (filter.difficulty == -1 || filter.difficulty == change.difficulty);
+bool ListCache::matches(const Filter &filter, const Change &change)
+{
+    return change.present && change.group == filter.group
+        && (filter.type == -1 || filter.type == change.type)
+        && (filter.difficulty == -1 || filter.difficulty == change.difficulty);
 }
 
-void ListCache::clearLocked(std::int64_t version) {
+void ListCache::clearLocked(std::int64_t version)
+{
     m_entries.clear();
     m_idCount = 0;
     m_items.clear();
@@ -162,7 +175,8 @@ void ListCache::clearLocked(std::int64_t version) {
     ++m_counters.resets;
 }
 
-void ListCache::applyLocked(const std::vector<Change> &changes) {
+void ListCache::applyLocked(const std::vector<Change> &changes)
+{
     for (const Change &change : changes) {
         const auto item = m_items.find(change.id);
         if (item != m_items.end()) {
@@ -186,7 +200,8 @@ void ListCache::applyLocked(const std::vector<Change> &changes) {
     evictIdsLocked();
 }
 
-void ListCache::evictIdsLocked() {
+void ListCache::evictIdsLocked()
+{
     while (m_idCount > m_maxIds && !m_entries.empty()) {
         auto oldest = m_entries.begin();
         for (auto it = m_entries.begin(); it != m_entries.end(); ++it)
@@ -197,7 +212,8 @@ void ListCache::evictIdsLocked() {
     }
 }
 
-void ListCache::evictItemsLocked() {
+void ListCache::evictItemsLocked()
+{
     while (m_itemBytes > m_maxItemBytes && !m_itemOrder.empty()) {
         const auto it = m_items.find(m_itemOrder.front());
         m_itemOrder.pop_front();

@@ -16,13 +16,15 @@
 // finished JSON text. Everything held describes one data version (list_version.n); a reader
 // uses it only when its own snapshot has that version, and the writers of this process carry
 // it forward by their changes while they still hold the write mutex.
-class ListCache : public Database::WriteListener {
+class ListCache : public Database::WriteListener
+{
 public:
     struct Filter {
         std::int64_t group = 0;
-        std::int64_t type = -1;       // -1: every type
+        std::int64_t type = -1; // -1: every type
         std::int64_t difficulty = -1; // -1: every difficulty
-        bool operator<(const Filter &o) const {
+        bool operator<(const Filter &o) const
+        {
             return std::tie(group, type, difficulty) < std::tie(o.group, o.type, o.difficulty);
         }
     };
@@ -38,13 +40,13 @@ public:
     // The page [offset, offset + limit) of the filter's ids in list order (newest first) and
     // the filter's total; false when they are not held for this version.
     bool page(std::int64_t version, const Filter &filter, std::int64_t offset, std::int64_t limit,
-              std::vector<std::int64_t> &ids, std::int64_t &total);
+        std::vector<std::int64_t> &ids, std::int64_t &total);
     // Keeps the filter's ids, ascending, as read at version.
     void storeIds(std::int64_t version, const Filter &filter, std::vector<std::int64_t> ids);
 
     bool item(std::int64_t version, std::int64_t id, const std::string &baseUrl, std::string &text);
-    void storeItem(std::int64_t version, std::int64_t id, const std::string &baseUrl,
-                   std::string text);
+    void storeItem(
+        std::int64_t version, std::int64_t id, const std::string &baseUrl, std::string text);
 
     struct Counters {
         std::uint64_t pageHits = 0, pageMisses = 0, itemHits = 0, itemMisses = 0, resets = 0;

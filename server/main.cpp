@@ -18,7 +18,8 @@
 
 namespace {
 
-bool makePath(const std::string &path) {
+bool makePath(const std::string &path)
+{
     std::string partial;
     for (size_t i = 0; i <= path.size(); ++i) {
         if (i == path.size() || path[i] == '/') {
@@ -28,18 +29,19 @@ bool makePath(const std::string &path) {
         if (i < path.size())
             partial += path[i];
     }
-    struct stat info {};
+    struct stat info { };
     return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
 } // namespace
 
-int main(int argc, char **argv) {
+int main(int argc, char **argv)
+{
     ServerOptions options;
     std::string error;
     if (!options.parse(argc, argv, error)) {
-        std::fprintf(stderr, "quenmo-server: %s\n%s", error.c_str(),
-                     ServerOptions::usage().c_str());
+        std::fprintf(
+            stderr, "quenmo-server: %s\n%s", error.c_str(), ServerOptions::usage().c_str());
         return 2;
     }
     if (options.help) {
@@ -58,7 +60,7 @@ int main(int argc, char **argv) {
     pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
     std::signal(SIGPIPE, SIG_IGN);
     // Every open connection is a descriptor; the usual soft limit of 1024 is soon reached.
-    rlimit files{};
+    rlimit files {};
     if (::getrlimit(RLIMIT_NOFILE, &files) == 0 && files.rlim_cur < files.rlim_max) {
         files.rlim_cur = files.rlim_max;
         ::setrlimit(RLIMIT_NOFILE, &files);
@@ -71,8 +73,8 @@ int main(int argc, char **argv) {
         }
         Database db(options.dataDir + "/quenmo.db");
         if (db.migrate(&Seeder::seed))
-            std::fprintf(stderr, "quenmo-server: new data folder %s seeded\n",
-                         options.dataDir.c_str());
+            std::fprintf(
+                stderr, "quenmo-server: new data folder %s seeded\n", options.dataDir.c_str());
         BankService bank(db, {options.clientVersion, options.updateStrategy, options.appUrl});
 
         if (!options.setPasswordPhone.empty()) {
@@ -96,7 +98,7 @@ int main(int argc, char **argv) {
             server.stop();
         });
         std::fprintf(stderr, "quenmo-server: listening on http://%s:%d, data in %s\n",
-                     options.bindAddress.c_str(), server.port(), options.dataDir.c_str());
+            options.bindAddress.c_str(), server.port(), options.dataDir.c_str());
         const bool served = server.listen();
         // listen() also returns when the socket fails; wake the waiter so it can be joined.
         pthread_kill(waiter.native_handle(), SIGTERM);

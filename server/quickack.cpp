@@ -9,7 +9,8 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
-extern "C" ssize_t recv(int fd, void *buffer, size_t length, int flags) {
+extern "C" ssize_t recv(int fd, void *buffer, size_t length, int flags)
+{
     const ssize_t n = ::syscall(SYS_recvfrom, fd, buffer, length, flags, nullptr, nullptr);
     if (n > 0) {
         const int on = 1;

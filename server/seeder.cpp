@@ -25,31 +25,30 @@ struct ExerciseTypeSeed {
 struct KnowledgeSeed {
     KnowledgeSeed(const char *n, std::vector<KnowledgeSeed> c = {})
         : name(n)
-        , children(std::move(c)) {}
+        , children(std::move(c))
+    { }
     const char *name;
     std::vector<KnowledgeSeed> children;
 };
 
 // typeCode: 1 single-answer choice, 2 multiple-answer choice, 3 fill-in, 4 free answer.
-std::vector<ExerciseTypeSeed> commonTypes(const char *compositeName) {
+std::vector<ExerciseTypeSeed> commonTypes(const char *compositeName)
+{
     return {
         {"单选题", false, false, {{1, "单选题", 3, true, 4, 0}}},
         {"多选题", false, false, {{2, "多选题", 4, true, 4, 0}}},
         {"判断题", false, false, {{1, "判断题", 2, true, 2, 0}}},
         {"填空题", false, false, {{3, "填空题", 2, true, 0, 0}}},
         {"解答题", false, true, {{4, "解答题", 10, true, 0, 0}}},
-        {compositeName,
-         true,
-         true,
-         {{4, "简答题", 5, true, 0, 0},
-          {1, "单项选择", 3, true, 4, 1},
-          {3, "填空", 2, true, 0, 2},
-          {2, "不定项选择", 4, true, 4, 2}}},
+        {compositeName, true, true,
+            {{4, "简答题", 5, true, 0, 0}, {1, "单项选择", 3, true, 4, 1},
+                {3, "填空", 2, true, 0, 2}, {2, "不定项选择", 4, true, 4, 2}}},
     };
 }
 
 void insertKnowledge(Database::Connection &c, int subject, const std::vector<KnowledgeSeed> &nodes,
-                     std::int64_t parent) {
+    std::int64_t parent)
+{
     int position = 0;
     for (const KnowledgeSeed &node : nodes) {
         SqlStatement &insert = c.cached("INSERT INTO knowledge(subject_code, parent_id, name, "
@@ -67,15 +66,18 @@ void insertKnowledge(Database::Connection &c, int subject, const std::vector<Kno
 
 } // namespace
 
-std::string Seeder::hashPassword(const std::string &password) {
+std::string Seeder::hashPassword(const std::string &password)
+{
     char out[crypto_pwhash_STRBYTES];
     if (crypto_pwhash_str(out, password.data(), password.size(), crypto_pwhash_OPSLIMIT_INTERACTIVE,
-                          crypto_pwhash_MEMLIMIT_INTERACTIVE) != 0)
+            crypto_pwhash_MEMLIMIT_INTERACTIVE)
+        != 0)
         throw std::runtime_error("out of memory while hashing a password");
     return out;
 }
 
-void Seeder::seed(Database::Connection &c) {
+void Seeder::seed(Database::Connection &c)
+{
     struct Teacher {
         const char *phone;
         const char *username;
@@ -109,9 +111,9 @@ void Seeder::seed(Database::Connection &c) {
     for (const auto &subject : subjects) {
         int sort = 0;
         for (const ExerciseTypeSeed &type : subject.second) {
-            SqlStatement &insert =
-                c.cached("INSERT INTO exercise_types(subject_code, province_id, name, has_stem, "
-                         "has_more_questions, sort) VALUES (?, 1, ?, ?, ?, ?)");
+            SqlStatement &insert
+                = c.cached("INSERT INTO exercise_types(subject_code, province_id, name, has_stem, "
+                           "has_more_questions, sort) VALUES (?, 1, ?, ?, ?, ?)");
             insert.bind(1, subject.first).bind(2, std::string(type.name));
             insert.bind(3, type.hasStem ? 1 : 0).bind(4, type.hasMore ? 1 : 0).bind(5, sort++);
             insert.run();
@@ -131,23 +133,24 @@ void Seeder::seed(Database::Connection &c) {
 
     const std::vector<KnowledgeSeed> chinese = {
         {"积累与运用",
-         {{"字音字形", {{"多音字"}, {"形近字"}}}, {"词语运用", {{"成语"}, {"近义词辨析"}}}}},
+            {{"字音字形", {{"多音字"}, {"形近字"}}}, {"词语运用", {{"成语"}, {"近义词辨析"}}}}},
         {"阅读",
-         {{"现代文阅读", {{"记叙文"}, {"说明文"}}}, {"古诗文阅读", {{"文言实词"}, {"诗歌鉴赏"}}}}},
+            {{"现代文阅读", {{"记叙文"}, {"说明文"}}},
+                {"古诗文阅读", {{"文言实词"}, {"诗歌鉴赏"}}}}},
         {"写作", {{"记叙文写作", {{"选材"}, {"细节描写"}}}}},
     };
     const std::vector<KnowledgeSeed> math = {
         {"数与代数",
-         {{"方程与不等式", {{"一元一次方程"}, {"一元二次方程"}, {"不等式组"}}},
-          {"函数", {{"一次函数"}, {"二次函数"}, {"反比例函数"}}}}},
+            {{"方程与不等式", {{"一元一次方程"}, {"一元二次方程"}, {"不等式组"}}},
+                {"函数", {{"一次函数"}, {"二次函数"}, {"反比例函数"}}}}},
         {"图形与几何",
-         {{"三角形", {{"全等三角形"}, {"相似三角形"}}}, {"圆", {{"垂径定理"}, {"切线"}}}}},
+            {{"三角形", {{"全等三角形"}, {"相似三角形"}}}, {"圆", {{"垂径定理"}, {"切线"}}}}},
         {"统计与概率", {{"统计", {{"平均数"}, {"方差"}}}, {"概率", {{"古典概型"}}}}},
     };
     const std::vector<KnowledgeSeed> english = {
         {"语法",
-         {{"时态", {{"一般现在时"}, {"一般过去时"}, {"现在完成时"}}},
-          {"从句", {{"定语从句"}, {"宾语从句"}}}}},
+            {{"时态", {{"一般现在时"}, {"一般过去时"}, {"现在完成时"}}},
+                {"从句", {{"定语从句"}, {"宾语从句"}}}}},
         {"词汇", {{"词义辨析", {{"动词短语"}, {"形容词"}}}}},
         {"阅读", {{"阅读理解", {{"主旨大意"}, {"细节理解"}}}}},
     };

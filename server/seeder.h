@@ -5,7 +5,8 @@
 #include <string>
 
 // Fills a new data folder with the catalogues and the demo teachers.
-class Seeder {
+class Seeder
+{
 public:
     static void seed(Database::Connection &connection);
     // Argon2id hash in libsodium's string form.

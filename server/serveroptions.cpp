@@ -4,7 +4,8 @@
 #include <cstring>
 
 namespace {
-bool toInt(const std::string &text, int low, int high, int &out) {
+bool toInt(const std::string &text, int low, int high, int &out)
+{
     if (text.empty())
         return false;
     char *end = nullptr;
@@ -16,14 +17,16 @@ bool toInt(const std::string &text, int low, int high, int &out) {
 }
 } // namespace
 
-std::string ServerOptions::usage() {
+std::string ServerOptions::usage()
+{
     return "usage: quenmo-server --port N --data DIR [--bind ADDR] [--client-version V]\n"
            "                     [--update-strategy S] [--app-url URL] [--threads N]\n"
            "                     [--formula-cache-kb N]\n"
            "       quenmo-server --data DIR --set-password PHONE NEW\n";
 }
 
-bool ServerOptions::parse(int argc, char **argv, std::string &error) {
+bool ServerOptions::parse(int argc, char **argv, std::string &error)
+{
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         auto value = [&](std::string &out) {

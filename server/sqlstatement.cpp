@@ -1,41 +1,49 @@
 #include "sqlstatement.h"
 
 SqlStatement::SqlStatement(sqlite3 *db, const std::string &sql)
-    : m_db(db) {
+    : m_db(db)
+{
     if (sqlite3_prepare_v2(db, sql.c_str(), int(sql.size()), &m_stmt, nullptr) != SQLITE_OK)
         throw SqlError(std::string("prepare: ") + sqlite3_errmsg(db) + " in " + sql);
 }
 
-SqlStatement::~SqlStatement() {
+SqlStatement::~SqlStatement()
+{
     sqlite3_finalize(m_stmt);
 }
 
-SqlStatement &SqlStatement::bind(int index, std::int64_t value) {
+SqlStatement &SqlStatement::bind(int index, std::int64_t value)
+{
     sqlite3_bind_int64(m_stmt, index, value);
     return *this;
 }
 
-SqlStatement &SqlStatement::bind(int index, double value) {
+SqlStatement &SqlStatement::bind(int index, double value)
+{
     sqlite3_bind_double(m_stmt, index, value);
     return *this;
 }
 
-SqlStatement &SqlStatement::bind(int index, const std::string &value) {
+SqlStatement &SqlStatement::bind(int index, const std::string &value)
+{
     sqlite3_bind_text(m_stmt, index, value.data(), int(value.size()), SQLITE_TRANSIENT);
     return *this;
 }
 
-SqlStatement &SqlStatement::bindBlob(int index, const std::string &bytes) {
+SqlStatement &SqlStatement::bindBlob(int index, const std::string &bytes)
+{
     sqlite3_bind_blob(m_stmt, index, bytes.data(), int(bytes.size()), SQLITE_TRANSIENT);
     return *this;
 }
 
-SqlStatement &SqlStatement::bindNull(int index) {
+SqlStatement &SqlStatement::bindNull(int index)
+{
     sqlite3_bind_null(m_stmt, index);
     return *this;
 }
 
-bool SqlStatement::step() {
+bool SqlStatement::step()
+{
     const int rc = sqlite3_step(m_stmt);
     if (rc == SQLITE_ROW)
         return true;
@@ -44,31 +52,36 @@ bool SqlStatement::step() {
     throw SqlError(std::string("step: ") + sqlite3_errmsg(m_db));
 }
 
-void SqlStatement::run() {
-    while (step()) {
-    }
+void SqlStatement::run()
+{
+    while (step()) { }
     reset();
 }
 
-void SqlStatement::reset() {
+void SqlStatement::reset()
+{
     sqlite3_reset(m_stmt);
     sqlite3_clear_bindings(m_stmt);
 }
 
-std::int64_t SqlStatement::integer(int column) const {
+std::int64_t SqlStatement::integer(int column) const
+{
     return sqlite3_column_int64(m_stmt, column);
 }
 
-double SqlStatement::real(int column) const {
+double SqlStatement::real(int column) const
+{
     return sqlite3_column_double(m_stmt, column);
 }
 
-std::string SqlStatement::text(int column) const {
+std::string SqlStatement::text(int column) const
+{
     const void *data = sqlite3_column_blob(m_stmt, column);
     const int size = sqlite3_column_bytes(m_stmt, column);
     return data ? std::string(static_cast<const char *>(data), size_t(size)) : std::string();
 }
 
-bool SqlStatement::isNull(int column) const {
+bool SqlStatement::isNull(int column) const
+{
     return sqlite3_column_type(m_stmt, column) == SQLITE_NULL;
 }

@@ -7,13 +7,15 @@
 #include <string>
 
 // Thrown for every SQLite failure; the HTTP layer turns it into an internal error reply.
-class SqlError : public std::runtime_error {
+class SqlError : public std::runtime_error
+{
 public:
     using std::runtime_error::runtime_error;
 };
 
 // A prepared statement with 1-based binding and 0-based column reading.
-class SqlStatement {
+class SqlStatement
+{
 public:
     SqlStatement(sqlite3 *db, const std::string &sql);
     ~SqlStatement();

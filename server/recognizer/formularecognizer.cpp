@@ -15,8 +15,9 @@ namespace {
 using Box = FormulaRecognizer::Box;
 using Symbol = FormulaRecognizer::Symbol;
 
-Box boxOf(const Stroke &s) {
-    Box b{s[0].x, s[0].y, s[0].x, s[0].y};
+Box boxOf(const Stroke &s)
+{
+    Box b {s[0].x, s[0].y, s[0].x, s[0].y};
     for (const Point &p : s) {
         b.left = std::min(b.left, p.x);
         b.right = std::max(b.right, p.x);
@@ -26,12 +27,14 @@ Box boxOf(const Stroke &s) {
     return b;
 }
 
-Box united(const Box &a, const Box &b) {
+Box united(const Box &a, const Box &b)
+{
     return {std::min(a.left, b.left), std::min(a.top, b.top), std::max(a.right, b.right),
-            std::max(a.bottom, b.bottom)};
+        std::max(a.bottom, b.bottom)};
 }
 
-double median(std::vector<double> v) {
+double median(std::vector<double> v)
+{
     if (v.empty())
         return 0;
     std::nth_element(v.begin(), v.begin() + static_cast<long>(v.size() / 2), v.end());
@@ -39,17 +42,19 @@ double median(std::vector<double> v) {
 }
 
 // Drops samples closer than `spacing` to the last kept one; enough for proximity tests.
-Stroke thinned(const Stroke &s, double spacing) {
-    Stroke out{s.front()};
+Stroke thinned(const Stroke &s, double spacing)
+{
+    Stroke out {s.front()};
     for (std::size_t i = 1; i < s.size(); ++i) {
-        if (std::hypot(s[i].x - out.back().x, s[i].y - out.back().y) >= spacing ||
-            i + 1 == s.size())
+        if (std::hypot(s[i].x - out.back().x, s[i].y - out.back().y) >= spacing
+            || i + 1 == s.size())
             out.push_back(s[i]);
     }
     return out;
 }
 
-double pointSegment(const Point &p, const Point &a, const Point &b) {
+double pointSegment(const Point &p, const Point &a, const Point &b)
+{
     const double dx = b.x - a.x, dy = b.y - a.y;
     const double len2 = dx * dx + dy * dy;
     double t = len2 > 0 ? ((p.x - a.x) * dx + (p.y - a.y) * dy) / len2 : 0;
@@ -57,19 +62,22 @@ double pointSegment(const Point &p, const Point &a, const Point &b) {
     return std::hypot(p.x - (a.x + t * dx), p.y - (a.y + t * dy));
 }
 
-double cross(const Point &o, const Point &a, const Point &b) {
+double cross(const Point &o, const Point &a, const Point &b)
+{
     return (a.x - o.x) * (b.y - o.y) - (a.y - o.y) * (b.x - o.x);
 }
 
-double segmentDistance(const Point &a, const Point &b, const Point &c, const Point &d) {
+double segmentDistance(const Point &a, const Point &b, const Point &c, const Point &d)
+{
     const double d1 = cross(a, b, c), d2 = cross(a, b, d), d3 = cross(c, d, a), d4 = cross(c, d, b);
     if (((d1 > 0 && d2 < 0) || (d1 < 0 && d2 > 0)) && ((d3 > 0 && d4 < 0) || (d3 < 0 && d4 > 0)))
         return 0;
     return std::min(std::min(pointSegment(a, c, d), pointSegment(b, c, d)),
-                    std::min(pointSegment(c, a, b), pointSegment(d, a, b)));
+        std::min(pointSegment(c, a, b), pointSegment(d, a, b)));
 }
 
-double strokeDistance(const Stroke &a, const Stroke &b, double enough) {
+double strokeDistance(const Stroke &a, const Stroke &b, double enough)
+{
     double best = 1e300;
     for (std::size_t i = 0; i < a.size(); ++i) {
         const Point &a0 = a[i];
@@ -86,7 +94,8 @@ double strokeDistance(const Stroke &a, const Stroke &b, double enough) {
 }
 
 // Every sample close to the chord: a line, not a root sign or a flat curve.
-bool straight(const Stroke &s, double tolerance) {
+bool straight(const Stroke &s, double tolerance)
+{
     const Point &a = s.front(), &b = s.back();
     const double len = std::hypot(b.x - a.x, b.y - a.y);
     if (len <= 0)
@@ -98,7 +107,8 @@ bool straight(const Stroke &s, double tolerance) {
 }
 
 // A stroke that dips on its left and whose right part runs along its top: a root sign.
-bool roofed(const Stroke &s, const Box &box) {
+bool roofed(const Stroke &s, const Box &box)
+{
     if (box.width() <= 0 || box.height() <= 0 || s.size() < 3)
         return false;
     bool dips = false;
@@ -106,8 +116,8 @@ bool roofed(const Stroke &s, const Box &box) {
     for (std::size_t i = 1; i < s.size(); ++i) {
         // Along the segments: a mouse leaves few samples on a long line.
         for (int k = 0; k <= 8; ++k) {
-            const Point p{s[i - 1].x + k / 8.0 * (s[i].x - s[i - 1].x),
-                          s[i - 1].y + k / 8.0 * (s[i].y - s[i - 1].y)};
+            const Point p {s[i - 1].x + k / 8.0 * (s[i].x - s[i - 1].x),
+                s[i - 1].y + k / 8.0 * (s[i].y - s[i - 1].y)};
             if (p.x < box.left + 0.5 * box.width() && p.y > box.top + 0.6 * box.height())
                 dips = true;
             if (p.x < box.left + 0.6 * box.width())
@@ -123,7 +133,8 @@ bool roofed(const Stroke &s, const Box &box) {
 struct UnionFind {
     std::vector<int> parent;
     explicit UnionFind(std::size_t n)
-        : parent(n) {
+        : parent(n)
+    {
         std::iota(parent.begin(), parent.end(), 0);
     }
     int find(int i) { return parent[i] == i ? i : parent[i] = find(parent[i]); }
@@ -145,7 +156,8 @@ enum class Kind {
     Dot
 };
 
-Kind kindOf(const std::string &label) {
+Kind kindOf(const std::string &label)
+{
     if (label.size() == 1 && label[0] >= '0' && label[0] <= '9')
         return Kind::Digit;
     if (label == "b" || label == "\\theta")
@@ -154,8 +166,8 @@ Kind kindOf(const std::string &label) {
         return Kind::Descender;
     if (label == "\\beta")
         return Kind::Long;
-    if (label == "a" || label == "c" || label == "n" || label == "x" || label == "z" ||
-        label == "\\pi")
+    if (label == "a" || label == "c" || label == "n" || label == "x" || label == "z"
+        || label == "\\pi")
         return Kind::Small;
     if (label == "(")
         return Kind::OpenParen;
@@ -171,7 +183,8 @@ Kind kindOf(const std::string &label) {
 }
 
 // Script hands write z with a long tail below the line, like y.
-Kind kindOf(const Symbol &s) {
+Kind kindOf(const Symbol &s)
+{
     if (s.label == "z" && s.box.height() > 1.3 * s.box.width())
         return Kind::Descender;
     // Until its neighbours say otherwise a cross is placed like the letter x.
@@ -186,9 +199,9 @@ struct Unit {
     std::string tex;
     std::string label; // the symbol's label; empty for built pieces
     Kind kind = Kind::Operator;
-    double axis = 0;     // the line's middle, where + and fraction bars sit
+    double axis = 0; // the line's middle, where + and fraction bars sit
     double baseline = 0; // where the unit's line stands
-    double height = 0;   // the height of digits on the unit's line
+    double height = 0; // the height of digits on the unit's line
     // A letter's own size tells the digit height of its line only roughly: script hands write
     // small letters less than half as tall as digits. The tallest line it may stand on:
     double span = 0;
@@ -197,13 +210,15 @@ struct Unit {
     bool axial = false; // placed by its middle (operators, fractions), not by a baseline
 };
 
-bool takesScripts(const Unit &u) {
-    return u.kind == Kind::Digit || u.kind == Kind::Small || u.kind == Kind::Tall ||
-           u.kind == Kind::Descender || u.kind == Kind::Long || u.kind == Kind::CloseParen ||
-           u.kind == Kind::Root;
+bool takesScripts(const Unit &u)
+{
+    return u.kind == Kind::Digit || u.kind == Kind::Small || u.kind == Kind::Tall
+        || u.kind == Kind::Descender || u.kind == Kind::Long || u.kind == Kind::CloseParen
+        || u.kind == Kind::Root;
 }
 
-bool isCommandEnd(const std::string &tex) {
+bool isCommandEnd(const std::string &tex)
+{
     if (tex.empty() || !std::isalpha(static_cast<unsigned char>(tex.back())))
         return false;
     std::size_t i = tex.size();
@@ -212,7 +227,8 @@ bool isCommandEnd(const std::string &tex) {
     return i > 0 && tex[i - 1] == '\\';
 }
 
-void appendTex(std::string &out, const std::string &piece) {
+void appendTex(std::string &out, const std::string &piece)
+{
     if (piece.empty())
         return;
     if (isCommandEnd(out) && std::isalpha(static_cast<unsigned char>(piece.front())))
@@ -220,17 +236,20 @@ void appendTex(std::string &out, const std::string &piece) {
     out += piece;
 }
 
-std::string scriptGroup(const std::string &tex) {
+std::string scriptGroup(const std::string &tex)
+{
     if (tex.size() == 1)
         return tex;
     return "{" + tex + "}";
 }
 
-class Layout {
+class Layout
+{
 public:
     Layout(const std::vector<Symbol> &symbols, double lineHeight)
         : symbols(symbols)
-        , lineHeight(lineHeight) {}
+        , lineHeight(lineHeight)
+    { }
 
     std::string region(const std::vector<int> &members) const;
 
@@ -242,7 +261,8 @@ private:
     double lineHeight;
 };
 
-Unit Layout::symbolUnit(const Symbol &s) const {
+Unit Layout::symbolUnit(const Symbol &s) const
+{
     Unit u;
     u.box = s.box;
     u.label = s.label;
@@ -297,7 +317,8 @@ Unit Layout::symbolUnit(const Symbol &s) const {
 
 enum class Relation { Same, Above, Below };
 
-Relation relation(const Unit &base, const Unit &u) {
+Relation relation(const Unit &base, const Unit &u)
+{
     const double h = base.height;
     if (u.axial || base.axial) {
         const double rel = (u.axis - base.axis) / h;
@@ -314,8 +335,8 @@ Relation relation(const Unit &base, const Unit &u) {
         return Relation::Above;
     const bool smaller = u.height < 0.85 * std::max(base.height, base.span);
     // A descender's tail says nothing about where its index starts.
-    const double middle =
-        base.kind == Kind::Descender ? (base.box.top + base.highBaseline) / 2 : base.box.centerY();
+    const double middle = base.kind == Kind::Descender ? (base.box.top + base.highBaseline) / 2
+                                                       : base.box.centerY();
     const bool lower = u.box.centerY() > middle;
     if (lower && drop > 0.5)
         return Relation::Below;
@@ -334,23 +355,26 @@ struct Node {
 
 using Line = std::vector<std::unique_ptr<Node>>;
 
-bool isOperand(const Node *n) {
+bool isOperand(const Node *n)
+{
     if (!n)
         return false;
     const Kind k = n->unit.kind;
-    return k == Kind::Digit || k == Kind::Small || k == Kind::Tall || k == Kind::Descender ||
-           k == Kind::Long || k == Kind::CloseParen || k == Kind::Root || n->unit.label.empty();
+    return k == Kind::Digit || k == Kind::Small || k == Kind::Tall || k == Kind::Descender
+        || k == Kind::Long || k == Kind::CloseParen || k == Kind::Root || n->unit.label.empty();
 }
 
-bool startsOperand(const Node *n) {
+bool startsOperand(const Node *n)
+{
     if (!n)
         return false;
     const Kind k = n->unit.kind;
-    return k == Kind::Digit || k == Kind::OpenParen || k == Kind::Root || k == Kind::Small ||
-           k == Kind::Tall || k == Kind::Descender || k == Kind::Long || n->unit.label.empty();
+    return k == Kind::Digit || k == Kind::OpenParen || k == Kind::Root || k == Kind::Small
+        || k == Kind::Tall || k == Kind::Descender || k == Kind::Long || n->unit.label.empty();
 }
 
-std::string lineTex(Line &nodes) {
+std::string lineTex(Line &nodes)
+{
     // A cross between two operands that floats above their baseline is a times sign;
     // anywhere else it is the letter x.
     for (std::size_t i = 0; i < nodes.size(); ++i) {
@@ -359,8 +383,8 @@ std::string lineTex(Line &nodes) {
             continue;
         const Node *prev = i > 0 ? nodes[i - 1].get() : nullptr;
         const Node *next = i + 1 < nodes.size() ? nodes[i + 1].get() : nullptr;
-        bool times = isOperand(prev) && startsOperand(next) && nodes[i]->sub.empty() &&
-                     nodes[i]->sup.empty();
+        bool times = isOperand(prev) && startsOperand(next) && nodes[i]->sub.empty()
+            && nodes[i]->sup.empty();
         if (times) {
             double baseline = 0, height = 0;
             int count = 0;
@@ -394,11 +418,12 @@ std::string lineTex(Line &nodes) {
     return out;
 }
 
-std::string Layout::line(std::vector<Unit> units) const {
+std::string Layout::line(std::vector<Unit> units) const
+{
     std::sort(units.begin(), units.end(),
-              [](const Unit &a, const Unit &b) { return a.box.left < b.box.left; });
+        [](const Unit &a, const Unit &b) { return a.box.left < b.box.left; });
     Line main;
-    std::vector<Line *> stack{&main};
+    std::vector<Line *> stack {&main};
     for (Unit &u : units) {
         auto node = std::make_unique<Node>();
         node->unit = u;
@@ -410,8 +435,8 @@ std::string Layout::line(std::vector<Unit> units) const {
         // A cross that is not raised like a letter may be a times sign on an outer line.
         if (u.label == "x" || u.label == "\\times") {
             const Unit &last = stack.back()->back()->unit;
-            const bool bracket =
-                last.kind == Kind::CloseParen || last.kind == Kind::Root || last.axial;
+            const bool bracket
+                = last.kind == Kind::CloseParen || last.kind == Kind::Root || last.axial;
             // An exponent floats higher than the middle of a times sign.
             const bool middling = u.box.centerY() > last.baseline - 0.55 * last.height;
             if (bracket || middling || relation(last, u) != Relation::Above) {
@@ -425,11 +450,10 @@ std::string Layout::line(std::vector<Unit> units) const {
                     // Raised above the operand before it, it is a sign and takes no scripts.
                     // After a fraction: level with its bar.
                     const bool operand = takesScripts(prev) || prev.label.empty();
-                    const bool raised =
-                        prev.axial ? prev.label.empty() &&
-                                         std::fabs(sign.axis - prev.axis) < 0.3 * prev.height
-                                   : operand && prev.kind != Kind::Descender &&
-                                         u.box.bottom < prev.baseline - 0.1 * prev.height;
+                    const bool raised = prev.axial
+                        ? prev.label.empty() && std::fabs(sign.axis - prev.axis) < 0.3 * prev.height
+                        : operand && prev.kind != Kind::Descender
+                            && u.box.bottom < prev.baseline - 0.1 * prev.height;
                     if (raised) {
                         node->unit = sign;
                         node->unit.kind = Kind::Operator;
@@ -474,10 +498,11 @@ std::string Layout::line(std::vector<Unit> units) const {
     return lineTex(main);
 }
 
-std::string Layout::region(const std::vector<int> &members) const {
+std::string Layout::region(const std::vector<int> &members) const
+{
     std::vector<int> order = members;
     std::sort(order.begin(), order.end(),
-              [this](int a, int b) { return symbols[a].box.width() > symbols[b].box.width(); });
+        [this](int a, int b) { return symbols[a].box.width() > symbols[b].box.width(); });
     std::vector<bool> used(symbols.size(), true);
     for (int m : members)
         used[m] = false;
@@ -495,9 +520,9 @@ std::string Layout::region(const std::vector<int> &members) const {
                     continue;
                 // Tails and indices may hang below the sign; the symbol has to start inside it.
                 const double overhang = kindOf(symbols[m].label) == Kind::Operator ? 0 : 0.2;
-                if (b.centerX() > s.box.left + hook &&
-                    b.centerX() < s.box.right + overhang * b.width() &&
-                    b.centerY() > s.box.top && b.top < s.box.bottom - 0.1 * s.box.height())
+                if (b.centerX() > s.box.left + hook
+                    && b.centerX() < s.box.right + overhang * b.width() && b.centerY() > s.box.top
+                    && b.top < s.box.bottom - 0.1 * s.box.height())
                     inside.push_back(m);
             }
             used[c] = true;
@@ -557,7 +582,8 @@ std::string Layout::region(const std::vector<int> &members) const {
 namespace {
 
 // Where a symbol's line stands and how tall its digits are, judged from the symbol alone.
-bool lineOf(const Symbol &s, double &baseline, double &height) {
+bool lineOf(const Symbol &s, double &baseline, double &height)
+{
     const double h = s.box.height();
     if (s.label == "\\times")
         return false;
@@ -589,13 +615,15 @@ bool lineOf(const Symbol &s, double &baseline, double &height) {
     }
 }
 
-bool isTallKind(Kind k) {
+bool isTallKind(Kind k)
+{
     return k == Kind::Digit || k == Kind::Tall || k == Kind::OpenParen || k == Kind::CloseParen;
 }
 
 // The baseline and digit height of the symbols beside `s` on its line; false if none.
-bool neighbourLine(const std::vector<Symbol> &symbols, std::size_t i, double &baseline,
-                   double &height) {
+bool neighbourLine(
+    const std::vector<Symbol> &symbols, std::size_t i, double &baseline, double &height)
+{
     const Symbol &s = symbols[i];
     std::vector<std::pair<double, std::size_t>> near;
     for (std::size_t j = 0; j < symbols.size(); ++j) {
@@ -604,13 +632,13 @@ bool neighbourLine(const std::vector<Symbol> &symbols, std::size_t i, double &ba
         // A line much shorter than `s` is its index or exponent.
         if (j == i || !lineOf(t, base, h) || h < 0.7 * s.box.height())
             continue;
-        const double overlap =
-            std::min(s.box.bottom, t.box.bottom) - std::max(s.box.top, t.box.top);
+        const double overlap
+            = std::min(s.box.bottom, t.box.bottom) - std::max(s.box.top, t.box.top);
         const double lower = std::min(s.box.height(), t.box.height());
         const double ratio = t.box.height() / std::max(1e-9, s.box.height());
         const double dx = std::fabs(t.box.centerX() - s.box.centerX());
-        if (overlap < 0.7 * lower || ratio < 0.4 || ratio > 2.5 ||
-            dx > 3 * std::max(s.box.height(), t.box.height()))
+        if (overlap < 0.7 * lower || ratio < 0.4 || ratio > 2.5
+            || dx > 3 * std::max(s.box.height(), t.box.height()))
             continue;
         near.emplace_back(dx, j);
     }
@@ -630,7 +658,8 @@ bool neighbourLine(const std::vector<Symbol> &symbols, std::size_t i, double &ba
 
 // How far right the ink reaches in the upper middle of a symbol, as a share of its width:
 // where a c is open and an a has its stem. Slant and wobble move it little.
-double upperReach(const std::vector<Stroke> &strokes, const Box &box) {
+double upperReach(const std::vector<Stroke> &strokes, const Box &box)
+{
     if (box.width() <= 0 || box.height() <= 0)
         return 0;
     double reach = 1;
@@ -652,7 +681,8 @@ double upperReach(const std::vector<Stroke> &strokes, const Box &box) {
 
 // How far down from the top the ink starts in the middle of a symbol's crown, as a share of
 // its height: a 9 is closed at the top, a y opens between its arms.
-double crownDepth(const std::vector<Stroke> &strokes, const Box &box) {
+double crownDepth(const std::vector<Stroke> &strokes, const Box &box)
+{
     if (box.width() <= 0 || box.height() <= 0)
         return 0;
     const double band = box.top + 0.2 * box.height();
@@ -661,7 +691,7 @@ double crownDepth(const std::vector<Stroke> &strokes, const Box &box) {
         for (std::size_t i = 0; i < s.size(); ++i) {
             const Point &a = s[i], &b = s[i + 1 < s.size() ? i + 1 : i];
             for (double t : {0.0, 0.5}) {
-                const Point p{a.x + t * (b.x - a.x), a.y + t * (b.y - a.y)};
+                const Point p {a.x + t * (b.x - a.x), a.y + t * (b.y - a.y)};
                 if (p.y <= band) {
                     left = std::min(left, p.x);
                     right = std::max(right, p.x);
@@ -686,7 +716,8 @@ double crownDepth(const std::vector<Stroke> &strokes, const Box &box) {
 
 // How much of a symbol's width the ink covers in its top band: a pi's bar spans it, the
 // arch of an n leaves its corners open.
-double crownCover(const std::vector<Stroke> &strokes, const Box &box) {
+double crownCover(const std::vector<Stroke> &strokes, const Box &box)
+{
     if (box.width() <= 0 || box.height() <= 0)
         return 0;
     constexpr int bins = 20;
@@ -698,8 +729,9 @@ double crownCover(const std::vector<Stroke> &strokes, const Box &box) {
             for (int k = 0; k <= 8; ++k) {
                 const double x = a.x + k / 8.0 * (b.x - a.x), y = a.y + k / 8.0 * (b.y - a.y);
                 if (y <= band)
-                    hit[std::clamp(static_cast<int>((x - box.left) / box.width() * bins), 0,
-                                   bins - 1)] = true;
+                    hit[std::clamp(
+                        static_cast<int>((x - box.left) / box.width() * bins), 0, bins - 1)]
+                        = true;
             }
         }
     }
@@ -708,7 +740,8 @@ double crownCover(const std::vector<Stroke> &strokes, const Box &box) {
 
 // Shapes alike in outline (z and 2, y and 9, c and the parenthesis)
 // are told apart by their size and place against their neighbours on the line.
-void resolveBySize(std::vector<Symbol> &symbols) {
+void resolveBySize(std::vector<Symbol> &symbols)
+{
     std::vector<std::string> decided(symbols.size());
     for (std::size_t i = 0; i < symbols.size(); ++i) {
         const Symbol &s = symbols[i];
@@ -744,12 +777,14 @@ void resolveBySize(std::vector<Symbol> &symbols) {
 
 } // namespace
 
-const FormulaRecognizer &FormulaRecognizer::instance() {
+const FormulaRecognizer &FormulaRecognizer::instance()
+{
     static const FormulaRecognizer recognizer;
     return recognizer;
 }
 
-std::vector<Symbol> FormulaRecognizer::symbols(const std::vector<Stroke> &input) const {
+std::vector<Symbol> FormulaRecognizer::symbols(const std::vector<Stroke> &input) const
+{
     std::vector<Stroke> strokes;
     for (const Stroke &s : input)
         if (!s.empty())
@@ -779,8 +814,8 @@ std::vector<Symbol> FormulaRecognizer::symbols(const std::vector<Stroke> &input)
     for (std::size_t i = 0; i < n; ++i) {
         for (std::size_t j = i + 1; j < n; ++j) {
             const Box &a = boxes[i], &b = boxes[j];
-            if (a.left - touch > b.right || b.left - touch > a.right || a.top - touch > b.bottom ||
-                b.top - touch > a.bottom)
+            if (a.left - touch > b.right || b.left - touch > a.right || a.top - touch > b.bottom
+                || b.top - touch > a.bottom)
                 continue;
             if (groups.find(static_cast<int>(i)) == groups.find(static_cast<int>(j)))
                 continue;
@@ -791,15 +826,14 @@ std::vector<Symbol> FormulaRecognizer::symbols(const std::vector<Stroke> &input)
             // A glyph under a root sign is written after it, even where the two touch.
             const std::size_t bigger = sizeA > sizeB ? i : j;
             const Box &big = boxes[bigger], &small = sizeA > sizeB ? b : a;
-            if (std::max(sizeA, sizeB) > 2.5 * std::min(sizeA, sizeB) &&
-                small.centerX() > big.left + 0.3 * big.width() &&
-                small.centerY() > big.top && small.centerY() < big.bottom &&
-                roofed(strokes[bigger], big))
+            if (std::max(sizeA, sizeB) > 2.5 * std::min(sizeA, sizeB)
+                && small.centerX() > big.left + 0.3 * big.width() && small.centerY() > big.top
+                && small.centerY() < big.bottom && roofed(strokes[bigger], big))
                 continue;
             const bool unequal = std::max(sizeA, sizeB) > 2.5 * std::min(sizeA, sizeB);
             // Nor does a long bar take a glyph that touches it from above or below only.
-            if (unequal && big.height() < 0.2 * big.width() &&
-                !(small.top < big.top && small.bottom > big.bottom))
+            if (unequal && big.height() < 0.2 * big.width()
+                && !(small.top < big.top && small.bottom > big.bottom))
                 continue;
             const double reach = unequal ? 0.35 * touch : touch;
             if (strokeDistance(thin[i], thin[j], reach) <= reach)
@@ -824,14 +858,13 @@ std::vector<Symbol> FormulaRecognizer::symbols(const std::vector<Stroke> &input)
     // The writing size, from symbols that are neither lines nor dots.
     std::vector<double> heights;
     for (const Symbol &s : found)
-        if (s.box.height() > 0.3 * s.box.width() &&
-            std::max(s.box.width(), s.box.height()) > 0.3 * scale)
+        if (s.box.height() > 0.3 * s.box.width()
+            && std::max(s.box.width(), s.box.height()) > 0.3 * scale)
             heights.push_back(s.box.height());
     const double size = heights.empty() ? scale : median(heights);
 
-    auto isDot = [&](const Symbol &s) {
-        return std::max(s.box.width(), s.box.height()) < 0.2 * size;
-    };
+    auto isDot
+        = [&](const Symbol &s) { return std::max(s.box.width(), s.box.height()) < 0.2 * size; };
     auto isFlat = [&](const Symbol &s) {
         if (s.box.height() >= 0.3 * s.box.width() || s.box.width() <= 0.25 * size)
             return false;
@@ -859,8 +892,8 @@ std::vector<Symbol> FormulaRecognizer::symbols(const std::vector<Stroke> &input)
             if (gone[j] || d.label != ".")
                 continue;
             const double w = line.box.width();
-            if (d.box.centerX() < line.box.left + 0.15 * w ||
-                d.box.centerX() > line.box.right - 0.15 * w)
+            if (d.box.centerX() < line.box.left + 0.15 * w
+                || d.box.centerX() > line.box.right - 0.15 * w)
                 continue;
             const double dy = d.box.centerY() - line.box.centerY();
             if (std::fabs(dy) > 0.9 * w)
@@ -872,8 +905,8 @@ std::vector<Symbol> FormulaRecognizer::symbols(const std::vector<Stroke> &input)
         }
         if (up >= 0 && down >= 0) {
             for (int j : {up, down}) {
-                line.strokes.insert(line.strokes.end(), found[j].strokes.begin(),
-                                    found[j].strokes.end());
+                line.strokes.insert(
+                    line.strokes.end(), found[j].strokes.begin(), found[j].strokes.end());
                 line.box = united(line.box, found[j].box);
                 gone[j] = true;
             }
@@ -902,10 +935,10 @@ std::vector<Symbol> FormulaRecognizer::symbols(const std::vector<Stroke> &input)
                 if (k == i || k == j || gone[k])
                     continue;
                 const Box &c = found[k].box;
-                between = c.centerX() > std::max(a.left, b.left) &&
-                          c.centerX() < std::min(a.right, b.right) &&
-                          c.centerY() > std::min(a.centerY(), b.centerY()) &&
-                          c.centerY() < std::max(a.centerY(), b.centerY());
+                between = c.centerX() > std::max(a.left, b.left)
+                    && c.centerX() < std::min(a.right, b.right)
+                    && c.centerY() > std::min(a.centerY(), b.centerY())
+                    && c.centerY() < std::max(a.centerY(), b.centerY());
             }
             if (between)
                 continue;
@@ -916,8 +949,8 @@ std::vector<Symbol> FormulaRecognizer::symbols(const std::vector<Stroke> &input)
         }
         if (partner >= 0) {
             Symbol &s = found[i];
-            s.strokes.insert(s.strokes.end(), found[partner].strokes.begin(),
-                             found[partner].strokes.end());
+            s.strokes.insert(
+                s.strokes.end(), found[partner].strokes.begin(), found[partner].strokes.end());
             s.box = united(s.box, found[partner].box);
             s.label = "=";
             gone[partner] = true;
@@ -941,8 +974,8 @@ std::vector<Symbol> FormulaRecognizer::symbols(const std::vector<Stroke> &input)
                 if (candidates[c].distance < 1.35f * candidates[0].distance)
                     s.alternatives.push_back(candidates[c].label);
             // Closed and open crowns, likewise.
-            if (s.label == "9" || s.label == "0" || s.label == "8" || s.label == "6" ||
-                s.label == "y") {
+            if (s.label == "9" || s.label == "0" || s.label == "8" || s.label == "6"
+                || s.label == "y") {
                 const double depth = crownDepth(parts, s.box);
                 const std::string was = s.label;
                 if (s.label != "y" && depth > 0.15)
@@ -980,7 +1013,8 @@ std::vector<Symbol> FormulaRecognizer::symbols(const std::vector<Stroke> &input)
     return out;
 }
 
-std::string FormulaRecognizer::recognize(const std::vector<Stroke> &strokes) const {
+std::string FormulaRecognizer::recognize(const std::vector<Stroke> &strokes) const
+{
     const std::vector<Symbol> found = symbols(strokes);
     if (found.empty())
         return {};

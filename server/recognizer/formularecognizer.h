@@ -9,7 +9,8 @@ namespace quenmo {
 
 // Turns a drawing into TeX: strokes are grouped into symbols, each symbol is classified, and
 // the layout (baseline, scripts, fractions, roots) is read into TeX.
-class FormulaRecognizer {
+class FormulaRecognizer
+{
 public:
     struct Box {
         double left = 0, top = 0, right = 0, bottom = 0;

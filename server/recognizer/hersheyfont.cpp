@@ -5,7 +5,8 @@
 
 namespace quenmo {
 
-HersheyFont::Glyph HersheyFont::parseGlyph(const std::string &data) {
+HersheyFont::Glyph HersheyFont::parseGlyph(const std::string &data)
+{
     Glyph g;
     if (data.size() < 2)
         return g;
@@ -27,7 +28,8 @@ HersheyFont::Glyph HersheyFont::parseGlyph(const std::string &data) {
     return g;
 }
 
-bool HersheyFont::load(const std::string &path) {
+bool HersheyFont::load(const std::string &path)
+{
     std::ifstream in(path);
     if (!in)
         return false;
@@ -52,12 +54,14 @@ bool HersheyFont::load(const std::string &path) {
     return !glyphs.empty();
 }
 
-bool HersheyFont::has(char c) const {
+bool HersheyFont::has(char c) const
+{
     const int index = static_cast<unsigned char>(c) - 32;
     return index >= 0 && index < static_cast<int>(glyphs.size());
 }
 
-const HersheyFont::Glyph &HersheyFont::glyph(char c) const {
+const HersheyFont::Glyph &HersheyFont::glyph(char c) const
+{
     return glyphs.at(static_cast<std::size_t>(static_cast<unsigned char>(c) - 32));
 }
 

@@ -9,7 +9,8 @@ namespace quenmo {
 
 // A Hershey stroke font in the .jhf layout: one glyph per line for the printable ASCII
 // characters from the blank on, coordinates as letters relative to 'R', " R" lifting the pen.
-class HersheyFont {
+class HersheyFont
+{
 public:
     struct Glyph {
         double left = 0;

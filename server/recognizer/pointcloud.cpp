@@ -8,15 +8,17 @@ namespace quenmo {
 
 namespace {
 
-double length(const Stroke &s) {
+double length(const Stroke &s)
+{
     double d = 0;
     for (std::size_t i = 1; i < s.size(); ++i)
         d += std::hypot(s[i].x - s[i - 1].x, s[i].y - s[i - 1].y);
     return d;
 }
 
-float cloudDistance(const PointCloud::Points &a, const PointCloud::Points &b, int start,
-                    float bound) {
+float cloudDistance(
+    const PointCloud::Points &a, const PointCloud::Points &b, int start, float bound)
+{
     constexpr int n = PointCloud::size;
     // Matched points move far away instead of being flagged, which keeps the inner loops
     // free of branches so that they vectorise.
@@ -52,7 +54,8 @@ float cloudDistance(const PointCloud::Points &a, const PointCloud::Points &b, in
 
 } // namespace
 
-PointCloud::Points PointCloud::normalized(const std::vector<Stroke> &strokes) {
+PointCloud::Points PointCloud::normalized(const std::vector<Stroke> &strokes)
+{
     std::vector<Point> all;
     double total = 0;
     for (const Stroke &s : strokes) {
@@ -83,7 +86,7 @@ PointCloud::Points PointCloud::normalized(const std::vector<Stroke> &strokes) {
                 const double d = std::hypot(cur.x - prev.x, cur.y - prev.y);
                 if (carried + d >= interval && d > 0) {
                     const double t = (interval - carried) / d;
-                    const Point q{prev.x + t * (cur.x - prev.x), prev.y + t * (cur.y - prev.y)};
+                    const Point q {prev.x + t * (cur.x - prev.x), prev.y + t * (cur.y - prev.y)};
                     pts.push_back(q);
                     prev = q;
                     carried = 0;
@@ -113,7 +116,7 @@ PointCloud::Points PointCloud::normalized(const std::vector<Stroke> &strokes) {
     double scale = std::max(maxX - minX, maxY - minY);
     if (scale <= 0)
         scale = 1;
-    Points out{};
+    Points out {};
     for (int k = 0; k < size; ++k) {
         out[2 * k] = static_cast<float>((pts[k].x - cx) / scale);
         out[2 * k + 1] = static_cast<float>((pts[k].y - cy) / scale);
@@ -121,7 +124,8 @@ PointCloud::Points PointCloud::normalized(const std::vector<Stroke> &strokes) {
     return out;
 }
 
-float PointCloud::distance(const Points &a, const Points &b, float bound) {
+float PointCloud::distance(const Points &a, const Points &b, float bound)
+{
     // Starting points spaced by sqrt(n), both matching directions, as in the $P recogniser.
     constexpr int step = 5;
     float best = bound;
@@ -132,7 +136,8 @@ float PointCloud::distance(const Points &a, const Points &b, float bound) {
     return best;
 }
 
-float PointCloud::quickDistance(const Points &a, const Points &b) {
+float PointCloud::quickDistance(const Points &a, const Points &b)
+{
     return cloudDistance(a, b, 0, std::numeric_limits<float>::max());
 }
 

@@ -10,7 +10,8 @@ namespace quenmo {
 // A symbol reduced to a fixed number of points, scaled into the unit box with its aspect
 // ratio kept and centred on its centroid. Stroke order and direction no longer matter, which
 // is what makes the greedy cloud match insensitive to how a symbol was written.
-class PointCloud {
+class PointCloud
+{
 public:
     static constexpr int size = 32;
     using Points = std::array<float, 2 * size>;

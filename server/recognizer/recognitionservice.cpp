@@ -21,14 +21,16 @@ struct Failure {
     std::string message;
 };
 
-RecognitionService::Reply errorReply(const Failure &failure) {
+RecognitionService::Reply errorReply(const Failure &failure)
+{
     json reply = {{"error", {{"code", failure.code}, {"message", failure.message}}}};
     RecognitionService::Reply r;
     r.body = reply.dump();
     return r;
 }
 
-RecognitionService::Reply latexReply(const std::string &latex) {
+RecognitionService::Reply latexReply(const std::string &latex)
+{
     json reply = {{"result", {{"results", json::array({{{"type", "LATEX"}, {"value", latex}}})}}}};
     RecognitionService::Reply r;
     r.body = reply.dump(-1, ' ', false, json::error_handler_t::replace);
@@ -37,7 +39,8 @@ RecognitionService::Reply latexReply(const std::string &latex) {
 
 // Deep nesting is refused before parsing so that no parser or destructor recursion can be
 // driven by the request.
-bool nestingWithin(const std::string &text, int limit) {
+bool nestingWithin(const std::string &text, int limit)
+{
     int depth = 0;
     bool inString = false;
     for (std::size_t i = 0; i < text.size(); ++i) {
@@ -59,7 +62,8 @@ bool nestingWithin(const std::string &text, int limit) {
     return true;
 }
 
-int hexValue(char c) {
+int hexValue(char c)
+{
     if (c >= '0' && c <= '9')
         return c - '0';
     if (c >= 'a' && c <= 'f')
@@ -70,15 +74,16 @@ int hexValue(char c) {
 }
 
 // The canvas sends the JSON raw; a form-encoding client sends it percent-encoded.
-std::string formDecoded(const std::string &value) {
+std::string formDecoded(const std::string &value)
+{
     std::string out;
     out.reserve(value.size());
     for (std::size_t i = 0; i < value.size(); ++i) {
         const char c = value[i];
         if (c == '+') {
             out += ' ';
-        } else if (c == '%' && i + 2 < value.size() && hexValue(value[i + 1]) >= 0 &&
-                   hexValue(value[i + 2]) >= 0) {
+        } else if (c == '%' && i + 2 < value.size() && hexValue(value[i + 1]) >= 0
+            && hexValue(value[i + 2]) >= 0) {
             out += static_cast<char>(hexValue(value[i + 1]) * 16 + hexValue(value[i + 2]));
             i += 2;
         } else {
@@ -88,7 +93,8 @@ std::string formDecoded(const std::string &value) {
     return out;
 }
 
-bool startsWith(const std::string &text, std::size_t at, const char *prefix) {
+bool startsWith(const std::string &text, std::size_t at, const char *prefix)
+{
     return text.compare(at, std::char_traits<char>::length(prefix), prefix) == 0;
 }
 
@@ -100,7 +106,8 @@ struct Form {
 
 // Fields come in the canvas's order; the strokes JSON is not encoded, so it is delimited by
 // the last "&userId=" rather than by the first '&'.
-std::optional<Form> parseForm(const std::string &body, Failure &failure) {
+std::optional<Form> parseForm(const std::string &body, Failure &failure)
+{
     static const char keyField[] = "apiKey=";
     static const char inputField[] = "&equationInput=";
     static const char userField[] = "&userId=";
@@ -130,7 +137,8 @@ std::optional<Form> parseForm(const std::string &body, Failure &failure) {
     return form;
 }
 
-std::optional<std::vector<double>> coordinates(const json &array) {
+std::optional<std::vector<double>> coordinates(const json &array)
+{
     if (!array.is_array())
         return std::nullopt;
     std::vector<double> values;
@@ -146,7 +154,8 @@ std::optional<std::vector<double>> coordinates(const json &array) {
     return values;
 }
 
-std::optional<std::vector<Stroke>> parseStrokes(const std::string &text, Failure &failure) {
+std::optional<std::vector<Stroke>> parseStrokes(const std::string &text, Failure &failure)
+{
     if (!nestingWithin(text, maxJsonDepth)) {
         failure = {"invalid_json", "equationInput is nested too deeply"};
         return std::nullopt;
@@ -203,7 +212,8 @@ std::optional<std::vector<Stroke>> parseStrokes(const std::string &text, Failure
 
 } // namespace
 
-RecognitionService::Reply RecognitionService::handle(const std::string &body) {
+RecognitionService::Reply RecognitionService::handle(const std::string &body)
+{
     try {
         if (body.size() > maxBodyBytes)
             return errorReply({"request_too_large", "the request body is too large"});
@@ -222,7 +232,8 @@ RecognitionService::Reply RecognitionService::handle(const std::string &body) {
     }
 }
 
-std::string RecognitionService::recognize(const std::vector<Stroke> &strokes) {
+std::string RecognitionService::recognize(const std::vector<Stroke> &strokes)
+{
     if (strokes.empty())
         return {};
     return FormulaRecognizer::instance().recognize(strokes);

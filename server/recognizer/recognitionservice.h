@@ -10,7 +10,8 @@ namespace quenmo {
 
 // The handwriting recognition endpoint: parses the canvas's form body, checks it and answers
 // with the recognised TeX. Stateless and thread-safe.
-class RecognitionService {
+class RecognitionService
+{
 public:
     struct Reply {
         int status = 200;

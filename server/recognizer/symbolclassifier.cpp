@@ -8,24 +8,27 @@
 
 namespace quenmo {
 
-SymbolClassifier::SymbolClassifier() {
+SymbolClassifier::SymbolClassifier()
+{
     prototypes.reserve(templateRecordCount);
     for (std::size_t i = 0; i < templateRecordCount; ++i) {
         Prototype p;
         p.label = templateRecords[i].label;
         std::copy(std::begin(templateRecords[i].points), std::end(templateRecords[i].points),
-                  p.points.begin());
+            p.points.begin());
         prototypes.push_back(std::move(p));
     }
 }
 
-const SymbolClassifier &SymbolClassifier::instance() {
+const SymbolClassifier &SymbolClassifier::instance()
+{
     static const SymbolClassifier classifier;
     return classifier;
 }
 
-std::vector<SymbolClassifier::Candidate>
-SymbolClassifier::classify(const std::vector<Stroke> &strokes, std::size_t count) const {
+std::vector<SymbolClassifier::Candidate> SymbolClassifier::classify(
+    const std::vector<Stroke> &strokes, std::size_t count) const
+{
     const PointCloud::Points input = PointCloud::normalized(strokes);
     // Rank all prototypes cheaply, then match the most promising ones fully.
     constexpr std::size_t shortlist = 40;
@@ -58,7 +61,7 @@ SymbolClassifier::classify(const std::vector<Stroke> &strokes, std::size_t count
     for (const auto &entry : best)
         out.push_back({entry.first, entry.second});
     std::sort(out.begin(), out.end(),
-              [](const Candidate &a, const Candidate &b) { return a.distance < b.distance; });
+        [](const Candidate &a, const Candidate &b) { return a.distance < b.distance; });
     if (out.size() > count)
         out.resize(count);
     return out;

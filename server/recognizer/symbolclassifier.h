@@ -8,7 +8,8 @@
 namespace quenmo {
 
 // Nearest-prototype classification of one written symbol against the built-in templates.
-class SymbolClassifier {
+class SymbolClassifier
+{
 public:
     struct Candidate {
         std::string label;
@@ -18,8 +19,8 @@ public:
     static const SymbolClassifier &instance();
 
     // The best distinct labels, nearest first (at most `count`).
-    std::vector<Candidate> classify(const std::vector<Stroke> &strokes,
-                                    std::size_t count = 3) const;
+    std::vector<Candidate> classify(
+        const std::vector<Stroke> &strokes, std::size_t count = 3) const;
 
 private:
     SymbolClassifier();

@@ -21,10 +21,11 @@ const double slants[] = {-0.2, 0.0, 0.25};
 // Greek letters from the simplex Greek font, which keeps them at Latin places.
 const char *const greekFont = "greek.jhf";
 // No alpha: in italic hands it cannot be told from an a by its outline.
-const std::pair<char, const char *> greekLetters[] = {
-    {'b', "\\beta"}, {'p', "\\pi"}, {'q', "\\theta"}};
+const std::pair<char, const char *> greekLetters[]
+    = {{'b', "\\beta"}, {'p', "\\pi"}, {'q', "\\theta"}};
 
-std::vector<Stroke> slanted(const std::vector<Stroke> &strokes, double slant) {
+std::vector<Stroke> slanted(const std::vector<Stroke> &strokes, double slant)
+{
     std::vector<Stroke> out = strokes;
     for (Stroke &s : out)
         for (Point &p : s)
@@ -32,11 +33,13 @@ std::vector<Stroke> slanted(const std::vector<Stroke> &strokes, double slant) {
     return out;
 }
 
-std::vector<Stroke> timesSign(double aspect) {
+std::vector<Stroke> timesSign(double aspect)
+{
     return {{{-6, -6 * aspect}, {6, 6 * aspect}}, {{6, -6 * aspect}, {-6, 6 * aspect}}};
 }
 
-std::vector<Stroke> rootSign(double bar, bool tick) {
+std::vector<Stroke> rootSign(double bar, bool tick)
+{
     Stroke s;
     if (tick)
         s.push_back({0, 1});
@@ -49,7 +52,8 @@ std::vector<Stroke> rootSign(double bar, bool tick) {
 
 } // namespace
 
-int main(int argc, char **argv) {
+int main(int argc, char **argv)
+{
     if (argc != 3) {
         std::fprintf(stderr, "usage: %s <hershey font dir> <output.cpp>\n", argv[0]);
         return 2;
@@ -60,7 +64,7 @@ int main(int argc, char **argv) {
         HersheyFont font;
         if (!font.load(dir + "/" + name)) {
             std::fprintf(stderr, "cannot read Hershey font %s/%s (package hershey-fonts-data)\n",
-                         dir.c_str(), name);
+                dir.c_str(), name);
             return 1;
         }
         for (const char *c = symbolChars; *c; ++c)
@@ -69,7 +73,7 @@ int main(int argc, char **argv) {
     HersheyFont greek;
     if (!greek.load(dir + "/" + greekFont)) {
         std::fprintf(stderr, "cannot read Hershey font %s/%s (package hershey-fonts-data)\n",
-                     dir.c_str(), greekFont);
+            dir.c_str(), greekFont);
         return 1;
     }
     for (const auto &letter : greekLetters)
