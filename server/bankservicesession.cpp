@@ -8,6 +8,23 @@
 using nlohmann::json;
 using namespace bankservice;
 
+namespace {
+
+// The first eight columns of a users row, in the order both queries below select them.
+void readUser(SqlStatement &select, BankService::User &user)
+{
+    user.id = select.integer(0);
+    user.phone = select.text(1);
+    user.roleId = int(select.integer(2));
+    user.roleName = select.text(3);
+    user.username = select.text(4);
+    user.realName = select.text(5);
+    user.subjectCode = int(select.integer(6));
+    user.provinceId = int(select.integer(7));
+}
+
+} // namespace
+
 bool BankService::authenticate(const std::string &token, User &user)
 {
     if (token.size() != 64 || token.find_first_not_of("0123456789abcdef") != std::string::npos)
@@ -20,14 +37,7 @@ bool BankService::authenticate(const std::string &token, User &user)
     select.bind(1, token).bind(2, std::int64_t(std::time(nullptr)));
     if (!select.step())
         return false;
-    user.id = select.integer(0);
-    user.phone = select.text(1);
-    user.roleId = int(select.integer(2));
-    user.roleName = select.text(3);
-    user.username = select.text(4);
-    user.realName = select.text(5);
-    user.subjectCode = int(select.integer(6));
-    user.provinceId = int(select.integer(7));
+    readUser(select, user);
     select.reset();
     return true;
 }
@@ -66,14 +76,7 @@ json BankService::login(const Call &call)
                         "province_id, password_hash FROM users WHERE phone = ?");
         select.bind(1, phoneText);
         if (select.step()) {
-            user.id = select.integer(0);
-            user.phone = select.text(1);
-            user.roleId = int(select.integer(2));
-            user.roleName = select.text(3);
-            user.username = select.text(4);
-            user.realName = select.text(5);
-            user.subjectCode = int(select.integer(6));
-            user.provinceId = int(select.integer(7));
+            readUser(select, user);
             hash = select.text(8);
         }
         select.reset();
