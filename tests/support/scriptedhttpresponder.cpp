@@ -92,6 +92,17 @@ void ScriptedHttpResponder::reset(const QString &path)
 void ScriptedHttpResponder::clear()
 {
     m_scripts.clear();
+    // a request the previous test's client sent just before it died can still be on its way;
+    // let it land now and forget it, so that it is not counted as the next test's
+    QTest::qWait(25);
+    const auto sockets = m_server.findChildren<QTcpSocket *>();
+    for (QTcpSocket *socket : sockets) {
+        socket->disconnect(this);
+        socket->abort();
+        socket->deleteLater();
+    }
+    m_buffers.clear();
+    m_hanging.clear();
     m_requests.clear();
 }
 
