@@ -30,7 +30,7 @@ Database::Connection::Connection(const std::string &path, Database *owner)
 
 int Database::Connection::walCommitted(void *self, sqlite3 *, const char *, int pages)
 {
-    static_cast<Connection *>(self)->m_owner->committed(pages >= CheckpointPages);
+    static_cast<Connection *>(self)->m_owner->committed(pages);
     return SQLITE_OK;
 }
 
@@ -165,11 +165,15 @@ Database::~Database()
     m_checkpointer.join();
 }
 
-void Database::committed(bool checkpointDue)
+void Database::committed(int logPages)
 {
     bool wake = false;
     {
         std::lock_guard<std::mutex> lock(m_checkpointMutex);
+        if (logPages < m_logPages)
+            m_checkpointAt = CheckpointPages; // the log started over
+        m_logPages = logPages;
+        const bool checkpointDue = logPages >= m_checkpointAt;
         m_lastCommit = std::chrono::steady_clock::now();
         // The checkpointer only needs waking to start its idle clock or to copy a long log.
         wake = checkpointDue || !m_logWritten;
@@ -202,6 +206,8 @@ void Database::checkpointLoop()
             m_logWritten = false;
         lock.unlock();
         int result = SQLITE_ERROR;
+        int logged = 0;
+        int copied = 0;
         try {
             if (!connection) {
                 connection = std::make_unique<Connection>(m_path, nullptr);
@@ -212,11 +218,16 @@ void Database::checkpointLoop()
             // writer. Once they stop, the whole log is copied and cut to nothing, so that it
             // cannot keep the size of its largest burst.
             result = sqlite3_wal_checkpoint_v2(connection->handle(), nullptr,
-                idle ? SQLITE_CHECKPOINT_TRUNCATE : SQLITE_CHECKPOINT_PASSIVE, nullptr, nullptr);
+                idle ? SQLITE_CHECKPOINT_TRUNCATE : SQLITE_CHECKPOINT_PASSIVE, &logged, &copied);
         } catch (const SqlError &) {
             connection.reset();
         }
         lock.lock();
+        if (!idle && result == SQLITE_OK) {
+            m_checkpointAt = std::max(m_checkpointAt, logged + CheckpointPages);
+            if (copied == logged)
+                m_startOver = true;
+        }
         if (idle && result != SQLITE_OK && !m_logWritten) {
             // A reader was in the way: another try after another quiet spell.
             m_logWritten = true;
@@ -272,6 +283,14 @@ void Database::writeBatch(const std::vector<QueuedWrite *> &batch)
 {
     try {
         Lease c = lease();
+        if (m_startOver.exchange(false)) {
+            // Under an unbroken stream of writes every transaction begins before the checkpointer
+            // has copied the last commit, so SQLite never starts the log over and it grows
+            // without end. Copying those few pages here, with no other writer about, lets this
+            // transaction start it over.
+            sqlite3_wal_checkpoint_v2(
+                c->handle(), nullptr, SQLITE_CHECKPOINT_PASSIVE, nullptr, nullptr);
+        }
         Transaction transaction(*c);
         for (QueuedWrite *queued : batch) {
             c->exec("SAVEPOINT queued_write");

@@ -2,6 +2,7 @@
 
 #include "sqlstatement.h"
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <exception>
@@ -149,11 +150,17 @@ private:
     bool m_leading = false;
 
     // Called by every commit, with whether the log has grown long enough for a checkpoint.
-    void committed(bool checkpointDue);
+    void committed(int logPages);
     void checkpointLoop();
     std::mutex m_checkpointMutex;
     std::condition_variable m_checkpointWake;
     bool m_checkpointDue = false;
+    int m_logPages = 0; // pages in the log after the last commit
+    // A passive checkpoint is due once the log reaches this; moved on past what the last one
+    // copied, so that a log no writer has started over yet does not call for one every commit.
+    int m_checkpointAt = CheckpointPages;
+    // Set when a checkpoint copied the whole log: the next write batch starts the log over.
+    std::atomic<bool> m_startOver {false};
     bool m_logWritten = false; // commits since the last truncating checkpoint
     std::chrono::steady_clock::time_point m_lastCommit;
     bool m_stopping = false;

@@ -16,6 +16,7 @@
 #include <atomic>
 #include <chrono>
 #include <csignal>
+#include <fcntl.h>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -349,6 +350,33 @@ json addBody(const Ids &ids, std::int64_t exerciseId, int i) {
                             json::array({{{"answer", {{"answerIdx", 0}, {"content", "B"}}}}})}}})}};
 }
 
+// What one durable write costs on this disk: a page written into the data folder and synced,
+// as a commit under synchronous=FULL does at least once. No write reply can beat its tail.
+void printDiskFloor(const std::string &dataDir) {
+    if (!g_only.empty() && std::string("add exercise modify exercise").find(g_only) == std::string::npos)
+        return;
+    const std::string path = dataDir + "/disk-probe";
+    const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC, 0600);
+    if (fd < 0)
+        return;
+    std::vector<char> page(4096, 'q');
+    for (int i = 0; i < 64; ++i)
+        (void)!::pwrite(fd, page.data(), page.size(), off_t(i) * 4096);
+    ::fsync(fd);
+    std::vector<double> ms;
+    for (int i = 0; i < 300; ++i) {
+        const auto start = Clock::now();
+        (void)!::pwrite(fd, page.data(), page.size(), off_t(i % 64) * 4096);
+        ::fdatasync(fd);
+        ms.push_back(std::chrono::duration<double, std::milli>(Clock::now() - start).count());
+    }
+    ::close(fd);
+    ::unlink(path.c_str());
+    std::sort(ms.begin(), ms.end());
+    std::printf("%-44s p50 %6.2f ms  p99 %6.2f ms  (the floor under every write reply)\n",
+                "disk: one page written and synced", ms[ms.size() / 2], ms[ms.size() * 99 / 100]);
+}
+
 } // namespace
 
 int main(int argc, char **argv) {
@@ -450,6 +478,7 @@ int main(int argc, char **argv) {
             crowd, port, token, "/library/fetch/exercise", [&](int) { return body; }, none, none);
         g_clients = clients;
     }
+    printDiskFloor(dataDir);
     run(
         "add exercise", port, token, "/library/add/exercise",
         [&](int i) { return addBody(ids, 0, i).dump(); }, none, WriteP99);
