@@ -103,8 +103,10 @@ QString listMarker(const QJsonArray &attributes, int number, int listDepth)
             return QLatin1Char('(') + QString(letter) + QLatin1Char(')');
         return QString(letter) + QLatin1Char('.');
     }
-    if (style == QLatin1String("LowerRoman") || style == QLatin1String("UpperRoman"))
+    if (style == QLatin1String("LowerRoman"))
         return romanNumber(number) + QLatin1Char('.');
+    if (style == QLatin1String("UpperRoman"))
+        return romanNumber(number).toUpper() + QLatin1Char('.');
     // a numbered list inside another one numbers the sub-questions of a question
     if (listDepth > 0 || delimiter == QLatin1String("TwoParens"))
         return QStringLiteral("（") + QString::number(number) + QStringLiteral("）");

@@ -43,12 +43,15 @@ QString PaperLine::plainText() const
 {
     QString out;
     for (const PaperInline &piece : m_pieces) {
-        if (piece.kind == PaperInline::Text)
-            out += piece.text;
-        else if (piece.kind == PaperInline::Break)
+        if (piece.kind == PaperInline::Text) {
+            // ideographic and no-break spaces separate like spaces ("1．C　2．A")
+            for (const QChar c : piece.text)
+                out += c.isSpace() ? QLatin1Char(' ') : c;
+        } else if (piece.kind == PaperInline::Break) {
             out += QLatin1Char('\n');
-        else
+        } else {
             out += PaperInline::objectChar;
+        }
     }
     return out;
 }

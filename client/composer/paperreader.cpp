@@ -42,6 +42,7 @@ PaperReader::PaperReader(QObject *parent)
     : QObject(parent)
     , m_timer(new QTimer(this))
 {
+    qRegisterMetaType<PaperDraftList>("PaperDraftList");
     m_timer->setSingleShot(true);
     connect(m_timer, &QTimer::timeout, this, &PaperReader::processTimedOut);
 }

@@ -60,7 +60,8 @@ const QRegularExpression &answerSectionHeading()
 {
     static const QRegularExpression pattern(
         QStringLiteral("^\\s*[【\\[]?\\s*(?:参考答案|答案与解析|答案及解析|答案和解析|试题解析)"
-                       "[^:：A-Za-z0-9]{0,16}$|^\\s*答案\\s*$"));
+                       "[^:：A-Za-z0-9]{0,16}$"
+                       "|^\\s*(?:答案|Answers?|Answer [Kk]eys?|Keys?)\\s*[:：]?\\s*$"));
     return pattern;
 }
 
@@ -139,6 +140,39 @@ bool startsWithSubNumber(const PaperBlockList &blocks)
         && subNumber().match(blocks.first().line.plainText()).hasMatch();
 }
 
+// "（1）2；（2）略": the pieces of a line at its sub-question numbers, counted up from 1; the
+// piece before the first number has number 0.
+QList<QPair<int, PaperLine>> splitAtSubNumbers(const PaperLine &line, int count)
+{
+    QList<QPair<int, PaperLine>> out;
+    const QString plain = line.plainText();
+    int from = 0;
+    int number = 0;
+    const QRegularExpressionMatch opening = subNumber().match(plain);
+    if (opening.hasMatch() && subNumberOf(opening) <= count) {
+        number = subNumberOf(opening);
+        from = opening.capturedEnd();
+    }
+    const auto find = [&](int k, int offset) {
+        static const QString circled = QStringLiteral("①②③④⑤⑥⑦⑧⑨⑩⑪⑫⑬⑭⑮⑯⑰⑱⑲⑳");
+        QString pattern
+            = QStringLiteral("[（(]\\s*") + QString::number(k) + QStringLiteral("\\s*[)）]");
+        if (k <= circled.size())
+            pattern += QLatin1Char('|') + circled.at(k - 1);
+        return QRegularExpression(pattern).match(plain, offset);
+    };
+    QRegularExpressionMatch next;
+    while (number < count && (next = find(number + 1, from)).hasMatch()) {
+        const PaperLine piece = line.mid(from, next.capturedStart()).trimmed();
+        if (!piece.isEmpty() || number > 0)
+            out.append({number, piece});
+        ++number;
+        from = next.capturedEnd();
+    }
+    out.append({number, line.mid(from).trimmed()});
+    return out;
+}
+
 // Answers and analyses given for the whole question ("（1）… （2）…") go to their sub-questions.
 void distribute(Question &question, PaperBlockList Part::*field)
 {
@@ -149,21 +183,20 @@ void distribute(Question &question, PaperBlockList Part::*field)
         gathered.append(sub.*field);
         sub.*field = PaperBlockList();
     }
+    const int count = question.subs.size();
     for (int owner = 0; owner < gathered.size(); ++owner) {
         int current = qMax(0, owner - 1);
         for (const PaperBlock &block : gathered.at(owner)) {
-            if (block.kind == PaperBlock::Paragraph) {
-                const QString plain = block.line.plainText();
-                const QRegularExpressionMatch match = subNumber().match(plain);
-                if (match.hasMatch() && subNumberOf(match) >= 1
-                    && subNumberOf(match) <= question.subs.size()) {
-                    current = subNumberOf(match) - 1;
-                    (question.subs[current].*field)
-                        .append(paragraph(block.line.mid(match.capturedEnd())));
-                    continue;
-                }
+            if (block.kind != PaperBlock::Paragraph) {
+                (question.subs[current].*field).append(block);
+                continue;
             }
-            (question.subs[current].*field).append(block);
+            for (const auto &piece : splitAtSubNumbers(block.line, count)) {
+                if (piece.first > 0)
+                    current = piece.first - 1;
+                if (!piece.second.isEmpty())
+                    (question.subs[current].*field).append(paragraph(piece.second));
+            }
         }
     }
 }
@@ -575,14 +608,16 @@ void Reader::readAnswerSection(const PaperBlock &block)
 
 QString PaperSplitter::sectionTitle(const QString &paragraph)
 {
-    static const QRegularExpression heading(QStringLiteral(
-        "^\\s*(?:[一二三四五六七八九十]{1,3}\\s*[、.．]|第[一二三四五六七八九十]{1,3}\\s*(?:部分|"
-        "节|大题|卷)"
-        "|(?:I|II|III|IV|V|VI|VII|VIII|IX|X)\\s*[.．、])\\s*([^（(：:，,。.\\s]{1,12})"));
-    const QRegularExpressionMatch match = heading.match(paragraph);
+    // "二、填空题（每小题5分）", "第一部分 选择题", "II. Fill in the blanks"
+    static const QRegularExpression chinese(QStringLiteral(
+        "^\\s*(?:[一二三四五六七八九十]{1,3}\\s*[、.．]|第[一二三四五六七八九十]{1,3}\\s*"
+        "(?:部分|节|大题|卷))\\s*([^（(：:，,。.\\s]{1,12})"));
+    static const QRegularExpression roman(QStringLiteral(
+        "^\\s*(?:I|II|III|IV|V|VI|VII|VIII|IX|X)\\s*[.．、]\\s*([A-Za-z][A-Za-z ]{0,29})"));
+    QRegularExpressionMatch match = chinese.match(paragraph);
     if (!match.hasMatch())
-        return QString();
-    return match.captured(1);
+        match = roman.match(paragraph);
+    return match.hasMatch() ? match.captured(1).trimmed() : QString();
 }
 
 PaperDraftList PaperSplitter::split(const PaperBlockList &blocks)

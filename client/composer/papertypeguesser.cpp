@@ -6,16 +6,18 @@ PaperTypeGuesser::PaperTypeGuesser(const ExerciseTypeInfoList &types)
 
 PaperTypeGuesser::Kind PaperTypeGuesser::kindOf(const QString &name)
 {
-    const auto has = [&name](const char *word) { return name.contains(QString::fromUtf8(word)); };
+    const auto has = [&name](const char *word) {
+        return name.contains(QString::fromUtf8(word), Qt::CaseInsensitive);
+    };
     if (has("完形"))
         return Cloze;
     if (has("多选") || has("多项") || has("不定项"))
         return MultipleChoice;
-    if (has("单选") || has("单项") || has("选择"))
+    if (has("单选") || has("单项") || has("选择") || has("choice"))
         return SingleChoice;
-    if (has("判断"))
+    if (has("判断") || has("true or false"))
         return Judgement;
-    if (has("填空"))
+    if (has("填空") || has("blank"))
         return FillIn;
     if (has("解答") || has("计算") || has("证明") || has("简答") || has("应用") || has("综合")
         || has("论述") || has("问答") || has("作文") || has("阅读") || has("实验") || has("探究"))
@@ -42,16 +44,24 @@ int PaperTypeGuesser::guess(const QString &sectionTitle, const Shape &shape) con
             if (m_types.at(i).name == title)
                 return i;
         }
-        // a heading may say more than the name ("阅读理解（共两节）")
-        int best = -1;
+        // a heading may say more than the name ("阅读理解（共两节）") or less ("选择题")
+        QList<int> candidates;
         for (int i = 0; i < m_types.size(); ++i) {
             const QString &name = m_types.at(i).name;
-            if (!name.isEmpty() && (title.contains(name) || name.contains(title))
-                && (best < 0 || name.size() > m_types.at(best).name.size()))
-                best = i;
+            if (!name.isEmpty() && (title.contains(name) || name.contains(title)))
+                candidates.append(i);
         }
-        if (best >= 0)
-            return best;
+        if (candidates.size() == 1)
+            return candidates.first();
+        const Kind wanted = !shape.hasOptions ? Unknown
+            : shape.severalAnswers            ? MultipleChoice
+                                              : SingleChoice;
+        for (int i : candidates) {
+            if (kindOf(m_types.at(i).name) == wanted)
+                return i;
+        }
+        if (!candidates.isEmpty())
+            return candidates.first();
         Kind kind = kindOf(title);
         // a section of choices holds single and multiple ones; the answer tells them apart
         if (kind == SingleChoice && shape.severalAnswers && firstOfKind(MultipleChoice) >= 0)
