@@ -65,7 +65,7 @@ QString object(const PaperInline &piece)
             + QString::number(piece.height) + QLatin1String("\"/>");
     case PaperInline::Blank: {
         const QString tag = QLatin1Char('s') + QString::number(qBound(1, piece.blankSize, 4));
-        return QLatin1Char('<') + tag + QLatin1String("><c/></") + tag + QLatin1Char('>');
+        return QLatin1Char('<') + tag + QLatin1String("><c></c></") + tag + QLatin1Char('>');
     }
     case PaperInline::Break:
         return QStringLiteral("<n/>");
