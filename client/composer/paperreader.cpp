@@ -143,7 +143,7 @@ bool PaperReader::startProcess(const QString &program, const QStringList &argume
         if (error == QProcess::FailedToStart)
             processFinished(-1, QProcess::CrashExit);
     });
-    m_timer->start(processTimeLimitMs);
+    m_timer->start(m_timeLimit);
     m_process->start(program, arguments);
     return true;
 }

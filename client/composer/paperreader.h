@@ -34,9 +34,10 @@ public:
     // Set when the last read found no question numbers: its one draft holds the whole paper.
     QString warning() const { return m_warning; }
 
-    // Largest paper read, and how long one program may take.
+    // Largest paper read, and how long one program may take by default.
     static constexpr qint64 maxFileSize = 50 * 1024 * 1024;
     static constexpr int processTimeLimitMs = 60 * 1000;
+    void setTimeLimit(int milliseconds) { m_timeLimit = milliseconds; }
 
 signals:
     // A step of the read for a progress display ("正在转换文档", "正在读取文档"…).
@@ -67,4 +68,5 @@ private:
     bool m_reading = false;
     QString m_warning;
     QString m_mediaDir;
+    int m_timeLimit = processTimeLimitMs;
 };

@@ -514,17 +514,35 @@ void Reader::readBody(const PaperBlock &block, bool beforeFirstSection)
     readRest(block.line);
 }
 
+bool hasAnswer(const Question &question)
+{
+    if (!question.main.answer.isEmpty())
+        return true;
+    for (const Part &sub : question.subs) {
+        if (!sub.answer.isEmpty())
+            return true;
+    }
+    return false;
+}
+
+// The question an answer section's number belongs to: numbers may start again in each section,
+// so one of the same section and not answered yet comes first.
 int Reader::answerOwner(int number)
 {
+    int best = -1;
+    int bestScore = -1;
     for (int i = 0; i < m_questions.size(); ++i) {
-        if (m_questions.at(i).number == number && !m_questions.at(i).answeredBySection)
-            return i;
+        const Question &question = m_questions.at(i);
+        if (question.number != number)
+            continue;
+        const int score = (!m_section.isEmpty() && question.section == m_section ? 4 : 0)
+            + (question.answeredBySection ? 0 : 2) + (hasAnswer(question) ? 0 : 1);
+        if (score > bestScore) {
+            best = i;
+            bestScore = score;
+        }
     }
-    for (int i = 0; i < m_questions.size(); ++i) {
-        if (m_questions.at(i).number == number)
-            return i;
-    }
-    return -1;
+    return best;
 }
 
 // "1. C 2. B 3. AD" or "1-5 CBADC": several answers of letters in one paragraph.
@@ -577,8 +595,12 @@ void Reader::readAnswerSection(const PaperBlock &block)
 {
     if (block.kind == PaperBlock::Paragraph) {
         const QString plain = block.line.plainText();
-        if (!PaperSplitter::sectionTitle(plain).isEmpty())
+        const QString title = PaperSplitter::sectionTitle(plain);
+        if (!title.isEmpty()) {
+            m_section = title;
+            m_current = -1;
             return;
+        }
         if (readCompactAnswers(plain))
             return;
         const QRegularExpressionMatch number = questionNumber().match(plain);
@@ -593,6 +615,9 @@ void Reader::readAnswerSection(const PaperBlock &block)
                     m_target = Answer;
                 return;
             }
+            // the answer of a question the paper does not have is not anyone's
+            m_current = -1;
+            return;
         }
     }
     if (!current())

@@ -156,6 +156,8 @@ private slots:
     void wordEquationsTypedNumbers();
     void numberedListsAnswerSection();
     void englishPaper();
+    void statementsRangesAndRestarts();
+    void slowOrFailingPandoc();
     void withoutNumbers();
     void badInput_data();
     void badInput();
@@ -341,6 +343,8 @@ void tst_PaperReader::numberedListsAnswerSection()
             "<doc><tex>\\frac{3}{2}</tex></doc>", "<doc><tex>4</tex></doc>"}));
     QCOMPARE(marked(q1.options), QStringLiteral("C"));
     QCOMPARE(q1.answers.at(0).content, QStringLiteral("C"));
+    QCOMPARE(q1.answers.size(), 1);
+    QCOMPARE(q1.questionExplain, QString());
 
     const QuestionInfo &q2 = read.drafts.at(1).exercise.questions.at(0);
     QCOMPARE(q2.questionContent,
@@ -616,6 +620,146 @@ void tst_PaperReader::commandLine()
     QCOMPARE(QString::fromUtf8(process.readAllStandardError()),
         QStringLiteral("quenmo-paper: 无法打开文件“absent.docx”\n"));
     QVERIFY(process.readAllStandardOutput().isEmpty());
+}
+
+void tst_PaperReader::statementsRangesAndRestarts()
+{
+    PaperMaker maker(m_dir.path());
+    // statements ①② of a choice, a sub-question list inside a question, numbers restarting in
+    // each section, and "1-2 CA" answers
+    const QString markdown = QStringLiteral("一、选择题\n\n"
+                                            "1\\. 给出下列命题：\n\n"
+                                            "①对顶角相等；\n\n"
+                                            "②同位角相等。\n\n"
+                                            "其中正确的是（　　）\n\n"
+                                            "A. ① B. ② C. ①② D. 都不对\n\n"
+                                            "【答案】C\n\n"
+                                            "2\\. 下列说法正确的是（　　）\n\n"
+                                            "A. 甲 B. 乙 C. 丙\n\n"
+                                            "【分析】看定义。\n\n"
+                                            "4\\. 由定义可知。\n\n"
+                                            "【详解】甲正确。\n\n"
+                                            "3\\. 两个选项的题（　　）\n\n"
+                                            "A. 对 B. 错\n\n"
+                                            "二、解答题\n\n"
+                                            "1\\. 已知数列 $a_n$ 满足 $a_1 = 1$。\n\n"
+                                            "(1) 求 $a_2$；\n\n"
+                                            "(2) 求通项。\n\n"
+                                            "2\\. 已知 x = 1。\n\n"
+                                            "（1）求 x+1；\n\n"
+                                            "【答案】2\n\n"
+                                            "（2）求 x-1。\n\n"
+                                            "【答案】0\n\n"
+                                            "参考答案\n\n"
+                                            "一、选择题\n\n"
+                                            "2-3 AC\n\n"
+                                            "二、解答题\n\n"
+                                            "1\\. (1) $a_2 = 2$ (2) $a_n = n$\n\n"
+                                            "9\\. 没有这道题\n");
+    const QString path = maker.fromMarkdown(QStringLiteral("statements"), markdown);
+    QVERIFY2(!path.isEmpty(), qPrintable(maker.error()));
+    const Read read = readPaper(path);
+    QCOMPARE(read.failure, QString());
+    QCOMPARE(read.drafts.size(), 5);
+
+    const PaperDraft &first = read.drafts.at(0);
+    QCOMPARE(first.exercise.questions.size(), 1);
+    QCOMPARE(first.exercise.content, QString());
+    const QuestionInfo &q1 = first.exercise.questions.at(0);
+    QCOMPARE(q1.questionContent,
+        QStringLiteral("<doc>给出下列命题：<n/>①对顶角相等；<n/>②同位角相等。<n/>其中正确的是（"
+                       "<s2><c></c></s2>）</doc>"));
+    QCOMPARE(contents(q1.options),
+        QStringList({"<doc>①</doc>", "<doc>②</doc>", "<doc>①②</doc>", "<doc>都不对</doc>"}));
+    QCOMPARE(marked(q1.options), QStringLiteral("C"));
+    QCOMPARE(first.exerciseTypeName, QStringLiteral("单选题"));
+    QCOMPARE(q1.answers.at(0).content, QStringLiteral("C"));
+
+    // a number inside an analysis that is not the next question's stays in the analysis
+    const QuestionInfo &q2 = read.drafts.at(1).exercise.questions.at(0);
+    QCOMPARE(marked(q2.options), QStringLiteral("A"));
+    QCOMPARE(q2.questionExplain,
+        QStringLiteral("<doc>看定义。<n/>4. 由定义可知。<n/>【详解】甲正确。</doc>"));
+    // an answer naming an option the question lacks marks none and stays as text
+    const QuestionInfo &q3 = read.drafts.at(2).exercise.questions.at(0);
+    QCOMPARE(q3.options.size(), 2);
+    QCOMPARE(marked(q3.options), QString());
+    QCOMPARE(q3.answers.size(), 1);
+    QCOMPARE(q3.answers.at(0).content, QStringLiteral("<doc>C</doc>"));
+
+    const PaperDraft &third = read.drafts.at(3);
+    QCOMPARE(third.sectionTitle, QStringLiteral("解答题"));
+    QCOMPARE(third.exercise.content,
+        QStringLiteral("<doc>已知数列 <tex>a_{n}</tex> 满足 <tex>a_{1} = 1</tex>。</doc>"));
+    QCOMPARE(third.exercise.questions.size(), 2);
+    QCOMPARE(third.exercise.questions.at(0).questionContent,
+        QStringLiteral("<doc>求 <tex>a_{2}</tex>；</doc>"));
+    QCOMPARE(third.exercise.questions.at(1).questionContent, QStringLiteral("<doc>求通项。</doc>"));
+    QCOMPARE(third.exercise.questions.at(0).answers.at(0).content,
+        QStringLiteral("<doc><tex>a_{2} = 2</tex></doc>"));
+    QCOMPARE(third.exercise.questions.at(1).answers.at(0).content,
+        QStringLiteral("<doc><tex>a_{n} = n</tex></doc>"));
+
+    // answers right after each sub-question
+    const PaperDraft &fourth = read.drafts.at(4);
+    QCOMPARE(fourth.exercise.content, QStringLiteral("<doc>已知 x = 1。</doc>"));
+    QCOMPARE(fourth.exercise.questions.size(), 2);
+    QCOMPARE(
+        fourth.exercise.questions.at(0).questionContent, QStringLiteral("<doc>求 x+1；</doc>"));
+    QCOMPARE(fourth.exercise.questions.at(0).answers.at(0).content, QStringLiteral("<doc>2</doc>"));
+    QCOMPARE(
+        fourth.exercise.questions.at(1).questionContent, QStringLiteral("<doc>求 x-1。</doc>"));
+    QCOMPARE(fourth.exercise.questions.at(1).answers.at(0).content, QStringLiteral("<doc>0</doc>"));
+}
+
+void tst_PaperReader::slowOrFailingPandoc()
+{
+    PaperMaker maker(m_dir.path());
+    const QString good = maker.fromMarkdown(QStringLiteral("slow"), QStringLiteral("1\\. 题目\n"));
+    QVERIFY2(!good.isEmpty(), qPrintable(maker.error()));
+    // a pandoc that hangs, and one that fails, standing first on the PATH
+    QTemporaryDir bin;
+    const QString pidFile = bin.filePath(QStringLiteral("pid"));
+    const auto fakePandoc = [&](const QByteArray &script) {
+        QFile file(bin.filePath(QStringLiteral("pandoc")));
+        file.open(QIODevice::WriteOnly | QIODevice::Truncate);
+        file.write("#!/bin/sh\n" + script);
+        file.close();
+        file.setPermissions(file.permissions() | QFileDevice::ExeOwner);
+    };
+    const QByteArray path = qgetenv("PATH");
+    qputenv("PATH", bin.path().toLocal8Bit() + ':' + path);
+
+    fakePandoc("echo $$ > " + pidFile.toLocal8Bit() + "\nexec sleep 30\n");
+    PaperReader reader;
+    reader.setTimeLimit(500);
+    const Read slow = readPaper(reader, good);
+    QCOMPARE(slow.failure, QStringLiteral("读取文档超时，文档可能过大或已损坏"));
+    QFile pid(pidFile);
+    QVERIFY(pid.open(QIODevice::ReadOnly));
+    const QString proc = QStringLiteral("/proc/") + QString::fromLatin1(pid.readAll().trimmed());
+    QVERIFY(!QFileInfo::exists(proc));
+
+    // a reader destroyed while pandoc runs takes pandoc with it
+    QFile::remove(pidFile);
+    auto *doomed = new PaperReader;
+    doomed->read(good);
+    QVERIFY(QTest::qWaitFor(
+        [&] { return QFile::exists(pidFile) && QFileInfo(pidFile).size() > 0; }, 10000));
+    QFile pid2(pidFile);
+    QVERIFY(pid2.open(QIODevice::ReadOnly));
+    const QString proc2 = QStringLiteral("/proc/") + QString::fromLatin1(pid2.readAll().trimmed());
+    QVERIFY(QFileInfo::exists(proc2));
+    delete doomed;
+    QVERIFY(QTest::qWaitFor([&] { return !QFileInfo::exists(proc2); }, 5000));
+
+    fakePandoc("echo 'JSON parse error' >&2\nexit 1\n");
+    const Read failing = readPaper(good);
+    fakePandoc("echo 'not json'\n");
+    const Read garbage = readPaper(good);
+    qputenv("PATH", path);
+    QCOMPARE(failing.failure, QStringLiteral("文档已损坏，无法读取"));
+    QCOMPARE(garbage.failure, QStringLiteral("文档已损坏，无法读取"));
 }
 
 QTEST_MAIN(tst_PaperReader)
