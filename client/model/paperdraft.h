@@ -3,6 +3,7 @@
 #include "model/exerciseinfo.h"
 
 #include <QList>
+#include <QMetaType>
 #include <QString>
 
 // One exercise cut out of an imported paper, before the teacher has checked it.
@@ -17,3 +18,4 @@ struct PaperDraft {
     ExerciseInfo exercise;
 };
 using PaperDraftList = QList<PaperDraft>;
+Q_DECLARE_METATYPE(PaperDraft)
