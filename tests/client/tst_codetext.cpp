@@ -50,7 +50,10 @@ void tst_CodeText::roundTrip_data()
     QTest::newRow("marks, blank and scripts in a cell")
         << "<doc>a<t><tr><td>1</td><td><indent/><g><h>2</h><f>n</f></g><s1><c>x</c></s1><a/>"
            "<tex>y</tex></td></tr></t>b</doc>";
+    QTest::newRow("combined script opening a cell")
+        << "<doc><t><tr><td><a/></td><td><g><h>2</h><f>n</f></g></td></tr></t></doc>";
     QTest::newRow("tab kept") << "<doc>a\tb</doc>";
+    QTest::newRow("line feed of a stored text kept") << "<doc>a\nb</doc>";
 }
 
 void tst_CodeText::roundTrip()
@@ -199,6 +202,11 @@ void tst_CodeText::htmlImport_data()
     QTest::newRow("nested as deep as allowed keeps its shallow text") << QStringLiteral("a")
             + QString(QStringLiteral("<span>")).repeated(TextEdit::maxHtmlNesting)
             + QStringLiteral("x") << "<doc>a</doc>";
+    // XML cannot carry it: written, it would make the whole field unreadable
+    QTest::newRow("control character is left out") << "a&#1;b"
+                                                   << "<doc>ab</doc>";
+    QTest::newRow("space closing a paragraph is layout") << "<p><b>a</b> </p><p><i>c</i> </p>"
+                                                         << "<doc><b>a</b><n/><i>c</i></doc>";
     QTest::newRow("space opening an inline element is layout") << "<p>x<span> <b>a</b></span></p>"
                                                                << "<doc>x<b>a</b></doc>";
     QTest::newRow("many paragraphs are not too deep")

@@ -176,8 +176,14 @@ void tst_TextObject::boxEdgesJoinNeighbours()
     const QTextCharFormat format = cursor.charFormat();
     QCOMPARE(format.intProperty(UnderlineProperty), int(Rectangle));
 
-    // h = 24: D = 2, top edge at y + 1, bottom edge at y + 23
+    // h = 24: D = 2, top edge at y + 1, bottom edge at y + 23; in the box's own colour
+    Style &style = Style::instance();
+    const Style saved = style;
+    style.singleUnderlineColor = Qt::blue;
     const QImage image = paint(edit.document(), position, format, QRectF(20, 10, 20, 24));
+    style = saved;
+    QCOMPARE(image.pixel(30, 11), qRgb(0, 0, 255));
+    QCOMPARE(image.pixel(30, 33), qRgb(0, 0, 255));
     QVERIFY(darkIn(image, QRect(25, 10, 10, 2))); // top
     QVERIFY(darkIn(image, QRect(25, 32, 10, 2))); // bottom
     QCOMPARE(darkIn(image, QRect(19, 16, 2, 12)), left);
@@ -366,6 +372,11 @@ void tst_TextObject::combinedScriptBands()
     QVERIFY(!darkIn(upper, QRect(0, middle + 1, 20, int(h) - middle - 1)));
     QVERIFY(darkIn(lower, QRect(0, middle, 20, int(h) - middle)));
     QVERIFY(!darkIn(lower, QRect(0, 0, 20, middle - 1)));
+    // both parts at once
+    f.setProperty(TextProperty, QStringLiteral("8 8"));
+    const QImage both = paint(nullptr, 0, f, QRectF(0, 0, 20, h));
+    QVERIFY(darkIn(both, QRect(0, 0, 20, middle)));
+    QVERIFY(darkIn(both, QRect(0, middle, 20, int(h) - middle)));
 }
 
 // A boxed space, a character, a subscript, a superscript and a question number typed into one
@@ -440,6 +451,10 @@ void tst_TextObject::shownEditorPaintsEachObjectInItsBand()
         for (int x = (left(8) + left(9)) / 2 + 2; x < left(9) - 1; ++x)
             secondCharacter = secondCharacter || dark(x, y);
     QVERIFY(secondCharacter);
+    // and nothing beyond the mark
+    for (int y = top; y < bottom; ++y)
+        for (int x = left(9) + 1; x < left(9) + 12; ++x)
+            QVERIFY(!dark(x, y));
     // a plain character has no line under it
     for (int x = left(2) + 1; x < left(3) - 1; ++x)
         QVERIFY(!dark(x, bottom));
