@@ -339,6 +339,11 @@ void TestServerExercises::badBodiesStoreNothing_data() {
         << QStringLiteral("subjectId") << QJsonValue(3) << QStringLiteral("subjectId");
     QTest::newRow("difficulty 9") << QStringLiteral("exercise.difficultyDegree") << QJsonValue(9)
                                   << QStringLiteral("difficultyDegree");
+    QTest::newRow("difficulty 6, one star past five")
+        << QStringLiteral("exercise.difficultyDegree") << QJsonValue(6)
+        << QStringLiteral("difficultyDegree");
+    QTest::newRow("difficulty 2.5") << QStringLiteral("exercise.difficultyDegree")
+                                    << QJsonValue(2.5) << QStringLiteral("difficultyDegree");
     QTest::newRow("no content") << QStringLiteral("exercise.content") << removed
                                 << QStringLiteral("content");
     QTest::newRow("unknown group")
@@ -519,6 +524,8 @@ void TestServerExercises::pageNumberIsClamped() {
     const ServerClient::Reply reply = list(groupId, -1, -1, asked);
     QCOMPARE(reply.status(), 0);
     QCOMPARE(reply.dataObject()[QStringLiteral("pageNum")].toInt(), answered);
+    QCOMPARE(reply.dataObject()[QStringLiteral("pages")].toInt(), 3);
+    QCOMPARE(reply.dataObject()[QStringLiteral("total")].toInt(), 21);
     QCOMPARE(idsOf(reply).size(), answered == 3 ? 1 : 10);
 }
 
