@@ -15,6 +15,8 @@ private slots:
     void initTestCase();
     void roundTripKeepsEveryMember();
     void modifyReplacesTheExercise();
+    void everyDifficultyTheComposerSendsIsStored_data();
+    void everyDifficultyTheComposerSendsIsStored();
     void badBodiesStoreNothing_data();
     void badBodiesStoreNothing();
     void listItemsCarryEveryMember();
@@ -319,6 +321,24 @@ void TestServerExercises::modifyReplacesTheExercise() {
     QCOMPARE(q[QStringLiteral("optionContent")].toString(), options(4, true));
     QCOMPARE(idsOf(list(groupId, -1, -1, 0)), QList<int>());
     QCOMPARE(idsOf(list(otherGroup, -1, -1, 0)), QList<int>{id});
+}
+
+void TestServerExercises::everyDifficultyTheComposerSendsIsStored_data() {
+    QTest::addColumn<int>("difficulty");
+    QTest::newRow("no star clicked") << 0;
+    QTest::newRow("one star") << 1;
+    QTest::newRow("five stars") << 5;
+}
+
+void TestServerExercises::everyDifficultyTheComposerSendsIsStored() {
+    QFETCH(int, difficulty);
+    static const int groupId = addGroup(QStringLiteral("难度"));
+    const int id = add(fillInBody(groupId, difficulty, QStringLiteral("星")));
+    QVERIFY(id > 0);
+    const ServerClient::Reply reply = m_client->post(QStringLiteral("/library/fetch/exercise/id"),
+                                                     {{QStringLiteral("exerciseId"), id}});
+    QCOMPARE(reply.dataObject()[QStringLiteral("difficutyLevel")].toInt(), difficulty);
+    QCOMPARE(list(groupId, -1, difficulty, 0).dataObject()[QStringLiteral("total")].toInt(), 1);
 }
 
 void TestServerExercises::badBodiesStoreNothing_data() {
@@ -832,10 +852,10 @@ void TestServerExercises::transferXmlConvertsEachText() {
     QCOMPARE(html.at(2).toString(), QString());
     QVERIFY(html.at(3).toString().contains(m_server.baseUrl() +
                                            QStringLiteral("/api/show/image?fileKey=k")));
-    QVERIFY(m_client
-                ->post(QStringLiteral("/library/transfer/xml"),
-                       {{QStringLiteral("xmls"), QJsonArray{1}}})
-                .status() != 0);
+    const ServerClient::Reply refused = m_client->post(QStringLiteral("/library/transfer/xml"),
+                                                       {{QStringLiteral("xmls"), QJsonArray{1}}});
+    QVERIFY(refused.status() != 0 && refused.status() != -1);
+    QVERIFY2(refused.msg().contains(QStringLiteral("xmls")), qPrintable(refused.msg()));
 }
 
 void TestServerExercises::restartKeepsAllData() {
