@@ -12,33 +12,41 @@ SqlStatement::~SqlStatement()
     sqlite3_finalize(m_stmt);
 }
 
+// A parameter that did not bind would run the statement with NULL in its place: a write that
+// silently changes nothing, or the wrong rows, and still reports success.
+void SqlStatement::checkBind(int rc)
+{
+    if (rc != SQLITE_OK)
+        throw SqlError(std::string("bind: ") + sqlite3_errmsg(m_db));
+}
+
 SqlStatement &SqlStatement::bind(int index, std::int64_t value)
 {
-    sqlite3_bind_int64(m_stmt, index, value);
+    checkBind(sqlite3_bind_int64(m_stmt, index, value));
     return *this;
 }
 
 SqlStatement &SqlStatement::bind(int index, double value)
 {
-    sqlite3_bind_double(m_stmt, index, value);
+    checkBind(sqlite3_bind_double(m_stmt, index, value));
     return *this;
 }
 
 SqlStatement &SqlStatement::bind(int index, const std::string &value)
 {
-    sqlite3_bind_text(m_stmt, index, value.data(), int(value.size()), SQLITE_TRANSIENT);
+    checkBind(sqlite3_bind_text(m_stmt, index, value.data(), int(value.size()), SQLITE_TRANSIENT));
     return *this;
 }
 
 SqlStatement &SqlStatement::bindBlob(int index, const std::string &bytes)
 {
-    sqlite3_bind_blob(m_stmt, index, bytes.data(), int(bytes.size()), SQLITE_TRANSIENT);
+    checkBind(sqlite3_bind_blob(m_stmt, index, bytes.data(), int(bytes.size()), SQLITE_TRANSIENT));
     return *this;
 }
 
 SqlStatement &SqlStatement::bindNull(int index)
 {
-    sqlite3_bind_null(m_stmt, index);
+    checkBind(sqlite3_bind_null(m_stmt, index));
     return *this;
 }
 

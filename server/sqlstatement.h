@@ -41,6 +41,8 @@ public:
     bool isNull(int column) const;
 
 private:
+    void checkBind(int rc);
+
     sqlite3 *m_db;
     sqlite3_stmt *m_stmt = nullptr;
 };

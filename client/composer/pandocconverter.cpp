@@ -47,7 +47,8 @@ int blankSize(int spaces)
     return spaces <= 12 ? 3 : 4;
 }
 
-// Runs of underscores, underlined spaces and empty answer brackets "（　　）" become blanks.
+// Runs of underscores and empty answer brackets "（　　）" become blanks. (pandoc drops the
+// underline of spaces, so underlined spaces arrive as a space.)
 PaperLine withBlanks(const PaperLine &line)
 {
     static const QRegularExpression blanks(
@@ -56,14 +57,6 @@ PaperLine withBlanks(const PaperLine &line)
     for (const PaperInline &piece : line.pieces()) {
         if (piece.kind != PaperInline::Text) {
             out.append(piece);
-            continue;
-        }
-        if ((piece.styles & PaperInline::Underline) && piece.text.trimmed().isEmpty()) {
-            PaperInline blank;
-            blank.kind = PaperInline::Blank;
-            blank.blankSize = blankSize(piece.text.size());
-            blank.styles = piece.styles & ~PaperInline::Underline;
-            out.append(blank);
             continue;
         }
         int from = 0;

@@ -11,6 +11,7 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QUrl>
 
 namespace {
 
@@ -119,8 +120,12 @@ void PaperReader::read(const QString &path)
         }
         emit progress(QStringLiteral("正在转换文档"));
         startProcess(QStringLiteral("soffice"),
-            {QStringLiteral("--headless"), QStringLiteral("--convert-to"), QStringLiteral("docx"),
-                QStringLiteral("--outdir"), m_dir->path(), copy},
+            {// a profile of its own: a LibreOffice the teacher has open would take the job
+             // over and return at once
+                QStringLiteral("-env:UserInstallation=")
+                    + QUrl::fromLocalFile(m_dir->filePath(QStringLiteral("profile"))).toString(),
+                QStringLiteral("--headless"), QStringLiteral("--convert-to"),
+                QStringLiteral("docx"), QStringLiteral("--outdir"), m_dir->path(), copy},
             Converting);
         return;
     }

@@ -182,7 +182,11 @@ void TextObject::drawObject(QPainter *painter, const QRectF &rect, QTextDocument
     if (format.boolProperty(QuestionNumProperty)) {
         painter->save();
         painter->setFont(fontEntry(false, false, textPointSize).font);
-        painter->drawText(t, QStringLiteral("题号"), QTextOption());
+        // on one line: with a font whose space is narrower than half a character the mark is
+        // a little narrower than its two characters, and a wrapped "号" would fall below it
+        QTextOption oneLine;
+        oneLine.setWrapMode(QTextOption::NoWrap);
+        painter->drawText(t, QStringLiteral("题号"), oneLine);
         painter->drawLine(QPointF(x, yU), QPointF(x + w, yU));
         painter->restore();
         return;

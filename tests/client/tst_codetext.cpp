@@ -1,6 +1,8 @@
 #include "editor/textedit.h"
 #include "editor/textobjectproperty.h"
 
+#include <QClipboard>
+#include <QMimeData>
 #include <QTextBlock>
 #include <QTextTable>
 #include <QtTest>
@@ -20,6 +22,8 @@ private slots:
     void malformedCodeTextInsertsNothing();
     void htmlImport_data();
     void htmlImport();
+    void onlyWebPicturesAreFetched_data();
+    void onlyWebPicturesAreFetched();
     void hostileInputIsBounded();
 };
 
@@ -38,6 +42,18 @@ void tst_CodeText::roundTrip_data()
     QTest::newRow("every style")
         << "<doc><b>b</b><i>i</i><d>d</d><u>u</u><w>w</w><p>p</p><o>o</o><f>f</f><h>h</h></doc>";
     QTest::newRow("escaping") << "<doc>&lt;&amp;&gt;</doc>";
+    QTest::newRow("blanks of every length")
+        << QStringLiteral("<doc><s1><c>a</c></s1><s2><c>乙</c></s2><s3><c>b</c></s3>"
+                          "<s4><c>c</c></s4></doc>");
+    QTest::newRow("picture and formula between text")
+        << "<doc>a<v key=\"k7\" width=\"20\" height=\"10\"/><tex>x^2</tex>b</doc>";
+    QTest::newRow("marks, blank and scripts in a cell")
+        << "<doc>a<t><tr><td>1</td><td><indent/><g><h>2</h><f>n</f></g><s1><c>x</c></s1><a/>"
+           "<tex>y</tex></td></tr></t>b</doc>";
+    QTest::newRow("combined script opening a cell")
+        << "<doc><t><tr><td><a/></td><td><g><h>2</h><f>n</f></g></td></tr></t></doc>";
+    QTest::newRow("tab kept") << "<doc>a\tb</doc>";
+    QTest::newRow("line feed of a stored text kept") << "<doc>a\nb</doc>";
 }
 
 void tst_CodeText::roundTrip()
@@ -148,18 +164,107 @@ void tst_CodeText::htmlImport_data()
     QTest::newRow("space only between inline words")
         << "<div><p><b>a</b> <i>b</i></p> <p>c</p></div>"
         << "<doc><b>a</b> <i>b</i><n/>c</doc>";
+    QTest::newRow("strong and b are bold, i and em italic")
+        << "<strong>a</strong><b>b</b>c<i>d</i><em>e</em>"
+        << "<doc><b>ab</b>c<i>de</i></doc>";
+    QTest::newRow("line feeds in text are spaces") << "<p>one\ntwo\nthree</p>"
+                                                   << "<doc>one two three</doc>";
+    QTest::newRow("span superscript alone, subscript without a space")
+        << "<span style=\"vertical-align: super\">a</span>"
+           "<span style=\"vertical-align:sub\">b</span>c"
+        << "<doc><h>a</h><f>b</f>c</doc>";
+    QTest::newRow("right paragraph") << "<p style=\"text-align:right\">r</p><p>l</p>"
+                                     << "<doc><r>r</r><n/>l</doc>";
+    QTest::newRow("indent of 0 is no indent") << "<p style=\"text-indent: 0\">a</p>"
+                                              << "<doc>a</doc>";
+    QTest::newRow("u with another style is plain") << "<u style=\"color:red\">a</u>b"
+                                                   << "<doc>ab</doc>";
+    QTest::newRow("underline wins over the dot")
+        << "<span style=\"text-decoration:underline;font-emphasize:dot\">a</span>"
+           "<span style=\"font-emphasize:below dot\">b</span>"
+        << "<doc><u>a</u><p>b</p></doc>";
+    QTest::newRow("underscore keeps the styles around it") << "<b>x_</b>"
+                                                           << "<doc><b>x<u> </u></b></doc>";
+    QTest::newRow("line break at a block start adds none") << "<br>a<br><br>b"
+                                                           << "<doc>a<n/>b</doc>";
+    QTest::newRow("formula with a trailing quote")
+        << "x<img src=\"http://127.0.0.1:9/api/generate/formula?formulaStr=a%2Bb%22\">"
+        << "<doc>x<tex>a+b</tex></doc>";
+    QTest::newRow("stored picture in a cell")
+        << "<table><tr><td>1</td><td><img src=\"http://127.0.0.1:9/api/show/image?fileKey=k7\" "
+           "width=\"20\" height=\"10\"></td></tr></table>"
+        << "<doc><t><tr><td>1</td><td><v key=\"k7\" width=\"20\" "
+           "height=\"10\"/></td></tr></t></doc>";
+    QTest::newRow("picture without a source") << "a<img width=\"3\" height=\"4\">b"
+                                              << "<doc>ab</doc>";
+    // a long pasted document: paragraphs and cells close themselves and nest nothing
+    const int many = TextEdit::maxHtmlNesting + 10;
+    QTest::newRow("nested as deep as allowed keeps its shallow text") << QStringLiteral("a")
+            + QString(QStringLiteral("<span>")).repeated(TextEdit::maxHtmlNesting)
+            + QStringLiteral("x") << "<doc>a</doc>";
+    // XML cannot carry it: written, it would make the whole field unreadable
+    QTest::newRow("control character is left out") << "a&#1;b"
+                                                   << "<doc>ab</doc>";
+    QTest::newRow("space closing a paragraph is layout") << "<p><b>a</b> </p><p><i>c</i> </p>"
+                                                         << "<doc><b>a</b><n/><i>c</i></doc>";
+    QTest::newRow("space opening an inline element is layout") << "<p>x<span> <b>a</b></span></p>"
+                                                               << "<doc>x<b>a</b></doc>";
+    QTest::newRow("many paragraphs are not too deep")
+        << QString(QStringLiteral("<p>x")).repeated(many)
+        << QStringLiteral("<doc>x") + QString(QStringLiteral("<n/>x")).repeated(many - 1)
+            + QStringLiteral("</doc>");
 }
 
 void tst_CodeText::htmlImport()
 {
     QFETCH(QString, html);
     QFETCH(QString, code);
+    // pasted from a web page with Ctrl+V
     TextEdit edit;
-    edit.insertHtml(html);
+    edit.resize(480, 200);
+    edit.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&edit));
+    edit.setFocus();
+    auto mime = new QMimeData;
+    mime->setHtml(html);
+    QGuiApplication::clipboard()->setMimeData(mime);
+    QTest::keyClick(&edit, Qt::Key_V, Qt::ControlModifier);
     QCOMPARE(edit.toCodeText(), code);
     // one paste is one undo step
-    edit.undo();
+    QTest::keyClick(&edit, Qt::Key_Z, Qt::ControlModifier);
     QCOMPARE(edit.toCodeText(), QString());
+}
+
+void tst_CodeText::onlyWebPicturesAreFetched_data()
+{
+    QTest::addColumn<QString>("source");
+    QTest::addColumn<int>("pictures"); // shown at once, while fetched or downloaded
+    QTest::newRow("stored picture") << "http://127.0.0.1:9/api/show/image?fileKey=k7" << 1;
+    QTest::newRow("picture of a web page") << "http://127.0.0.1:9/pic.png" << 1;
+    QTest::newRow("secure web page") << "https://127.0.0.1:9/pic.png" << 1;
+    QTest::newRow("relative name") << "pic.png" << 0;
+    QTest::newRow("file on another machine") << "ftp://127.0.0.1:9/pic.png" << 0;
+}
+
+void tst_CodeText::onlyWebPicturesAreFetched()
+{
+    QFETCH(QString, source);
+    QFETCH(int, pictures);
+    TextEdit edit;
+    edit.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&edit));
+    edit.setFocus();
+    auto mime = new QMimeData;
+    mime->setHtml(QStringLiteral("a<img src=\"%1\">b").arg(source));
+    QGuiApplication::clipboard()->setMimeData(mime);
+    QTest::keyClick(&edit, Qt::Key_V, Qt::ControlModifier);
+    int images = 0;
+    QTextCursor cursor(edit.document());
+    for (int p = 1; p < edit.document()->characterCount(); ++p) {
+        cursor.setPosition(p);
+        images += cursor.charFormat().isImageFormat() ? 1 : 0;
+    }
+    QCOMPARE(images, pictures);
 }
 
 void tst_CodeText::hostileInputIsBounded()

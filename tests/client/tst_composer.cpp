@@ -98,6 +98,7 @@ private:
     }
     // Fills a page so that it passes every check.
     void fillPage(ExerciseQuestionWidget *page);
+    QList<QWidget *> shownComposer();
     QJsonObject lastBody(const QString &path)
     {
         return QJsonDocument::fromJson(m_responder.requestsTo(path).last().body).object();
@@ -178,9 +179,28 @@ void tst_Composer::fillPage(ExerciseQuestionWidget *p)
     p->analysisPanel()->setText(code(QStringLiteral("e")));
 }
 
+// The composer's parts on screen, top to bottom; empty when one is missing or hidden.
+QList<QWidget *> tst_Composer::shownComposer()
+{
+    QList<QWidget *> parts {header()};
+    if (m_window->stem())
+        parts << m_window->stem();
+    parts << m_window->questionTabs() << m_window->composerButtons();
+    for (int i = 0; i < parts.size(); ++i) {
+        if (!parts.at(i)->isVisible()
+            || (i > 0 && parts.at(i)->y() <= parts.at(i - 1)->geometry().bottom()))
+            return {};
+    }
+    return parts;
+}
+
 void tst_Composer::bodyForTypeWithStemAndSeveralQuestions()
 {
+    m_window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
     buildComposer(detail(true, true, mixedTypes));
+    // header, stem, sub-question tabs, then the buttons, each below the one before
+    QTRY_COMPARE(shownComposer().size(), 4);
     QVERIFY(m_window->stem());
     QCOMPARE(m_window->questionTabs()->count(), 1);
     QVERIFY(m_window->questionTabs()->isMovable());
@@ -198,9 +218,12 @@ void tst_Composer::bodyForTypeWithStemAndSeveralQuestions()
     QVERIFY(!score->isEnabled());
     QCOMPARE(page(0)->currentType().typeDesc, QStringLiteral("多选"));
 
+    QPointer<QWidget> oldStem = m_window->stem();
     buildComposer(detail(false, false, mixedTypes));
     QVERIFY(!m_window->stem());
     QVERIFY(!m_window->questionTabs()->cornerWidget(Qt::TopRightCorner));
+    QVERIFY(!oldStem || !oldStem->isVisible());
+    QTRY_COMPARE(shownComposer().size(), 3);
 }
 
 void tst_Composer::tabNamesClosabilityAndLimit()
@@ -506,19 +529,32 @@ void tst_Composer::cancelSetsThreeStarsAndEndsModification()
     exercise.folderId = 40;
     exercise.exerciseTypeId = 32;
     exercise.difficultyDegree = 5;
+    QuestionInfo stored;
+    stored.questiontypeId = 2;
+    stored.questionContent = code(QStringLiteral("旧内容"));
+    stored.questionExplain = code(QStringLiteral("旧解析"));
+    exercise.questions << stored;
     m_responder.reset(detailPath);
     m_responder.respondEnvelope(detailPath, 0, detail(false, false, mixedTypes));
+    m_window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
     m_window->loadExercise(exercise);
     QTRY_VERIFY(m_window->questionTabs());
+    QCOMPARE(page(0)->contentPanel()->text(), code(QStringLiteral("旧内容")));
     ModalDialogAnswerer answerer;
     answerer.clickButton(QStringLiteral("确定"));
-    m_window->cancelExercise();
+    QPushButton *cancel = m_window->composerButtons()->button(QDialogButtonBox::Cancel);
+    QTRY_VERIFY(cancel->isVisible());
+    QTest::mouseClick(cancel, Qt::LeftButton);
     QCOMPARE(answerer.last().title, QStringLiteral("取消"));
     QCOMPARE(answerer.last().text, QStringLiteral("是否取消录题？"));
     QCOMPARE(header()->rate(), 3);
     QCOMPARE(m_window->modifyingId(), -1);
     QCOMPARE(
         m_window->findChild<QStackedWidget *>(QStringLiteral("stackedWidget"))->currentIndex(), 1);
+    // the composer starts afresh: none of the stored texts is left in it
+    QVERIFY(page(0)->contentPanel()->text().isEmpty());
+    QVERIFY(page(0)->analysisPanel()->text().isEmpty());
 
     // the next submission is an addition
     fillPage(page(0));

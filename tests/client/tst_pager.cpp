@@ -32,18 +32,28 @@ private slots:
 
 private:
     QStringList pageTexts() const;
+    void clickOn(const QString &name);
     PageSelectWidget *m_pager = nullptr;
 };
 
 void tst_Pager::init()
 {
     m_pager = new PageSelectWidget;
+    m_pager->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_pager));
 }
 
 void tst_Pager::cleanup()
 {
     delete m_pager;
     m_pager = nullptr;
+}
+
+void tst_Pager::clickOn(const QString &name)
+{
+    auto button = m_pager->findChild<QPushButton *>(name);
+    QVERIFY(button && button->isVisible());
+    QTest::mouseClick(button, Qt::LeftButton);
 }
 
 QStringList tst_Pager::pageTexts() const
@@ -86,8 +96,13 @@ void tst_Pager::pageButtonsSitBetweenLastAndJump()
 {
     m_pager->setPageCount(10);
     m_pager->setCurrentPage(5);
+    const QList<QPushButton *> old = m_pager->pageButtons();
+    QTRY_VERIFY(old.last()->isVisible()); // shown once the event loop turns, as after a reply
     m_pager->setCurrentPage(6); // rebuilt, not added to
     QCOMPARE(m_pager->pageButtons().size(), 5);
+    // the old buttons are gone from sight at once, not when their deletion comes round
+    for (QPushButton *button : old)
+        QVERIFY(!button->isVisible());
     auto layout = m_pager->findChild<QHBoxLayout *>(QStringLiteral("horizontalLayout"));
     QStringList order;
     for (int i = 0; i < layout->count(); ++i) {
@@ -111,8 +126,11 @@ void tst_Pager::navigation_data()
     QTest::newRow("first") << "firstPushButton" << 5 << 1;
     QTest::newRow("last") << "lastPushButton" << 5 << 10;
     QTest::newRow("previous") << "prePushButton" << 5 << 4;
+    QTest::newRow("previous from page 2") << "prePushButton" << 2 << 1;
     QTest::newRow("previous on page 1 fetches again") << "prePushButton" << 1 << 1;
+    QTest::newRow("first from page 2") << "firstPushButton" << 2 << 1;
     QTest::newRow("next") << "nextPushButton" << 5 << 6;
+    QTest::newRow("next to the last page") << "nextPushButton" << 9 << 10;
     QTest::newRow("next on the last page fetches again") << "nextPushButton" << 10 << 10;
 }
 
@@ -125,7 +143,7 @@ void tst_Pager::navigation()
     m_pager->setCurrentPage(page);
     const QStringList before = pageTexts();
     QSignalSpy spy(m_pager, &PageSelectWidget::selectPage);
-    m_pager->findChild<QPushButton *>(button)->click();
+    clickOn(button);
     QCOMPARE(spy.count(), 1);
     QCOMPARE(spy.first().first().toInt(), emitted);
     QCOMPARE(m_pager->currentPage(), emitted);
@@ -138,7 +156,7 @@ void tst_Pager::pageButtonEmitsItsNumberWithoutRebuilding()
     m_pager->setCurrentPage(5);
     QSignalSpy spy(m_pager, &PageSelectWidget::selectPage);
     QPushButton *seven = m_pager->pageButtons().last();
-    seven->click();
+    QTest::mouseClick(seven, Qt::LeftButton);
     QCOMPARE(spy.count(), 1);
     QCOMPARE(spy.first().first().toInt(), 7);
     QCOMPARE(m_pager->currentPage(), 7);
@@ -157,6 +175,8 @@ void tst_Pager::jumpBox_data()
     QTest::newRow("zero") << 10 << "0" << -1 << "页码范围为1-10";
     QTest::newRow("beyond the count") << 10 << "11" << -1 << "页码范围为1-10";
     QTest::newRow("the count itself") << 10 << "10" << 10 << "";
+    QTest::newRow("page 1") << 10 << "1" << 1 << "";
+    QTest::newRow("page 2") << 10 << "2" << 2 << "";
     QTest::newRow("current page") << 10 << "3" << -1 << "";
     QTest::newRow("no pages") << 0 << "1" << -1 << "页码范围为1-0";
     QTest::newRow("empty box") << 10 << "" << -1 << "页码范围为1-10";
@@ -170,11 +190,14 @@ void tst_Pager::jumpBox()
     QFETCH(QString, message);
     m_pager->setPageCount(count);
     m_pager->setCurrentPage(count ? 3 : 0);
-    m_pager->findChild<QLineEdit *>(QStringLiteral("lineEditJump"))->setText(typed);
+    auto box = m_pager->findChild<QLineEdit *>(QStringLiteral("lineEditJump"));
+    QTest::mouseClick(box, Qt::LeftButton);
+    QTest::keyClicks(box, typed);
+    QCOMPARE(box->text(), typed);
     QSignalSpy spy(m_pager, &PageSelectWidget::selectPage);
     ModalDialogAnswerer answerer;
     answerer.clickButton(QStringLiteral("确定"));
-    m_pager->findChild<QPushButton *>(QStringLiteral("pushButtonJump"))->click();
+    clickOn(QStringLiteral("pushButtonJump"));
     if (message.isEmpty()) {
         QCOMPARE(answerer.count(), 0);
     } else {

@@ -158,6 +158,8 @@ private slots:
     void englishPaper();
     void statementsRangesAndRestarts();
     void slowOrFailingPandoc();
+    void blankSizes();
+    void docThroughLibreOffice();
     void withoutNumbers();
     void badInput_data();
     void badInput();
@@ -573,6 +575,22 @@ void tst_PaperReader::typeGuessOtherCatalogue()
     QCOMPARE(guesser.guess(QString(), blanks), 3);
     QCOMPARE(guesser.guess(QStringLiteral("作图题"), plain), 0); // the first type without options
     QCOMPARE(PaperTypeGuesser(ExerciseTypeInfoList()).guess(QStringLiteral("选择题"), choice), -1);
+
+    // the kind a heading's word names, when no name matches it
+    const PaperTypeGuesser local(localCatalogue());
+    QCOMPARE(local.guess(QStringLiteral("选择题"), plain), 0);
+    QCOMPARE(local.guess(QStringLiteral("判断"), plain), 2);
+    // "完形填空" is a type with options, not a fill-in
+    const auto catalogue = [](std::initializer_list<const char *> names) {
+        ExerciseTypeInfoList out;
+        for (const char *name : names)
+            out.append({int(out.size()) + 1, 1, QString::fromUtf8(name)});
+        return out;
+    };
+    QCOMPARE(PaperTypeGuesser(catalogue({"完形填空", "填空题"})).guess(QString(), blanks), 1);
+    QCOMPARE(PaperTypeGuesser(catalogue({"判断题", "作图题"})).guess(QString(), plain), 1);
+    QCOMPARE(PaperTypeGuesser(catalogue({"作图题", "综合题"})).guess(QString(), plain), 1);
+    QCOMPARE(PaperTypeGuesser(catalogue({"判断题", "作图题"})).guess(QString(), choice), 0);
 }
 
 void tst_PaperReader::commandLine()
@@ -760,6 +778,78 @@ void tst_PaperReader::slowOrFailingPandoc()
     qputenv("PATH", path);
     QCOMPARE(failing.failure, QStringLiteral("文档已损坏，无法读取"));
     QCOMPARE(garbage.failure, QStringLiteral("文档已损坏，无法读取"));
+}
+
+void tst_PaperReader::blankSizes()
+{
+    // runs of underscores by length and empty answer brackets
+    PaperMaker maker(m_dir.path());
+    const QString body = para(run(QStringLiteral("二、填空题")))
+        + para(run(QStringLiteral("1. a__b___c____d______e_______f____________g_____________h"))
+            + run(QStringLiteral("i(  )j（　）k say \"hi\"")));
+    const QString path = maker.fromBody(QStringLiteral("blanks"), body);
+    QVERIFY2(!path.isEmpty(), qPrintable(maker.error()));
+    const Read read = readPaper(path);
+    QCOMPARE(read.failure, QString());
+    QCOMPARE(read.drafts.size(), 1);
+    const QString s1 = QStringLiteral("<s1><c></c></s1>");
+    const QString s2 = QStringLiteral("<s2><c></c></s2>");
+    const QString s3 = QStringLiteral("<s3><c></c></s3>");
+    const QString s4 = QStringLiteral("<s4><c></c></s4>");
+    QCOMPARE(read.drafts.at(0).exercise.questions.at(0).questionContent,
+        QString("<doc>a" + s1 + "b" + s1 + "c" + s2 + "d" + s2 + "e" + s3 + "f" + s3 + "g" + s4
+            + "hi(" + s2 + ")j（" + s2 + "）k say \"hi\"</doc>"));
+    checkEditorKeepsFields(read.drafts);
+}
+
+void tst_PaperReader::docThroughLibreOffice()
+{
+    // a LibreOffice that "converts" by copying a paper written beforehand, and one that fails
+    PaperMaker maker(m_dir.path());
+    const QString converted = maker.fromMarkdown(QStringLiteral("converted"),
+        QStringLiteral("一、选择题\n\n1\\. 旧文档里的题（　　）\n\nA. 甲 B. 乙\n"));
+    QVERIFY2(!converted.isEmpty(), qPrintable(maker.error()));
+    const QString doc = m_dir.filePath(QStringLiteral("old paper.doc"));
+    QFile docFile(doc);
+    QVERIFY(docFile.open(QIODevice::WriteOnly));
+    docFile.write(QByteArray("\xd0\xcf\x11\xe0\xa1\xb1\x1a\xe1", 8) + QByteArray(2048, '\0'));
+    docFile.close();
+
+    QTemporaryDir bin;
+    const QString soffice = bin.filePath(QStringLiteral("soffice"));
+    const auto fakeOffice = [&](const QByteArray &script) {
+        QFile file(soffice);
+        file.open(QIODevice::WriteOnly | QIODevice::Truncate);
+        file.write("#!/bin/sh\n" + script);
+        file.close();
+        file.setPermissions(file.permissions() | QFileDevice::ExeOwner);
+    };
+    // soffice --headless --convert-to docx --outdir DIR FILE.doc writes DIR/FILE.docx
+    fakeOffice("[ \"$2 $3 $4 $5\" = '--headless --convert-to docx --outdir' ] || exit 3\n"
+               "case \"$1\" in -env:UserInstallation=file:///*) ;; *) exit 4 ;; esac\n"
+               "name=$(basename \"$7\" .doc)\n"
+               "cp '"
+        + converted.toLocal8Bit() + "' \"$6/$name.docx\"\n");
+    const QByteArray path = qgetenv("PATH");
+    qputenv("PATH", bin.path().toLocal8Bit() + ':' + path);
+    PaperReader reader;
+    QSignalSpy progress(&reader, &PaperReader::progress);
+    const Read read = readPaper(reader, doc);
+    fakeOffice("exit 1\n");
+    const Read failed = readPaper(doc);
+    qputenv("PATH", path);
+
+    QCOMPARE(read.failure, QString());
+    QCOMPARE(read.drafts.size(), 1);
+    const QuestionInfo &question = read.drafts.at(0).exercise.questions.at(0);
+    QCOMPARE(
+        question.questionContent, QStringLiteral("<doc>旧文档里的题（<s2><c></c></s2>）</doc>"));
+    QCOMPARE(contents(question.options), QStringList({"<doc>甲</doc>", "<doc>乙</doc>"}));
+    QCOMPARE(progress.size(), 3);
+    QCOMPARE(progress.at(0).first().toString(), QStringLiteral("正在转换文档"));
+    QCOMPARE(progress.at(1).first().toString(), QStringLiteral("正在读取文档"));
+    QCOMPARE(progress.at(2).first().toString(), QStringLiteral("正在拆分题目"));
+    QCOMPARE(failed.failure, QStringLiteral("无法转换 .doc 文档，文件可能已损坏或设有密码"));
 }
 
 QTEST_MAIN(tst_PaperReader)

@@ -10,6 +10,8 @@
 #include <QAbstractTextDocumentLayout>
 #include <QBuffer>
 #include <QDialog>
+#include <QDir>
+#include <QFile>
 #include <QFileDialog>
 #include <QJsonObject>
 #include <QLineEdit>
@@ -250,6 +252,17 @@ void tst_TextEditWidget::paletteInsertsInOrderAndStaysOpen()
         QVERIFY(dialog->isVisible()); // stays open for more
         const auto buttons = dialog->findChildren<QPushButton *>();
         QCOMPARE(buttons.first()->size(), QSize(30, 30));
+        // laid out in rows: Ω and ∑ side by side in the first, α in the third below them
+        const auto at = [dialog](const QString &text) {
+            for (QPushButton *button : dialog->findChildren<QPushButton *>())
+                if (button->text() == text)
+                    return button->geometry();
+            return QRect();
+        };
+        QCOMPARE(at(QStringLiteral("∑")).top(), at(QStringLiteral("Ω")).top());
+        QCOMPARE(at(QStringLiteral("∑")).left(), at(QStringLiteral("Ω")).right() + 1 + 10);
+        QVERIFY(at(QStringLiteral("α")).top() > at(QStringLiteral("∩")).bottom());
+        QVERIFY(at(QStringLiteral("∩")).top() > at(QStringLiteral("Ω")).bottom());
         static_cast<QDialog *>(dialog)->reject();
     });
     widget.findChild<QPushButton *>(QStringLiteral("specCharPushButton"))->click();
@@ -340,6 +353,21 @@ void tst_TextEditWidget::addToolbarWidgetGoesLast()
 }
 
 using Answer = std::function<void(ModalDialogAnswerer &, const QString &picture)>;
+
+namespace {
+
+// The table tool's pictures in the temporary folder, and those seen during the last command.
+QStringList temporaryPictures()
+{
+    QStringList files;
+    for (const QString &name : QDir::temp().entryList({QStringLiteral("{*}.jpg")}, QDir::Files))
+        files << QDir::temp().filePath(name);
+    return files;
+}
+QStringList tablePictures;
+
+} // namespace
+
 Q_DECLARE_METATYPE(Answer)
 
 void tst_TextEditWidget::everyButtonGivesItsCodeText_data()
@@ -405,19 +433,38 @@ void tst_TextEditWidget::everyButtonGivesItsCodeText_data()
                 QVERIFY(ModalDialogAnswerer::clickButtonIn(dialog, QStringLiteral("确定")));
             });
         });
+    row("formula cancelled", {"texPushButton"}, "<doc>abc</doc>", 1,
+        [](ModalDialogAnswerer &answerer, const QString &) {
+            answerer.answerWith([](QWidget *dialog) {
+                dialog->findChild<QTextEdit *>(QStringLiteral("MiddleTextEdit"))
+                    ->setPlainText(QStringLiteral("x^2"));
+                static_cast<QDialog *>(dialog)->reject();
+            });
+        });
     row("table", {"tablePushButton"},
         "^<doc>a<v key=\"k1\" width=\"\\d+\" height=\"\\d+\"/>c</doc>$", 1,
         [](ModalDialogAnswerer &answerer, const QString &) {
+            const QStringList before = temporaryPictures();
             answerer.answerWith([](QWidget *dialog) {
-                dialog->findChild<QLineEdit *>(QStringLiteral("lineEditRowCount"))
-                    ->setText(QStringLiteral("2"));
-                dialog->findChild<QLineEdit *>(QStringLiteral("lineEditColumnCount"))
-                    ->setText(QStringLiteral("2"));
+                // the counts start at five by five
+                auto rows = dialog->findChild<QLineEdit *>(QStringLiteral("lineEditRowCount"));
+                auto columns
+                    = dialog->findChild<QLineEdit *>(QStringLiteral("lineEditColumnCount"));
+                QCOMPARE(rows->text(), QStringLiteral("5"));
+                QCOMPARE(columns->text(), QStringLiteral("5"));
+                rows->setText(QStringLiteral("2"));
+                columns->setText(QStringLiteral("2"));
                 dialog->findChild<QPushButton *>(QStringLiteral("pushButtonOK"))->click();
             });
             answerer.answerWith(
                 [](QWidget *dialog) { QVERIFY(QMetaObject::invokeMethod(dialog, "slotFinish")); });
-            answerer.clickButton(QStringLiteral("确定"));
+            answerer.answerWith([before](QWidget *dialog) {
+                // the picture of the table is on disk while its size is asked
+                for (const QString &file : temporaryPictures())
+                    if (!before.contains(file))
+                        tablePictures << file;
+                QVERIFY(ModalDialogAnswerer::clickButtonIn(dialog, QStringLiteral("确定")));
+            });
         });
 }
 
@@ -461,6 +508,7 @@ void tst_TextEditWidget::everyButtonGivesItsCodeText()
         QTest::keyClick(edit, Qt::Key_Right, Qt::ShiftModifier);
 
     ModalDialogAnswerer answerer;
+    tablePictures.clear();
     answer(answerer, picture);
     for (const QString &name : buttons) {
         auto button = widget.findChild<QPushButton *>(name);
@@ -478,6 +526,11 @@ void tst_TextEditWidget::everyButtonGivesItsCodeText()
     } else {
         QCOMPARE(widget.toCodeText(), saved);
     }
+    // the table's picture file is gone once it is inserted
+    for (const QString &file : qAsConst(tablePictures))
+        QVERIFY2(!QFile::exists(file), qPrintable(file));
+    if (QTest::currentDataTag() == QByteArray("table"))
+        QCOMPARE(tablePictures.size(), 1);
     TextEditWidget second;
     second.setCodeText(widget.toCodeText());
     QCOMPARE(second.toCodeText(), widget.toCodeText());

@@ -8,6 +8,7 @@
 #include <QFontMetricsF>
 #include <QPainter>
 #include <QPainterPath>
+#include <QTextBlock>
 #include <QtTest>
 
 Q_DECLARE_METATYPE(QTextCharFormat)
@@ -31,6 +32,7 @@ private slots:
     void decorationLines();
     void blankCentresItsText();
     void combinedScriptBands();
+    void shownEditorPaintsEachObjectInItsBand();
     void wavePathAlternates();
     void cachedGlyphsDrawLikeText_data();
     void cachedGlyphsDrawLikeText();
@@ -40,6 +42,7 @@ private:
     static QImage paint(QTextDocument *doc, int position, const QTextCharFormat &format,
         const QRectF &rect, TextObject *handler = nullptr);
     static bool darkIn(const QImage &image, const QRect &area);
+    static QFont kai(bool bold, bool italic, int pointSize);
 };
 
 void tst_TextObject::initTestCase()
@@ -66,6 +69,16 @@ QImage tst_TextObject::paint(QTextDocument *doc, int position, const QTextCharFo
     return image;
 }
 
+// The editor's font as a teacher sees it: 楷体, 13 points (6 for scripts).
+QFont tst_TextObject::kai(bool bold, bool italic, int pointSize)
+{
+    QFont font(QStringLiteral("楷体"));
+    font.setPointSize(pointSize);
+    font.setWeight(bold ? 75 : 50);
+    font.setItalic(italic);
+    return font;
+}
+
 bool tst_TextObject::darkIn(const QImage &image, const QRect &area)
 {
     for (int y = area.top(); y <= area.bottom(); ++y)
@@ -89,8 +102,8 @@ void tst_TextObject::intrinsicSizeOfEachKind_data()
 {
     QTest::addColumn<QTextCharFormat>("format");
     QTest::addColumn<qreal>("width");
-    const QFontMetricsF plain(TextObject::font(false, false, 13));
-    const QFontMetricsF boldItalic(TextObject::font(true, true, 13));
+    const QFontMetricsF plain(kai(false, false, 13));
+    const QFontMetricsF boldItalic(kai(true, true, 13));
     const qreal space = plain.horizontalAdvance(QLatin1Char(' '));
 
     QTest::newRow("character") << object(QStringLiteral("W")) << plain.horizontalAdvance('W');
@@ -126,7 +139,7 @@ void tst_TextObject::intrinsicSizeOfEachKind()
 {
     QFETCH(QTextCharFormat, format);
     QFETCH(qreal, width);
-    const qreal height = QFontMetricsF(TextObject::font(format.boolProperty(BoldProperty),
+    const qreal height = QFontMetricsF(kai(format.boolProperty(BoldProperty),
                                            format.boolProperty(ItalicProperty), 13))
                              .height()
         * 1.2;
@@ -163,8 +176,14 @@ void tst_TextObject::boxEdgesJoinNeighbours()
     const QTextCharFormat format = cursor.charFormat();
     QCOMPARE(format.intProperty(UnderlineProperty), int(Rectangle));
 
-    // h = 24: D = 2, top edge at y + 1, bottom edge at y + 23
+    // h = 24: D = 2, top edge at y + 1, bottom edge at y + 23; in the box's own colour
+    Style &style = Style::instance();
+    const Style saved = style;
+    style.singleUnderlineColor = Qt::blue;
     const QImage image = paint(edit.document(), position, format, QRectF(20, 10, 20, 24));
+    style = saved;
+    QCOMPARE(image.pixel(30, 11), qRgb(0, 0, 255));
+    QCOMPARE(image.pixel(30, 33), qRgb(0, 0, 255));
     QVERIFY(darkIn(image, QRect(25, 10, 10, 2))); // top
     QVERIFY(darkIn(image, QRect(25, 32, 10, 2))); // bottom
     QCOMPARE(darkIn(image, QRect(19, 16, 2, 12)), left);
@@ -274,15 +293,16 @@ void tst_TextObject::decorationLines_data()
     QTest::addColumn<QVariant>("value");
     QTest::addColumn<QRect>("inked"); // where the decoration shows
     QTest::addColumn<QRect>("notInked"); // where it would be if drawn wrongly
+    QTest::addColumn<QColor>("colour"); // of its own in the style below
     // object (20, 10, 20, 24): yU = 33, middle 22
     QTest::newRow("underline") << int(UnderlineProperty) << QVariant(1) << QRect(21, 33, 18, 1)
-                               << QRect(21, 20, 18, 5);
+                               << QRect(21, 20, 18, 5) << QColor(Qt::blue);
     QTest::newRow("wave") << int(UnderlineProperty) << QVariant(2) << QRect(20, 31, 20, 5)
-                          << QRect(21, 20, 18, 5);
+                          << QRect(21, 20, 18, 5) << QColor(0, 128, 0);
     QTest::newRow("dot") << int(UnderlineProperty) << QVariant(3) << QRect(29, 32, 3, 3)
-                         << QRect(20, 32, 5, 3);
+                         << QRect(20, 32, 5, 3) << QColor(Qt::magenta);
     QTest::newRow("strike-out") << int(StrikeOutProperty) << QVariant(true) << QRect(21, 21, 18, 3)
-                                << QRect(21, 30, 18, 5);
+                                << QRect(21, 30, 18, 5) << QColor(Qt::red);
 }
 
 void tst_TextObject::decorationLines()
@@ -291,32 +311,45 @@ void tst_TextObject::decorationLines()
     QFETCH(QVariant, value);
     QFETCH(QRect, inked);
     QFETCH(QRect, notInked);
+    QFETCH(QColor, colour);
+    Style &style = Style::instance();
+    const Style saved = style;
+    style.singleUnderlineColor = Qt::blue;
+    style.waveUnderlineColor = QColor(0, 128, 0);
+    style.underPointColor = Qt::magenta;
+    style.strikeOutColor = Qt::red;
     QTextCharFormat f = object(QStringLiteral(" "));
     f.setProperty(property, value);
     const QImage image = paint(nullptr, 0, f, QRectF(20, 10, 20, 24));
+    style = saved;
     QVERIFY(darkIn(image, inked));
     QVERIFY(!darkIn(image, notInked));
+    bool ownColour = false;
+    for (int y = inked.top(); y <= inked.bottom(); ++y)
+        for (int x = inked.left(); x <= inked.right(); ++x)
+            ownColour = ownColour || image.pixel(x, y) == colour.rgb();
+    QVERIFY(ownColour);
 }
 
 void tst_TextObject::blankCentresItsText()
 {
-    const QFontMetricsF fm(TextObject::font(false, false, 13));
+    const QFontMetricsF fm(kai(false, false, 13));
     const qreal space = fm.horizontalAdvance(QLatin1Char(' '));
     QTextCharFormat f = object(QStringLiteral("甲"));
     f.setProperty(SpaceLengthProperty, 4);
     const qreal w = 4 * space, h = fm.height() * 1.2;
     const QImage image = paint(nullptr, 0, f, QRectF(0, 0, w, h));
-    int first = image.width(), last = -1;
-    for (int x = 0; x < image.width(); ++x)
-        for (int y = 0; y < image.height(); ++y)
-            if (qGray(image.pixel(x, y)) < 128) {
-                first = qMin(first, x);
-                last = qMax(last, x);
-            }
-    QVERIFY(last > first);
-    // the glyph's ink sits in the middle of the blank, not at its left edge
-    QVERIFY2(qAbs((first + last) / 2.0 - w / 2) < 3,
-        qPrintable(QStringLiteral("%1..%2 in %3").arg(first).arg(last).arg(w)));
+    // the character drawn into the middle of the blank, as wide as itself
+    const qreal tw = fm.horizontalAdvance(QStringLiteral("甲"));
+    QVERIFY(tw < w);
+    QImage expected(image.size(), QImage::Format_RGB32);
+    expected.fill(Qt::white);
+    QPainter painter(&expected);
+    painter.setFont(kai(false, false, 13));
+    painter.drawText(
+        QRectF((w - tw) / 2, h / 12, tw, h / 1.2), QStringLiteral("甲"), QTextOption());
+    painter.end();
+    QCOMPARE(image, expected);
 
     // wider text than the blank starts at the blank's left edge
     f = object(QStringLiteral("甲乙丙丁戊"));
@@ -328,7 +361,7 @@ void tst_TextObject::blankCentresItsText()
 
 void tst_TextObject::combinedScriptBands()
 {
-    const qreal h = QFontMetricsF(TextObject::font(false, false, 13)).height() * 1.2;
+    const qreal h = QFontMetricsF(kai(false, false, 13)).height() * 1.2;
     QTextCharFormat f = object(QStringLiteral("8 "));
     f.setProperty(ScriptProperty, int(SuperSubscript));
     const QImage upper = paint(nullptr, 0, f, QRectF(0, 0, 20, h));
@@ -339,6 +372,92 @@ void tst_TextObject::combinedScriptBands()
     QVERIFY(!darkIn(upper, QRect(0, middle + 1, 20, int(h) - middle - 1)));
     QVERIFY(darkIn(lower, QRect(0, middle, 20, int(h) - middle)));
     QVERIFY(!darkIn(lower, QRect(0, 0, 20, middle - 1)));
+    // both parts at once
+    f.setProperty(TextProperty, QStringLiteral("8 8"));
+    const QImage both = paint(nullptr, 0, f, QRectF(0, 0, 20, h));
+    QVERIFY(darkIn(both, QRect(0, 0, 20, middle)));
+    QVERIFY(darkIn(both, QRect(0, middle, 20, int(h) - middle)));
+}
+
+// A boxed space, a character, a subscript, a superscript and a question number typed into one
+// line of a shown editor. The box marks the object's frame: its top edge at y + D/2 and its
+// bottom at yU = y + h - D/2, so the middle of the object lies halfway between them. The lower
+// script band starts exactly at that middle, the upper one ends there.
+void tst_TextObject::shownEditorPaintsEachObjectInItsBand()
+{
+    TextEdit edit;
+    edit.setFocusPolicy(Qt::NoFocus); // no caret in the picture
+    edit.resize(400, 120);
+    edit.setCodeText(QStringLiteral("<doc><o>_</o>_8_<f>8</f>_<h>8</h>_<a/></doc>"));
+    edit.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&edit));
+    const QImage shot = edit.viewport()->grab().toImage();
+    const QString saved = qEnvironmentVariable("QUENMO_SCREENSHOT_DIR");
+    if (!saved.isEmpty())
+        shot.save(saved + QStringLiteral("/editor-objects.png"));
+    const auto left = [&edit](int position) {
+        QTextCursor cursor(edit.document());
+        cursor.setPosition(position);
+        return edit.cursorRect(cursor).left();
+    };
+    const auto dark = [&shot](int x, int y) { return qGray(shot.pixel(x, y)) < 128; };
+    // the rows holding ink between two object edges
+    const auto inkRows = [&](int position) {
+        QList<int> rows;
+        for (int y = 0; y < shot.height(); ++y)
+            for (int x = left(position) + 1; x < left(position + 1) - 1; ++x)
+                if (dark(x, y)) {
+                    rows << y;
+                    break;
+                }
+        return rows;
+    };
+    const QList<int> box = inkRows(0);
+    QVERIFY(box.size() >= 2);
+    const int top = box.first(), bottom = box.last();
+    QVERIFY2(bottom - top > 15, qPrintable(QStringLiteral("%1..%2").arg(top).arg(bottom)));
+    const qreal middle = (top + bottom) / 2.0;
+
+    const QList<int> plain = inkRows(2);
+    QVERIFY(!plain.isEmpty());
+    QVERIFY(plain.first() < middle && plain.last() > middle);
+    const QList<int> subscript = inkRows(4);
+    QVERIFY(!subscript.isEmpty());
+    QVERIFY2(subscript.first() >= middle - 0.5 && subscript.last() < bottom,
+        qPrintable(QStringLiteral("%1..%2, middle %3")
+                       .arg(subscript.first())
+                       .arg(subscript.last())
+                       .arg(middle)));
+    const QList<int> superscript = inkRows(6);
+    QVERIFY(!superscript.isEmpty());
+    QVERIFY2(superscript.first() > top && superscript.last() <= middle + 0.5,
+        qPrintable(QStringLiteral("%1..%2, middle %3")
+                       .arg(superscript.first())
+                       .arg(superscript.last())
+                       .arg(middle)));
+
+    // the question number: "题号" in the object and a line under it at yU, across its width
+    const QList<int> number = inkRows(8);
+    QVERIFY(!number.isEmpty());
+    QVERIFY(number.first() < middle);
+    QCOMPARE(number.last(), bottom);
+    int underlined = 0;
+    for (int x = left(8); x < left(9); ++x)
+        underlined += dark(x, bottom) ? 1 : 0;
+    QVERIFY(underlined >= left(9) - left(8) - 1);
+    // two full-width characters fill the mark's four spaces: "号" shows in its right half
+    bool secondCharacter = false;
+    for (int y = top; y < bottom - 1; ++y)
+        for (int x = (left(8) + left(9)) / 2 + 2; x < left(9) - 1; ++x)
+            secondCharacter = secondCharacter || dark(x, y);
+    QVERIFY(secondCharacter);
+    // and nothing beyond the mark
+    for (int y = top; y < bottom; ++y)
+        for (int x = left(9) + 1; x < left(9) + 12; ++x)
+            QVERIFY(!dark(x, y));
+    // a plain character has no line under it
+    for (int x = left(2) + 1; x < left(3) - 1; ++x)
+        QVERIFY(!dark(x, bottom));
 }
 
 void tst_TextObject::wavePathAlternates()
@@ -381,13 +500,13 @@ void tst_TextObject::cachedGlyphsDrawLikeText()
     QTextCharFormat f = object(text);
     f.setProperty(BoldProperty, bold);
     f.setProperty(ItalicProperty, italic);
-    const qreal h = QFontMetricsF(TextObject::font(bold, italic, 13)).height() * 1.2;
+    const qreal h = QFontMetricsF(kai(bold, italic, 13)).height() * 1.2;
     const QRectF rect(10.25, 5.5, 30, h);
     const QImage drawn = paint(nullptr, 0, f, rect);
     QImage expected(drawn.size(), QImage::Format_RGB32);
     expected.fill(Qt::white);
     QPainter painter(&expected);
-    painter.setFont(TextObject::font(bold, italic, 13));
+    painter.setFont(kai(bold, italic, 13));
     const qreal d = (h - h / 1.2) / 2;
     painter.drawText(QRectF(rect.x(), rect.y() + d, rect.width(), h - 2 * d), text, QTextOption());
     painter.end();

@@ -18,6 +18,8 @@ private slots:
     void loginIssuesAFreshTokenEachTime();
     void loginRefusesWrongCredentials_data();
     void loginRefusesWrongCredentials();
+    void loginNeedsBothTexts_data();
+    void loginNeedsBothTexts();
     void versionCheckAnswersTheClientVersion();
     void versionCheckFollowsTheFlags();
     void pathsRequireAValidToken_data();
@@ -29,6 +31,7 @@ private slots:
     void groupNamesAreChecked_data();
     void groupNamesAreChecked();
     void teachersCannotTouchEachOthersGroups();
+    void userIdInTheBodyMustBeTheCaller_data();
     void userIdInTheBodyMustBeTheCaller();
     void exerciseTypesCoverEveryComposerPath_data();
     void exerciseTypesCoverEveryComposerPath();
@@ -120,6 +123,10 @@ void TestServerBank::loginRefusesWrongCredentials_data() {
     QTest::newRow("password of another teacher's case")
         << QStringLiteral("13800000002") << QStringLiteral("QUENMO123") << wrong;
     QTest::newRow("empty fields") << QString() << QString() << QStringLiteral("请输入手机号和密码");
+    QTest::newRow("empty password")
+        << QStringLiteral("13800000002") << QString() << QStringLiteral("请输入手机号和密码");
+    QTest::newRow("empty phone")
+        << QString() << QStringLiteral("quenmo123") << QStringLiteral("请输入手机号和密码");
 }
 
 void TestServerBank::loginRefusesWrongCredentials() {
@@ -133,6 +140,28 @@ void TestServerBank::loginRefusesWrongCredentials() {
     QVERIFY(reply.status() != -1);
     QCOMPARE(reply.msg(), msg);
     QVERIFY(client.token().isEmpty());
+}
+
+void TestServerBank::loginNeedsBothTexts_data() {
+    QTest::addColumn<QByteArray>("body");
+    QTest::newRow("no password") << QByteArray(R"({"phoneNumber":"13800000003"})");
+    QTest::newRow("no phone") << QByteArray(R"({"password":"quenmo123"})");
+    QTest::newRow("phone a number")
+        << QByteArray(R"({"phoneNumber":13800000003,"password":"quenmo123"})");
+    QTest::newRow("password a number")
+        << QByteArray(R"({"phoneNumber":"13800000003","password":123})");
+}
+
+void TestServerBank::loginNeedsBothTexts() {
+    QFETCH(QByteArray, body);
+    const ServerClient::Reply reply = m_client->postRaw(QStringLiteral("/user/login"), body, false);
+    QCOMPARE(reply.httpStatus, 200);
+    QVERIFY2(reply.status() != 0 && reply.status() != -1, reply.body.constData());
+    QVERIFY(!reply.msg().isEmpty());
+    QVERIFY(!reply.dataObject().contains(QStringLiteral("loginToken")));
+    // The server is still there.
+    ServerClient client(m_server.baseUrl());
+    QCOMPARE(client.login(QStringLiteral("13800000003")).status(), 0);
 }
 
 void TestServerBank::versionCheckAnswersTheClientVersion() {
@@ -248,6 +277,13 @@ void TestServerBank::groupsLifecycle() {
     const int groupId = reply.dataObject()[QStringLiteral("groupId")].toInt();
     add[QStringLiteral("groupName")] = QStringLiteral("第二组");
     QCOMPARE(client.post(QStringLiteral("/library/add/group"), add).status(), 0);
+    // The same name again, blanks around it or not, is a group that exists.
+    for (const QString &again : {QStringLiteral("第二组"), QStringLiteral(" 第二组\t")}) {
+        add[QStringLiteral("groupName")] = again;
+        reply = client.post(QStringLiteral("/library/add/group"), add);
+        QVERIFY(reply.status() != 0);
+        QCOMPARE(reply.msg(), QStringLiteral("第二组的组已存在。"));
+    }
 
     reply = client.post(QStringLiteral("/library/fetch/groups"), who);
     QCOMPARE(reply.status(), 0);
@@ -265,6 +301,11 @@ void TestServerBank::groupsLifecycle() {
     QCOMPARE(reply.msg(), QStringLiteral("第二组的组已存在。"));
     modify[QStringLiteral("groupName")] = QStringLiteral("阅读");
     QCOMPARE(client.post(QStringLiteral("/library/modify/group"), modify).status(), 0);
+    reply = client.post(QStringLiteral("/library/fetch/groups"), who);
+    QCOMPARE(reply.dataArray().size(), 2);
+    QCOMPARE(reply.dataArray().at(0).toObject()[QStringLiteral("groupId")].toInt(), groupId);
+    QCOMPARE(reply.dataArray().at(0).toObject()[QStringLiteral("groupName")].toString(),
+             QStringLiteral("阅读"));
 
     QJsonObject remove = who;
     remove[QStringLiteral("groupId")] = groupId;
@@ -278,21 +319,39 @@ void TestServerBank::groupsLifecycle() {
 
 void TestServerBank::groupNamesAreChecked_data() {
     QTest::addColumn<QString>("name");
-    QTest::addColumn<QString>("msg");
-    QTest::newRow("empty") << QString() << QStringLiteral("分组名称不能为空");
-    QTest::newRow("blanks only") << QStringLiteral("   ") << QStringLiteral("分组名称不能为空");
+    QTest::addColumn<QString>("msg"); // empty: the group is added
+    QTest::addColumn<QString>("stored");
+    QTest::newRow("empty") << QString() << QStringLiteral("分组名称不能为空") << QString();
+    QTest::newRow("blanks only")
+        << QStringLiteral("   ") << QStringLiteral("分组名称不能为空") << QString();
     QTest::newRow("31 characters")
-        << QString(31, QChar(0x9898)) << QStringLiteral("名称不能大于30个字");
+        << QString(31, QChar(0x9898)) << QStringLiteral("名称不能大于30个字") << QString();
+    QTest::newRow("30 characters")
+        << QString(30, QChar(0x9898)) << QString() << QString(30, QChar(0x9898));
+    QTest::newRow("blanks around")
+        << QStringLiteral("  古诗 \t") << QString() << QStringLiteral("古诗");
 }
 
 void TestServerBank::groupNamesAreChecked() {
     QFETCH(QString, name);
     QFETCH(QString, msg);
+    QFETCH(QString, stored);
+    ServerClient client(m_server.baseUrl());
+    client.login(QStringLiteral("13800000001"));
     const ServerClient::Reply reply =
-        as(QStringLiteral("13800000001"), QStringLiteral("/library/add/group"),
-           {{QStringLiteral("groupName"), name}});
-    QVERIFY(reply.status() != 0);
-    QCOMPARE(reply.msg(), msg);
+        client.post(QStringLiteral("/library/add/group"), {{QStringLiteral("groupName"), name}});
+    QStringList names;
+    for (const QJsonValue &g : client.post(QStringLiteral("/library/fetch/groups"), {}).dataArray())
+        names << g.toObject()[QStringLiteral("groupName")].toString();
+    if (!msg.isEmpty()) {
+        QVERIFY(reply.status() != 0);
+        QCOMPARE(reply.msg(), msg);
+        QVERIFY(!names.contains(name.trimmed()));
+        return;
+    }
+    QCOMPARE(reply.status(), 0);
+    QCOMPARE(reply.dataObject()[QStringLiteral("groupName")].toString(), stored);
+    QVERIFY2(names.contains(stored), qPrintable(names.join(QLatin1Char(','))));
 }
 
 void TestServerBank::teachersCannotTouchEachOthersGroups() {
@@ -327,13 +386,26 @@ void TestServerBank::teachersCannotTouchEachOthersGroups() {
         QVERIFY(g.toObject()[QStringLiteral("groupId")].toInt() != groupId);
 }
 
+// Reads whose body is nothing but the userId; the writes are tried in tst_serverownership.
+void TestServerBank::userIdInTheBodyMustBeTheCaller_data() {
+    QTest::addColumn<QString>("path");
+    for (const char *path : {"/library/fetch/groups", "/library/statistics/count",
+                             "/library/fetch/exerciseTypes", "/library/fetch/exerciseKnowledge"})
+        QTest::newRow(path) << QString::fromLatin1(path);
+}
+
 void TestServerBank::userIdInTheBodyMustBeTheCaller() {
-    const int mathId = userIdOf(QStringLiteral("13800000002"));
-    const ServerClient::Reply reply =
-        as(QStringLiteral("13800000001"), QStringLiteral("/library/fetch/groups"),
-           {{QStringLiteral("userId"), mathId}});
-    QVERIFY(reply.status() != 0 && reply.status() != 100900000);
+    QFETCH(QString, path);
+    static const int mathId = userIdOf(QStringLiteral("13800000002"));
+    static const int chineseId = userIdOf(QStringLiteral("13800000001"));
+    ServerClient client(m_server.baseUrl());
+    client.login(QStringLiteral("13800000001"));
+    QCOMPARE(client.post(path, {{QStringLiteral("userId"), chineseId}}).status() % 100900000, 0);
+    const ServerClient::Reply reply = client.post(path, {{QStringLiteral("userId"), mathId}});
+    QVERIFY2(reply.status() != 0 && reply.status() != 100900000 && reply.status() != -1,
+             reply.body.constData());
     QVERIFY(!reply.msg().isEmpty());
+    QVERIFY(!reply.json.contains(QStringLiteral("data")) || reply.dataArray().isEmpty());
 }
 
 void TestServerBank::exerciseTypesCoverEveryComposerPath_data() {
@@ -446,13 +518,14 @@ void TestServerBank::setPasswordCommandChangesLoginAndEndsSessions() {
     QProcess admin;
     admin.start(LocalServer::serverPath(),
                 {QStringLiteral("--data"), m_server.dataDir(), QStringLiteral("--set-password"),
-                 QStringLiteral("13800000004"), QStringLiteral("newpass456")});
+                 QStringLiteral("13800000004"), QStringLiteral("new456")});
     QVERIFY(admin.waitForFinished(20000));
     QCOMPARE(admin.exitCode(), 0);
 
     ServerClient client(m_server.baseUrl());
     QVERIFY(client.login(QStringLiteral("13800000004")).status() != 0);
-    QCOMPARE(client.login(QStringLiteral("13800000004"), QStringLiteral("newpass456")).status(), 0);
+    QCOMPARE(client.login(QStringLiteral("13800000004"), QStringLiteral("new456")).status(), 0);
+
     QCOMPARE(before.post(QStringLiteral("/library/fetch/groups"), {}).msg(),
              QStringLiteral("登录已失效，请重新登录"));
 

@@ -15,6 +15,8 @@ private slots:
     void initTestCase();
     void roundTripKeepsEveryMember();
     void modifyReplacesTheExercise();
+    void everyDifficultyTheComposerSendsIsStored_data();
+    void everyDifficultyTheComposerSendsIsStored();
     void badBodiesStoreNothing_data();
     void badBodiesStoreNothing();
     void listItemsCarryEveryMember();
@@ -322,6 +324,24 @@ void TestServerExercises::modifyReplacesTheExercise() {
     QCOMPARE(idsOf(list(otherGroup, -1, -1, 0)), QList<int>{id});
 }
 
+void TestServerExercises::everyDifficultyTheComposerSendsIsStored_data() {
+    QTest::addColumn<int>("difficulty");
+    QTest::newRow("no star clicked") << 0;
+    QTest::newRow("one star") << 1;
+    QTest::newRow("five stars") << 5;
+}
+
+void TestServerExercises::everyDifficultyTheComposerSendsIsStored() {
+    QFETCH(int, difficulty);
+    static const int groupId = addGroup(QStringLiteral("难度"));
+    const int id = add(fillInBody(groupId, difficulty, QStringLiteral("星")));
+    QVERIFY(id > 0);
+    const ServerClient::Reply reply = m_client->post(QStringLiteral("/library/fetch/exercise/id"),
+                                                     {{QStringLiteral("exerciseId"), id}});
+    QCOMPARE(reply.dataObject()[QStringLiteral("difficutyLevel")].toInt(), difficulty);
+    QCOMPARE(list(groupId, -1, difficulty, 0).dataObject()[QStringLiteral("total")].toInt(), 1);
+}
+
 void TestServerExercises::badBodiesStoreNothing_data() {
     QTest::addColumn<QString>("path");
     QTest::addColumn<QJsonValue>("value");
@@ -340,6 +360,11 @@ void TestServerExercises::badBodiesStoreNothing_data() {
         << QStringLiteral("subjectId") << QJsonValue(3) << QStringLiteral("subjectId");
     QTest::newRow("difficulty 9") << QStringLiteral("exercise.difficultyDegree") << QJsonValue(9)
                                   << QStringLiteral("difficultyDegree");
+    QTest::newRow("difficulty 6, one star past five")
+        << QStringLiteral("exercise.difficultyDegree") << QJsonValue(6)
+        << QStringLiteral("difficultyDegree");
+    QTest::newRow("difficulty 2.5") << QStringLiteral("exercise.difficultyDegree")
+                                    << QJsonValue(2.5) << QStringLiteral("difficultyDegree");
     QTest::newRow("no content") << QStringLiteral("exercise.content") << removed
                                 << QStringLiteral("content");
     QTest::newRow("unknown group")
@@ -520,6 +545,8 @@ void TestServerExercises::pageNumberIsClamped() {
     const ServerClient::Reply reply = list(groupId, -1, -1, asked);
     QCOMPARE(reply.status(), 0);
     QCOMPARE(reply.dataObject()[QStringLiteral("pageNum")].toInt(), answered);
+    QCOMPARE(reply.dataObject()[QStringLiteral("pages")].toInt(), 3);
+    QCOMPARE(reply.dataObject()[QStringLiteral("total")].toInt(), 21);
     QCOMPARE(idsOf(reply).size(), answered == 3 ? 1 : 10);
 }
 
@@ -826,10 +853,10 @@ void TestServerExercises::transferXmlConvertsEachText() {
     QCOMPARE(html.at(2).toString(), QString());
     QVERIFY(html.at(3).toString().contains(m_server.baseUrl() +
                                            QStringLiteral("/api/show/image?fileKey=k")));
-    QVERIFY(m_client
-                ->post(QStringLiteral("/library/transfer/xml"),
-                       {{QStringLiteral("xmls"), QJsonArray{1}}})
-                .status() != 0);
+    const ServerClient::Reply refused = m_client->post(QStringLiteral("/library/transfer/xml"),
+                                                       {{QStringLiteral("xmls"), QJsonArray{1}}});
+    QVERIFY(refused.status() != 0 && refused.status() != -1);
+    QVERIFY2(refused.msg().contains(QStringLiteral("xmls")), qPrintable(refused.msg()));
 }
 
 void TestServerExercises::restartKeepsAllData() {
