@@ -15,6 +15,7 @@
 #include "scriptedhttpresponder.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDialogButtonBox>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -80,6 +81,8 @@ private slots:
     void movingTabsRenamesThem();
     void optionPanelsBySingleOrMultiple();
     void freeTextAnswerTabs();
+    void answerTabsByMouse();
+    void pickingTypeOnEmptyPageAsksNothing();
     void storedMultipleAnswerOpensChecked();
     void typeChangeCarriesTextsOver();
     void gatheringOrdersQuestionsBySort();
@@ -302,6 +305,67 @@ void tst_Composer::freeTextAnswerTabs()
     QCOMPARE(answers->count(), 5);
     QCOMPARE(answers->tabText(4), QStringLiteral("答案5"));
     QVERIFY(page(0)->optionPanels().isEmpty());
+}
+
+void tst_Composer::answerTabsByMouse()
+{
+    m_window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+    buildComposer(detail(false, false, {questionType(3, QStringLiteral("填空"), 0, 0, 0)}));
+    QTabWidget *answers = page(0)->answerTabs();
+    QTRY_VERIFY(answers->isVisible());
+    QVERIFY(answers->usesScrollButtons()); // five answers scroll rather than widen the page
+    QVERIFY(!answers->tabsClosable()); // the last answer cannot be closed
+    QTest::mouseClick(answers->cornerWidget(Qt::TopRightCorner), Qt::LeftButton);
+    QCOMPARE(answers->count(), 2);
+    QCOMPARE(answers->tabText(0), QStringLiteral("答案1"));
+    QCOMPARE(answers->tabText(1), QStringLiteral("答案2"));
+    QCOMPARE(answers->currentIndex(), 1);
+    QVERIFY(answers->tabsClosable());
+    static_cast<ExerciseQuestionAnswerWidget *>(answers->widget(1))
+        ->setText(code(QStringLiteral("second")));
+
+    auto closeButton = [answers](int tab) {
+        QWidget *button = answers->tabBar()->tabButton(tab, QTabBar::RightSide);
+        if (!button)
+            button = answers->tabBar()->tabButton(tab, QTabBar::LeftSide);
+        return button;
+    };
+    QTRY_VERIFY(closeButton(0) && closeButton(0)->isVisible());
+    ModalDialogAnswerer answerer;
+    answerer.clickButton(QStringLiteral("取消"));
+    QTest::mouseClick(closeButton(0), Qt::LeftButton);
+    QCOMPARE(answerer.count(), 1);
+    QCOMPARE(answerer.last().title, QStringLiteral("删除"));
+    QCOMPARE(answerer.last().text, QStringLiteral("是否删除这个答案？"));
+    QCOMPARE(answers->count(), 2);
+
+    answerer.clickButton(QStringLiteral("确定"));
+    QTest::mouseClick(closeButton(0), Qt::LeftButton);
+    QCOMPARE(answerer.count(), 2);
+    QCOMPARE(answers->count(), 1);
+    QCOMPARE(answers->tabText(0), QStringLiteral("答案"));
+    QVERIFY(!answers->tabsClosable());
+    QCOMPARE(static_cast<ExerciseQuestionAnswerWidget *>(answers->widget(0))->text(),
+        code(QStringLiteral("second")));
+}
+
+void tst_Composer::pickingTypeOnEmptyPageAsksNothing()
+{
+    m_window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+    buildComposer(detail(false, false, mixedTypes)); // 多选 first, nothing filled in
+    ExerciseQuestionWidget *p = page(0);
+    auto types = p->header()->findChild<QComboBox *>(QStringLiteral("comboBox"));
+    QTRY_VERIFY(types->isVisible());
+    ModalDialogAnswerer answerer;
+    types->setFocus();
+    QTest::keyClick(types, Qt::Key_Down); // 填空
+    QTRY_COMPARE(p->currentType().typeDesc, QStringLiteral("填空"));
+    QVERIFY(p->optionPanels().isEmpty());
+    QCOMPARE(p->answerTabs()->count(), 1);
+    QTest::qWait(50);
+    QCOMPARE(answerer.count(), 0); // an empty page is no mistake until it is submitted
 }
 
 void tst_Composer::storedMultipleAnswerOpensChecked()

@@ -12,6 +12,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QLabel>
 #include <QPushButton>
 #include <QStackedWidget>
 #include <QtTest>
@@ -83,6 +84,7 @@ private slots:
     void removeGroupConfirmsAndReselectsFirstRow();
     void selectionStaysAtRowAfterAdd();
     void clickingRowSelectsItsGroup();
+    void selectedRowIsWhiteOnBlue();
 
 private:
     GroupWidget *panel()
@@ -477,6 +479,52 @@ void tst_MainWindow::clickingRowSelectsItsGroup()
     QVERIFY(!panel()->rows().at(0)->isSelected());
     QVERIFY(panel()->rows().at(1)->isSelected());
     QVERIFY(waitForTypesOfGroup(m_responder, before, 101));
+
+    // and back to the first row
+    const int again = m_responder.count(typesPath);
+    QTest::mouseClick(panel()->rows().at(0), Qt::LeftButton);
+    QCOMPARE(selected.count(), 2);
+    QCOMPARE(selected.last().first().toInt(), 100);
+    QCOMPARE(panel()->currentIndex(), 0);
+    QVERIFY(panel()->rows().at(0)->isSelected());
+    QVERIFY(!panel()->rows().at(1)->isSelected());
+    QVERIFY(waitForTypesOfGroup(m_responder, again, 100));
+}
+
+void tst_MainWindow::selectedRowIsWhiteOnBlue()
+{
+    loadGroups({{"a", 1}, {"b", 2}});
+    m_window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+    m_window->findChild<QPushButton *>(QStringLiteral("repertoryPushButton"))->click();
+    const auto rows = panel()->rows();
+    QTRY_VERIFY(rows.at(1)->isVisible());
+    // rows are stacked in the order of the list, one below the other
+    QVERIFY(rows.at(1)->y() >= rows.at(0)->geometry().bottom());
+
+    // the highest red of the widget's pixels: 27 on plain blue, near 255 where white shows
+    auto reddest = [](QWidget *widget) {
+        const QImage image = widget->grab().toImage();
+        int red = 0;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x)
+                red = qMax(red, qRed(image.pixel(x, y)));
+        return red;
+    };
+    const QRgb blue = qRgb(27, 197, 245) & 0xffffff;
+    const QRgb white = qRgb(255, 255, 255) & 0xffffff;
+    const QImage selectedRow = rows.at(0)->grab().toImage();
+    QCOMPARE(selectedRow.pixel(2, selectedRow.height() / 2) & 0xffffff, blue);
+    const QImage otherRow = rows.at(1)->grab().toImage();
+    QCOMPARE(otherRow.pixel(2, otherRow.height() / 2) & 0xffffff, white);
+    auto label
+        = [](GroupItemWidget *row) { return row->findChild<QLabel *>(QStringLiteral("label")); };
+    QVERIFY(reddest(label(rows.at(0))) > 200); // the name in white on the blue row
+
+    // a reload replaces the rows, and the old ones go
+    QPointer<GroupItemWidget> old = rows.at(0);
+    loadGroups({{"c", 3}});
+    QTRY_VERIFY(old.isNull());
 }
 
 QTEST_MAIN(tst_MainWindow)

@@ -12,6 +12,7 @@
 #include <QPushButton>
 #include <QSettings>
 #include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QtTest>
 
 namespace {
@@ -65,6 +66,7 @@ private slots:
     void serverMessagesShown();
     void rememberedLogin();
     void passwordForgottenWhenBoxTurnedOff();
+    void updaterGetsTheAddressAsOneArgument();
 
 private:
     struct Fixture {
@@ -239,10 +241,10 @@ void tst_TeacherLoginDialog::loginFillsSessionAndAccepts()
     auto f = readyDialog();
     QVERIFY(f);
     m_responder.respondEnvelope(loginPath, 0, loginData(2));
-    f->phone()->setText(QStringLiteral("  13800000001 "));
-    f->password()->setText(QStringLiteral(" secret\t"));
+    QTest::keyClicks(f->phone(), QStringLiteral("  13800000001 "));
+    QTest::keyClicks(f->password(), QStringLiteral(" secret "));
     QSignalSpy accepted(&f->dialog, &QDialog::accepted);
-    f->button()->click();
+    QTest::mouseClick(f->button(), Qt::LeftButton);
     QVERIFY(!f->button()->isEnabled());
     QVERIFY(f->indicator()->isAnimated());
     QTRY_COMPARE(accepted.count(), 1);
@@ -273,11 +275,12 @@ void tst_TeacherLoginDialog::closedSubjectIsRefused()
     QVERIFY(f);
     m_responder.respondEnvelope(loginPath, 0, loginData(4));
     ModalDialogAnswerer answerer;
-    f->button()->click();
+    QTest::mouseClick(f->button(), Qt::LeftButton);
     QVERIFY(answerer.waitForCount(1));
     QCOMPARE(answerer.last().title, QStringLiteral("警告"));
     QCOMPARE(answerer.last().text,
         QStringLiteral("对不起，目前仅开放语文、数学、英语三科录题，其他科目暂缓开放"));
+    QCOMPARE(answerer.last().buttons, QStringList {QStringLiteral("确定")}); // a notice, no choice
     QTRY_VERIFY(f->button()->isEnabled());
     QVERIFY(f->dialog.isVisible());
     QCOMPARE(f->dialog.result(), 0);
@@ -359,6 +362,39 @@ void tst_TeacherLoginDialog::passwordForgottenWhenBoxTurnedOff()
     after.sync();
     QVERIFY(!after.contains(QStringLiteral("password")));
     QCOMPARE(after.value(QStringLiteral("remember")).toBool(), false);
+}
+
+// The real launcher: the updater beside the program gets the address as its one argument, even
+// with a quote and a space in it.
+void tst_TeacherLoginDialog::updaterGetsTheAddressAsOneArgument()
+{
+    QTemporaryDir out;
+    QVERIFY(out.isValid());
+    const QString record = out.filePath(QStringLiteral("args"));
+    QFile updater(QCoreApplication::applicationDirPath() + QStringLiteral("/Tarvel.exe"));
+    QVERIFY(updater.open(QIODevice::WriteOnly));
+    updater.write(
+        QStringLiteral("#!/bin/sh\nprintf '%s\\n' \"$#\" \"$1\" > '%1.part' && mv '%1.part' "
+                       "'%1'\n")
+            .arg(record)
+            .toUtf8());
+    updater.close();
+    updater.setPermissions(updater.permissions() | QFileDevice::ExeOwner);
+    struct Remove {
+        QFile &file;
+        ~Remove() { file.remove(); }
+    } remove {updater};
+
+    const QString url = QStringLiteral("http://updates.test/q\"u enmo.zip");
+    m_responder.respondEnvelope(versionPath, 0, versionData(QStringLiteral("2.0.0"), 2, url));
+    TeacherLoginDialog dialog;
+    QSignalSpy rejected(&dialog, &QDialog::rejected);
+    dialog.show();
+    QTRY_COMPARE(rejected.count(), 1);
+    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(record), 10000);
+    QFile args(record);
+    QVERIFY(args.open(QIODevice::ReadOnly));
+    QCOMPARE(QString::fromUtf8(args.readAll()), QStringLiteral("1\n") + url + QLatin1Char('\n'));
 }
 
 QTEST_MAIN(tst_TeacherLoginDialog)

@@ -355,7 +355,17 @@ void tst_TextEdit::controlCharactersAreNotInserted() {
     QKeyEvent redo(QEvent::KeyPress, Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier,
                    QStringLiteral("\x1a"));
     QApplication::sendEvent(&edit, &redo);
+    // a shortcut on a key beyond ASCII whose event still carries its letter
+    QKeyEvent ctrlE(QEvent::KeyPress, Qt::Key_Eacute, Qt::ControlModifier, QStringLiteral("é"));
+    QApplication::sendEvent(&edit, &ctrlE);
+    QKeyEvent ctrlShiftE(QEvent::KeyPress, Qt::Key_Eacute, Qt::ControlModifier | Qt::ShiftModifier,
+        QStringLiteral("É"));
+    QApplication::sendEvent(&edit, &ctrlShiftE);
     QCOMPARE(edit.document()->characterCount(), 1);
+    // without Ctrl the same key types its letter
+    QKeyEvent typed(QEvent::KeyPress, Qt::Key_Eacute, Qt::NoModifier, QStringLiteral("é"));
+    QApplication::sendEvent(&edit, &typed);
+    QCOMPARE(texts(edit), QStringLiteral("é"));
 }
 
 void tst_TextEdit::operationIsOneUndoStep() {
