@@ -13,6 +13,7 @@
 
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QProgressBar>
 #include <QProgressDialog>
 
 #include <algorithm>
@@ -173,6 +174,11 @@ void PaperImport::showProgress(const QString &text)
     m_progress->setAutoClose(false);
     m_progress->setAutoReset(false);
     m_progress->setMinimumWidth(360);
+    // a read has no measure: the bar runs without a percentage until pictures are counted
+    auto bar = new QProgressBar(m_progress);
+    bar->setTextVisible(false);
+    m_progress->setBar(bar);
+    m_progress->setRange(0, 0);
     connect(m_progress, &QProgressDialog::canceled, this, &PaperImport::cancelImport);
     m_progress->show();
 }

@@ -304,6 +304,7 @@ void tst_PaperImport::importedPaperIsWalkedThroughAndEntered()
 {
     MainWindow &window = *m_window;
     QVERIFY(!positionLabel()->isVisible());
+    m_reader->delayMs = 1600; // long enough to look at the progress
     importPaper();
 
     QVERIFY(QTest::qWaitFor([&] {
