@@ -29,6 +29,7 @@ PaperImport::Reader programReader(PaperImport *import)
     QObject::connect(reader, &PaperReader::progress, import, &PaperImport::readerProgress);
     QObject::connect(reader, &PaperReader::finished, import, &PaperImport::startPaperImport);
     QObject::connect(reader, &PaperReader::failed, import, &PaperImport::readerFailed);
+    QObject::connect(reader, &PaperReader::warned, import, &PaperImport::readerWarned);
     return {[reader](const QString &path, const ExerciseTypeInfoList &types) {
                 reader->setExerciseTypes(types);
                 reader->read(path);
@@ -121,6 +122,7 @@ void PaperImport::readPaper(const QString &path)
         return;
     }
     m_reading = true;
+    m_warning.clear();
     showProgress(QStringLiteral("正在读取试卷：") + QFileInfo(path).fileName());
     m_reader.read(path, m_window->exerciseTypeList());
 }
@@ -141,6 +143,12 @@ void PaperImport::startPaperImport(const PaperDraftList &drafts)
     if (!m_progress)
         showProgress(QString());
     m_upload->start(drafts);
+}
+
+void PaperImport::readerWarned(const QString &message)
+{
+    if (m_reading)
+        m_warning = message;
 }
 
 void PaperImport::readerFailed(const QString &message)
@@ -239,6 +247,8 @@ void PaperImport::picturesUploaded(const PaperDraftList &drafts)
     }
     m_exercises = exercises;
     show(0);
+    if (!m_warning.isEmpty())
+        showMessage(m_window, title, qExchange(m_warning, QString()), false);
 }
 
 // ---- the queue on screen

@@ -26,7 +26,7 @@ class PaperImport : public QObject
 
 public:
     // What reads a paper: starts a read and stops one. It reports to readerProgress,
-    // startPaperImport and readerFailed.
+    // readerWarned, startPaperImport and readerFailed.
     struct Reader {
         std::function<void(const QString &path, const ExerciseTypeInfoList &types)> read;
         std::function<void()> cancel;
@@ -64,6 +64,8 @@ public slots:
     // The exercises the reader found; their pictures are uploaded, then the first is shown.
     void startPaperImport(const PaperDraftList &drafts);
     void readerFailed(const QString &message);
+    // Said to the teacher once the drafts are shown (a paper that could not be cut up).
+    void readerWarned(const QString &message);
     // Stops reading or uploading; the composer stays as it was.
     void cancelImport();
 
@@ -91,6 +93,7 @@ private:
     Reader m_reader;
     bool m_readerMade = false;
     bool m_reading = false;
+    QString m_warning;
     PaperPictureUpload *m_upload;
     QPointer<QProgressDialog> m_progress;
     std::unique_ptr<PaperImportQueue> m_queue;

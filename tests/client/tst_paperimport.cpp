@@ -42,6 +42,7 @@ class StandInReader : public QObject
 
 public:
     PaperDraftList drafts;
+    QString warning;
     QString failure;
     int delayMs = 300;
     QStringList paths;
@@ -53,6 +54,7 @@ public:
         connect(this, &StandInReader::progress, import, &PaperImport::readerProgress);
         connect(this, &StandInReader::finished, import, &PaperImport::startPaperImport);
         connect(this, &StandInReader::failed, import, &PaperImport::readerFailed);
+        connect(this, &StandInReader::warned, import, &PaperImport::readerWarned);
         return {[this](const QString &path, const ExerciseTypeInfoList &catalogue) {
                     paths << path;
                     types = catalogue;
@@ -64,6 +66,8 @@ public:
                     QTimer::singleShot(delayMs, this, [this] {
                         if (!qExchange(m_running, false))
                             return;
+                        if (!warning.isEmpty())
+                            emit warned(warning);
                         if (failure.isEmpty())
                             emit finished(drafts);
                         else
@@ -80,6 +84,7 @@ signals:
     void progress(const QString &step);
     void finished(const PaperDraftList &drafts);
     void failed(const QString &message);
+    void warned(const QString &message);
 
 private:
     bool m_running = false;
@@ -125,6 +130,7 @@ private slots:
     void failedImportKeepsNothing_data();
     void failedImportKeepsNothing();
     void queueComesBackAfterANewStart();
+    void paperThatCannotBeCutUpIsOneDraftWithAWord();
 
 private:
     // Clicks "导入试卷" and chooses the paper in the file dialog; the progress display is
@@ -558,6 +564,25 @@ void tst_PaperImport::queueComesBackAfterANewStart()
     QTest::qWait(200);
     QVERIFY(!positionLabel()->isVisible());
     QVERIFY(!m_window->paperImport()->isActive());
+}
+
+void tst_PaperImport::paperThatCannotBeCutUpIsOneDraftWithAWord()
+{
+    const QString word = QStringLiteral("没有找到题号，整份试卷作为一道题导入");
+    m_reader->warning = word;
+    PaperDraft whole;
+    whole.exerciseTypeName = QStringLiteral("解答题");
+    QuestionInfo question;
+    question.questionContent = doc(QStringLiteral("一、计算 <tex>1+1</tex> 二、化简"));
+    whole.exercise.questions << question;
+    m_reader->drafts = {whole};
+    importPaper();
+    m_answerer->clickButton(QStringLiteral("确定"));
+    QVERIFY(m_answerer->waitForCount(3));
+    QCOMPARE(m_answerer->last().text, word);
+    QVERIFY(waitForDraft(1, 1));
+    QCOMPARE(ComposerDriver::typeCombo(*m_window)->currentText(), QStringLiteral("解答题"));
+    QCOMPARE(questionText(*m_window), question.questionContent);
 }
 
 QTEST_MAIN(tst_PaperImport)
