@@ -179,8 +179,6 @@ void PaperImport::showProgress(const QString &text)
     m_progress->setWindowTitle(title);
     m_progress->setWindowModality(Qt::WindowModal);
     m_progress->setMinimumDuration(0);
-    m_progress->setAutoClose(false);
-    m_progress->setAutoReset(false);
     m_progress->setMinimumWidth(360);
     // a read has no measure: the bar runs without a percentage until pictures are counted
     auto bar = new QProgressBar(m_progress);
@@ -274,10 +272,8 @@ void PaperImport::show(int position)
         [](const QuestionInfo &a, const QuestionInfo &b) {
             return a.questionIndex < b.questionIndex;
         });
+    // a draft not yet edited names no group: it goes where the header points
     exercise.id = -1;
-    const int group = m_header->groupIndex();
-    if (exercise.folderId == 0 && group >= 0 && group < m_window->groupList().size())
-        exercise.folderId = m_window->groupList().at(group).groupId;
     if (exercise.difficultyDegree == 0)
         exercise.difficultyDegree = m_header->rate();
     m_header->setPaperPosition(m_position, m_exercises.size());
@@ -305,10 +301,6 @@ void PaperImport::showNext()
 void PaperImport::removeShown()
 {
     m_exercises.removeAt(m_position);
-    if (m_exercises.isEmpty()) {
-        dropQueue();
-        return;
-    }
     show(m_position);
 }
 

@@ -320,6 +320,8 @@ void tst_PaperImport::importedPaperIsWalkedThroughAndEntered()
     }));
     ComposerDriver::shot(&window, QStringLiteral("import-progress"));
     QVERIFY(waitForDraft(1, 3));
+    QCOMPARE(m_answerer->seen().at(0).title, QStringLiteral("选择试卷"));
+    QCOMPARE(m_answerer->seen().at(1).title, QStringLiteral("导入试卷"));
     QCOMPARE(m_reader->paths, QStringList {m_paper});
     QCOMPARE(m_reader->types.size(), window.exerciseTypeList().size());
     QVERIFY(!window.paperImport()->progressDialog());
@@ -570,8 +572,10 @@ void tst_PaperImport::paperThatCannotBeCutUpIsOneDraftWithAWord()
 {
     const QString word = QStringLiteral("没有找到题号，整份试卷作为一道题导入");
     m_reader->warning = word;
+    // no type of the catalogue fits: it comes as the type the teacher has chosen
+    QVERIFY(ComposerDriver::chooseType(*m_window, QStringLiteral("解答题")));
     PaperDraft whole;
-    whole.exerciseTypeName = QStringLiteral("解答题");
+    whole.exerciseTypeName = QStringLiteral("应用题");
     QuestionInfo question;
     question.questionContent = doc(QStringLiteral("一、计算 <tex>1+1</tex> 二、化简"));
     whole.exercise.questions << question;
@@ -580,6 +584,7 @@ void tst_PaperImport::paperThatCannotBeCutUpIsOneDraftWithAWord()
     m_answerer->clickButton(QStringLiteral("确定"));
     QVERIFY(m_answerer->waitForCount(3));
     QCOMPARE(m_answerer->last().text, word);
+    QCOMPARE(m_answerer->last().title, QStringLiteral("导入试卷"));
     QVERIFY(waitForDraft(1, 1));
     QCOMPARE(ComposerDriver::typeCombo(*m_window)->currentText(), QStringLiteral("解答题"));
     QCOMPARE(questionText(*m_window), question.questionContent);
