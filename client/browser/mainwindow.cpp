@@ -9,6 +9,8 @@
 #include "composer/exercisepreviewdialog.h"
 #include "composer/exercisequestionstemwidget.h"
 #include "composer/exercisequestionwidget.h"
+#include "composer/paperimport.h"
+#include "composer/paperimportqueue.h"
 #include "model/exercisecodec.h"
 #include "widgets/messagedialog.h"
 #include "widgets/prompts.h"
@@ -104,6 +106,11 @@ MainWindow::MainWindow(QWidget *parent)
     ui->exerciseDifficultyLevelWidget->setSelectedIndex(0);
 
     knowledge = std::make_unique<KnowledgeNode>();
+
+    paperImporter = new PaperImport(this, ui->exerciseHeaderWidget);
+    connect(this, &MainWindow::exerciseAdded, paperImporter, &PaperImport::exerciseAdded);
+    connect(
+        this, &MainWindow::compositionCancelled, paperImporter, &PaperImport::compositionCancelled);
 }
 
 MainWindow::~MainWindow()
@@ -119,6 +126,7 @@ void MainWindow::keepDrafts()
     draftTimer = new QTimer(this);
     draftTimer->setInterval(draftInterval);
     connect(draftTimer, &QTimer::timeout, this, &MainWindow::saveDraft);
+    paperImporter->keepQueueIn(PaperImportQueue::pathFor(UserSession::instance().userId));
     offerDraftWhenReady();
 }
 
@@ -134,8 +142,19 @@ void MainWindow::offerDraftWhenReady()
 void MainWindow::offerDraft()
 {
     ExerciseInfo kept;
+    // an imported paper's queue comes back with the draft, or alone
+    const bool paperKept = paperImporter->restoreQueue();
+    auto offerPaperAlone = [this, paperKept] {
+        if (!paperKept)
+            return;
+        if (showMessage(this, QStringLiteral("恢复"), draftQuestion, true) == 1)
+            paperImporter->resumeQueue(false);
+        else
+            paperImporter->dropQueue();
+    };
     switch (draft->read(&kept)) {
     case ExerciseDraft::ReadResult::Missing:
+        offerPaperAlone();
         break;
     case ExerciseDraft::ReadResult::Unreadable: {
         const QString aside = draft->setAside();
@@ -143,12 +162,17 @@ void MainWindow::offerDraft()
             QStringLiteral("未提交的题目无法读取，已另存为：")
                 + QDir::toNativeSeparators(aside.isEmpty() ? draft->path() : aside),
             false);
+        offerPaperAlone();
         break;
     }
     case ExerciseDraft::ReadResult::Found:
-        if (!ExerciseDraft::holdsWork(kept)) {
+        if (!ExerciseDraft::holdsWork(kept) && !paperKept) {
             draft->discard();
         } else if (showMessage(this, QStringLiteral("恢复"), draftQuestion, true) == 1) {
+            // the queue holds its shown exercise as the draft does; a modification comes first
+            paperImporter->resumeQueue(paperKept && kept.id != -1);
+            if (paperKept && kept.id == -1)
+                break;
             // in tab order, as the teacher left them
             std::stable_sort(kept.questions.begin(), kept.questions.end(),
                 [](const QuestionInfo &a, const QuestionInfo &b) {
@@ -157,6 +181,7 @@ void MainWindow::offerDraft()
             loadExercise(kept);
         } else {
             draft->discard();
+            paperImporter->dropQueue();
         }
         break;
     }
@@ -172,6 +197,7 @@ void MainWindow::saveDraft()
     ExerciseInfo state;
     if (!getExerciseInfo(state, false))
         return;
+    paperImporter->keepState(state);
     if (!ExerciseDraft::holdsWork(state) && !draft->exists())
         return;
     draft->write(state);
@@ -1013,6 +1039,7 @@ void MainWindow::cancelExercise()
 {
     if (showMessage(this, QStringLiteral("取消"), QStringLiteral("是否取消录题？"), true) != 1)
         return;
+    const bool wasNew = modifyingExerciseId == -1;
     showPageAfterComposing();
     discardDraft();
     savedExercise.reset();
@@ -1020,6 +1047,7 @@ void MainWindow::cancelExercise()
     ui->exerciseHeaderWidget->setRate(3);
     rebuildComposer();
     resumeDraft();
+    emit compositionCancelled(wasNew);
 }
 
 void MainWindow::replyAddExerciseFinished(QNetworkReply *reply)
@@ -1038,6 +1066,7 @@ void MainWindow::replyAddExerciseFinished(QNetworkReply *reply)
     rebuildComposer();
     resumeDraft();
     fetchGroups();
+    emit exerciseAdded();
 }
 
 void MainWindow::replyModifyExerciseFinished(QNetworkReply *reply)

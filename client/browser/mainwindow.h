@@ -18,6 +18,7 @@ class ExerciseDraft;
 class ExerciseQuestionStemWidget;
 class ExerciseQuestionWidget;
 class ExerciseViewWidget;
+class PaperImport;
 class QButtonGroup;
 class QDialogButtonBox;
 class QPushButton;
@@ -69,6 +70,8 @@ public:
     static const QString bodyPendingText;
     // Opens a stored exercise in the composer for modification.
     void loadExercise(const ExerciseInfo &exercise);
+    bool isBodyPending() const { return bodyPending; }
+    PaperImport *paperImport() const { return paperImporter; }
 
     // "Quenmo 1.1.2 －用户名：NAME 今日录入题数：C 总题数：T"
     static QString statisticsTitle(const QString &realName, int count, int totalCount);
@@ -79,6 +82,11 @@ public:
     const ExerciseTypeInfoList &groupExerciseTypeList() const { return groupExerciseTypes; }
     const ExerciseSummaryList &exerciseSummaryList() const { return exerciseSummaries; }
     const QList<ExerciseViewWidget *> &exerciseCardList() const { return exerciseCards; }
+
+signals:
+    // after "录入成功" and after a cancelled composition (wasNew: not a modification)
+    void exerciseAdded();
+    void compositionCancelled(bool wasNew);
 
 public slots:
     void addGroup(QString name);
@@ -186,6 +194,7 @@ private:
     bool draftOffered = false;
     bool groupsLoaded = false;
     bool knowledgeLoaded = false;
+    PaperImport *paperImporter = nullptr;
     ExerciseQuestionStemWidget *stemWidget = nullptr;
     QTabWidget *questionTabWidget = nullptr;
     QPushButton *addQuestionButton = nullptr;

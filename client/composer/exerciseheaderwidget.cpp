@@ -10,6 +10,13 @@ ExerciseHeaderWidget::ExerciseHeaderWidget(QWidget *parent)
     ui->setupUi(this);
     connect(ui->groupComboBox, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
         &ExerciseHeaderWidget::rememberChosenGroup);
+    connect(
+        ui->importPaperPushButton, &QPushButton::clicked, this, &ExerciseHeaderWidget::importPaper);
+    connect(ui->previousPaperPushButton, &QPushButton::clicked, this,
+        &ExerciseHeaderWidget::previousPaper);
+    connect(ui->nextPaperPushButton, &QPushButton::clicked, this, &ExerciseHeaderWidget::nextPaper);
+    connect(ui->skipPaperPushButton, &QPushButton::clicked, this, &ExerciseHeaderWidget::skipPaper);
+    ui->paperNavigationWidget->hide();
 }
 
 ExerciseHeaderWidget::~ExerciseHeaderWidget()
@@ -93,6 +100,15 @@ int ExerciseHeaderWidget::rate() const
 void ExerciseHeaderWidget::setRate(int rate)
 {
     ui->rateWidget->setRating(rate);
+}
+
+void ExerciseHeaderWidget::setPaperPosition(int index, int count)
+{
+    ui->paperNavigationWidget->setVisible(count > 0);
+    ui->paperPositionLabel->setText(QStringLiteral("第 ") + QString::number(index + 1)
+        + QStringLiteral(" / ") + QString::number(count) + QStringLiteral(" 题"));
+    ui->previousPaperPushButton->setEnabled(index > 0);
+    ui->nextPaperPushButton->setEnabled(index + 1 < count);
 }
 
 void ExerciseHeaderWidget::on_exerciseTypeComboBox_activated(int index)

@@ -29,10 +29,17 @@ public:
     void setExerciseTypeIndex(int index);
     int rate() const;
     void setRate(int rate);
+    // Where the teacher is in an imported paper: "第 index+1 / count 题" with its navigation;
+    // a count of 0 hides them.
+    void setPaperPosition(int index, int count);
 
 signals:
     void addGroup(QString name);
     void selectExerciseType(int index);
+    void importPaper();
+    void previousPaper();
+    void nextPaper();
+    void skipPaper();
 
 private slots:
     void on_exerciseTypeComboBox_activated(int index);
