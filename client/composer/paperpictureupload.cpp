@@ -5,10 +5,8 @@
 #include "app/usersession.h"
 #include "editor/textedit.h"
 
-#include <QBuffer>
 #include <QDir>
 #include <QFileInfo>
-#include <QHttpMultiPart>
 #include <QImage>
 #include <QImageReader>
 #include <QJsonObject>
@@ -167,26 +165,7 @@ void PaperPictureUpload::uploadNext()
     if (m_currentSize != image.size())
         image = image.scaled(m_currentSize, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
 
-    QByteArray png;
-    QBuffer buffer(&png);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
-    auto multiPart = new QHttpMultiPart(QHttpMultiPart::FormDataType);
-    QHttpPart usage;
-    usage.setHeader(QNetworkRequest::ContentDispositionHeader,
-        QStringLiteral("form-data; name=\"fileUsageType\""));
-    usage.setBody("2");
-    QHttpPart part;
-    part.setHeader(QNetworkRequest::ContentTypeHeader, QStringLiteral("image/png"));
-    part.setHeader(QNetworkRequest::ContentDispositionHeader,
-        QStringLiteral("form-data; name=\"file\"; filename=\"icon.png\""));
-    part.setBody(png);
-    multiPart->append(usage);
-    multiPart->append(part);
-    QNetworkRequest request(TextEdit::uploadUrl());
-    request.setRawHeader("loginToken", UserSession::instance().loginToken.toUtf8());
-    m_reply = m_manager->post(request, multiPart);
-    multiPart->setParent(m_reply);
+    m_reply = TextEdit::postPicture(m_manager, image);
 }
 
 void PaperPictureUpload::replyUploadFinished(QNetworkReply *reply)

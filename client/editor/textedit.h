@@ -59,6 +59,8 @@ public:
     static QUrl imageUrl(const QString &fileKey);
     static QUrl formulaUrl(const QString &tex);
     static QUrl uploadUrl();
+    // Sends a picture to the image server as a picture chosen from a file is sent.
+    static QNetworkReply *postPicture(QNetworkAccessManager *manager, const QImage &image);
 
     // Where a code text reader stops descending, so hostile markup cannot exhaust the stack.
     static const int maxNestingDepth = 512;
