@@ -18,6 +18,7 @@
 #include "composerdriver.h"
 #include "localserver.h"
 #include "modaldialoganswerer.h"
+#include "papermaker.h"
 
 #include <QComboBox>
 #include <QDialogButtonBox>
@@ -131,6 +132,7 @@ private slots:
     void failedImportKeepsNothing();
     void queueComesBackAfterANewStart();
     void paperThatCannotBeCutUpIsOneDraftWithAWord();
+    void wordPaperReachesTheComposerThroughPandoc();
 
 private:
     // Clicks "导入试卷" and chooses the paper in the file dialog; the progress display is
@@ -588,6 +590,49 @@ void tst_PaperImport::paperThatCannotBeCutUpIsOneDraftWithAWord()
     QVERIFY(waitForDraft(1, 1));
     QCOMPARE(ComposerDriver::typeCombo(*m_window)->currentText(), QStringLiteral("解答题"));
     QCOMPARE(questionText(*m_window), question.questionContent);
+}
+
+void tst_PaperImport::wordPaperReachesTheComposerThroughPandoc()
+{
+    // the program's own reader: pandoc reads what Word would have written
+    PaperImport::setReaderFactory({});
+    PaperMaker maker(m_files.path());
+    QVERIFY(!maker.picture(QStringLiteral("circle.png"), 1000, 500).isEmpty());
+    const QString paper = maker.fromMarkdown(QStringLiteral("real.docx"),
+        QStringLiteral("一、选择题\n\n"
+                       "1. 已知 $x^2 > 4$，如图 ![](circle.png)，则 x 可以是（　　）\n\n"
+                       "A. 1　　B. 3\n\n"
+                       "【答案】B\n\n"
+                       "二、填空题\n\n"
+                       "2. $\\sqrt{9}$ 的值是\\_\\_\\_\\_。\n\n"
+                       "【答案】3\n"));
+    QVERIFY2(!paper.isEmpty(), qPrintable(maker.error()));
+    m_answerer->chooseFile(paper);
+    m_answerer->answerWith([](QWidget *) {});
+    QTest::mouseClick(headerButton(QStringLiteral("importPaperPushButton")), Qt::LeftButton);
+    QVERIFY(waitForDraft(1, 2));
+
+    MainWindow &window = *m_window;
+    QCOMPARE(ComposerDriver::typeCombo(window)->currentText(), QStringLiteral("单选题"));
+    const QString content = questionText(window);
+    QVERIFY2(content.contains(QStringLiteral("<tex>x^{2} &gt; 4</tex>")), qPrintable(content));
+    const QRegularExpressionMatch match
+        = QRegularExpression(QStringLiteral("<v key=\"([^\"/]+)\" width=\"560\" height=\"280\"/>"))
+              .match(content);
+    // shown as large as pandoc's Word file shows it; stored no wider than 850
+    QVERIFY2(match.hasMatch(), qPrintable(content));
+    QCOMPARE(QImage::fromData(download(match.captured(1))).size(), QSize(850, 425));
+    const auto options = page(window)->optionPanels();
+    // the type's own four option pages, the paper's two filled in
+    QCOMPARE(options.size(), 4);
+    QCOMPARE(options.at(0)->text(), doc(QStringLiteral("1")));
+    QCOMPARE(options.at(1)->text(), doc(QStringLiteral("3")));
+    QVERIFY(options.at(1)->isChecked());
+
+    QTest::mouseClick(headerButton(QStringLiteral("nextPaperPushButton")), Qt::LeftButton);
+    QVERIFY(waitForDraft(2, 2));
+    QCOMPARE(ComposerDriver::typeCombo(window)->currentText(), QStringLiteral("填空题"));
+    QVERIFY(questionText(window).contains(QStringLiteral("<tex>\\sqrt{9}</tex>")));
 }
 
 QTEST_MAIN(tst_PaperImport)
