@@ -12,6 +12,7 @@
 #include "composer/paperimport.h"
 #include "composer/paperimportqueue.h"
 #include "model/exercisecodec.h"
+#include "model/exercisejson.h"
 #include "widgets/messagedialog.h"
 #include "widgets/prompts.h"
 #include "widgets/safewebsettings.h"
@@ -39,6 +40,9 @@ const QString MainWindow::draftQuestion = QStringLiteral("有未提交的题目�
 
 const QString MainWindow::bodyPendingText
     = QStringLiteral("要修改的题目还未载入，请重新打开这道题");
+
+const QString MainWindow::replaceQuestion
+    = QStringLiteral("正在录入的题目还未提交，打开这道题将放弃它，是否继续？");
 
 MainWindow::MainWindow(QWidget *parent)
     : QMainWindow(parent)
@@ -718,8 +722,22 @@ void MainWindow::setSavedExercise(const ExerciseInfo &exercise)
     savedExercise = std::make_unique<ExerciseInfo>(exercise);
 }
 
+bool MainWindow::holdsUnsubmittedWork()
+{
+    // a body still waiting to be replaced was given up when its replacement was opened
+    if (bodyPending || !questionTabWidget)
+        return false;
+    ExerciseInfo state;
+    if (!getExerciseInfo(state, false) || !ExerciseDraft::holdsWork(state))
+        return false;
+    return state.id == -1 || ExerciseJson::toJson(state) != loadedState;
+}
+
 void MainWindow::modifyExercise(int id)
 {
+    if (holdsUnsubmittedWork()
+        && showMessage(this, QStringLiteral("修改"), replaceQuestion, true) != 1)
+        return;
     // the exercise being modified now stays so until the new one has arrived: a failed fetch
     // must not turn the next submission into an addition
     post(ExerciseRequest, LIBRARY_SERVER, QStringLiteral("/library/fetch/exercise/id"),
@@ -733,6 +751,8 @@ void MainWindow::replyExerciseFinished(QNetworkReply *reply)
         return;
     const ExerciseInfo exercise
         = ExerciseCodec::fromFetchReply(envelope.value(QStringLiteral("data")).toObject());
+    // as the server has it: the state to compare later edits with
+    loadedStateFor = exercise.id;
     loadExercise(exercise);
 }
 
@@ -883,6 +903,12 @@ void MainWindow::rebuildComposer()
     cancel->setStyleSheet(plain);
     connect(cancel, &QPushButton::clicked, this, &MainWindow::cancelExercise);
     append(composerButtonBox);
+
+    if (loadedStateFor != -1 && loadedStateFor == modifyingExerciseId) {
+        ExerciseInfo state;
+        loadedState = getExerciseInfo(state, false) ? ExerciseJson::toJson(state) : QJsonObject();
+        loadedStateFor = -1;
+    }
 }
 
 void MainWindow::resetTabWidgetText()

@@ -7,6 +7,7 @@
 #include "model/groupinfo.h"
 #include "model/knowledgenode.h"
 
+#include <QJsonObject>
 #include <QMainWindow>
 
 #include <memory>
@@ -68,6 +69,8 @@ public:
     static const QString draftQuestion;
     // Shown when "完成" or "预览" comes before the body of the exercise being opened is built.
     static const QString bodyPendingText;
+    // Asked before a stored exercise replaces work the teacher has not submitted.
+    static const QString replaceQuestion;
     // Opens a stored exercise in the composer for modification.
     void loadExercise(const ExerciseInfo &exercise);
     bool isBodyPending() const { return bodyPending; }
@@ -141,6 +144,8 @@ protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
+    // the composer shows work that no server has and that opening another exercise would lose
+    bool holdsUnsubmittedWork();
     // One manager per reply slot, created in this order and wired to the slot of that name.
     enum Request {
         GroupsRequest,
@@ -189,6 +194,9 @@ private:
     std::unique_ptr<ExerciseInfo> savedExercise;
     // an exercise was loaded but the composer still shows the body built before it
     bool bodyPending = false;
+    // the composer's state as a fetched exercise was first shown, to tell whether it was changed
+    QJsonObject loadedState;
+    int loadedStateFor = -1;
     std::unique_ptr<ExerciseDraft> draft;
     QTimer *draftTimer = nullptr;
     bool draftOffered = false;

@@ -1,11 +1,14 @@
 // The composer files a teacher's work where the teacher put it, against the real server: the
 // chosen group survives every reload of the groups, a failed fetch for modification keeps the
-// modification, and a body built for one exercise is never stored over another.
+// modification, a body built for one exercise is never stored over another, and work not yet
+// submitted is not replaced by an opened exercise unasked.
 #include "app/serverconfig.h"
+#include "browser/exerciseviewwidget.h"
 #include "browser/mainwindow.h"
 #include "composer/exerciseheaderwidget.h"
 #include "composer/exercisequestionoptionwidget.h"
 #include "composer/exercisequestionwidget.h"
+#include "editor/textedit.h"
 
 #include "bankseeder.h"
 #include "composerdriver.h"
@@ -32,6 +35,7 @@ private slots:
     void chosenGroupSurvivesEveryReload();
     void failedFetchKeepsTheModification();
     void bodyOfAnotherExerciseIsNeverSubmitted();
+    void unsubmittedWorkIsReplacedOnlyWhenTheTeacherSaysSo();
 
 private:
     // Texts of the stored exercise: stem, then every question, option and answer content.
@@ -44,6 +48,8 @@ private:
     // Four option texts for a seeded single choice.
     static QStringList options(const QString &prefix);
     QString firstOption();
+    // Clicks the edit button of the exercise's card on the bank page.
+    bool clickModify(int exerciseId);
 
     QTemporaryDir m_home;
     LocalServer m_server;
@@ -234,17 +240,20 @@ void tst_ComposerFiling::failedFetchKeepsTheModification()
                  .value(QStringLiteral("status"))
                  .toInt(),
         0);
+    // the teacher agrees to leave the changed one, but the next cannot be fetched
     ModalDialogAnswerer answerer;
     answerer.clickButton(QStringLiteral("确定"));
+    answerer.clickButton(QStringLiteral("确定"));
     window.modifyExercise(gone);
-    QVERIFY(answerer.waitForCount(1));
+    QVERIFY(answerer.waitForCount(2));
+    QCOMPARE(answerer.seen().at(0).text, MainWindow::replaceQuestion);
     QCOMPARE(answerer.last().title, QStringLiteral("警告"));
 
     // "完成" still modifies the exercise on screen; nothing new is added
     const int listedBefore = listed(group).size();
     answerer.clickButton(QStringLiteral("确定"));
     QTest::mouseClick(ComposerDriver::doneButton(window), Qt::LeftButton);
-    QVERIFY(answerer.waitForCount(2));
+    QVERIFY(answerer.waitForCount(3));
     QCOMPARE(answerer.last().text, QStringLiteral("修改成功"));
     QCOMPARE(listed(group).size(), listedBefore);
     QVERIFY(storedTexts(kept).join(QString()).contains(QStringLiteral("changed")));
@@ -265,22 +274,25 @@ void tst_ComposerFiling::bodyOfAnotherExerciseIsNeverSubmitted()
 
     // the exercise type request of the second one fails
     BENCH_SERVER = QStringLiteral("http://127.0.0.1:") + QString::number(LocalServer::freePort());
+    // (the knowledge points chosen on opening are a change: the teacher agrees to leave it)
     ModalDialogAnswerer answerer;
     answerer.clickButton(QStringLiteral("确定"));
+    answerer.clickButton(QStringLiteral("确定"));
     window.modifyExercise(second);
-    QVERIFY(answerer.waitForCount(1));
+    QVERIFY(answerer.waitForCount(2));
+    QCOMPARE(answerer.seen().at(0).text, MainWindow::replaceQuestion);
     QTRY_COMPARE(window.modifyingId(), second);
     QVERIFY(firstOption().contains(QStringLiteral("x1")));
 
     // neither "完成" nor "预览" sends the first one's body
     answerer.clickButton(QStringLiteral("确定"));
     QTest::mouseClick(ComposerDriver::doneButton(window), Qt::LeftButton);
-    QVERIFY(answerer.waitForCount(2));
+    QVERIFY(answerer.waitForCount(3));
     QCOMPARE(answerer.last().text, MainWindow::bodyPendingText);
     QVERIFY(ComposerDriver::doneButton(window)->isEnabled());
     answerer.clickButton(QStringLiteral("确定"));
     QTest::mouseClick(window.composerButtons()->button(QDialogButtonBox::Save), Qt::LeftButton);
-    QVERIFY(answerer.waitForCount(3));
+    QVERIFY(answerer.waitForCount(4));
     QCOMPARE(answerer.last().text, MainWindow::bodyPendingText);
     QTest::qWait(300);
     QCOMPARE(storedTexts(second), secondStored);
@@ -293,12 +305,95 @@ void tst_ComposerFiling::bodyOfAnotherExerciseIsNeverSubmitted()
     page->optionPanels().at(1)->setText(QStringLiteral("<doc>y2 changed</doc>"));
     answerer.clickButton(QStringLiteral("确定"));
     QTest::mouseClick(ComposerDriver::doneButton(window), Qt::LeftButton);
-    QVERIFY(answerer.waitForCount(4));
+    QVERIFY(answerer.waitForCount(5));
     QCOMPARE(answerer.last().text, QStringLiteral("修改成功"));
     const QString stored = storedTexts(second).join(QString());
     QVERIFY(stored.contains(QStringLiteral("y2 changed")));
     QVERIFY(stored.contains(QStringLiteral("second")));
     QCOMPARE(storedTexts(first), firstStored);
+}
+
+bool tst_ComposerFiling::clickModify(int exerciseId)
+{
+    m_window->findChild<QPushButton *>(QStringLiteral("repertoryPushButton"))->click();
+    m_window->refreshExerciseList();
+    ExerciseViewWidget *card = nullptr;
+    (void)QTest::qWaitFor(
+        [&] {
+            for (ExerciseViewWidget *candidate : m_window->exerciseCardList()) {
+                if (candidate->exerciseId() == exerciseId)
+                    card = candidate;
+            }
+            return card != nullptr;
+        },
+        10000);
+    if (!card)
+        return false;
+    auto button = card->findChild<QPushButton *>(QStringLiteral("modifyPushButton"));
+    if (!QTest::qWaitFor([button] { return button->isEnabled(); }, 5000))
+        return false;
+    QTest::mouseClick(button, Qt::LeftButton);
+    return true;
+}
+
+void tst_ComposerFiling::unsubmittedWorkIsReplacedOnlyWhenTheTeacherSaysSo()
+{
+    MainWindow &window = *m_window;
+    const int group = m_groups.value(QStringLiteral("甲组"));
+    QVERIFY(ComposerDriver::choose(ComposerDriver::groupCombo(window), QStringLiteral("甲组")));
+    const int stored = m_seeder->addChoiceExercise(
+        group, QStringLiteral("单选题"), 2, BankSeeder::doc(QStringLiteral("bank")), options("b"));
+    const int next = m_seeder->addChoiceExercise(
+        group, QStringLiteral("单选题"), 2, BankSeeder::doc(QStringLiteral("next")), options("n"));
+
+    // a new exercise typed in the composer, not submitted
+    auto page = qobject_cast<ExerciseQuestionWidget *>(window.questionTabs()->widget(0));
+    QVERIFY(!page->optionPanels().isEmpty());
+    TextEdit *edit = page->optionPanels().at(0)->findChild<TextEdit *>();
+    edit->setFocus();
+    QTest::keyClicks(edit, QStringLiteral("unsent"));
+    QVERIFY(firstOption().contains(QStringLiteral("unsent")));
+
+    // the teacher keeps it
+    ModalDialogAnswerer answerer;
+    answerer.clickButton(QStringLiteral("取消"));
+    QVERIFY(clickModify(stored));
+    QVERIFY(answerer.waitForCount(1));
+    QCOMPARE(answerer.last().text, MainWindow::replaceQuestion);
+    QTest::qWait(300);
+    QCOMPARE(window.modifyingId(), -1);
+    QVERIFY(firstOption().contains(QStringLiteral("unsent")));
+
+    // and then gives it up for the stored one
+    answerer.clickButton(QStringLiteral("确定"));
+    QTabWidget *before = window.questionTabs();
+    QVERIFY(clickModify(stored));
+    QVERIFY(answerer.waitForCount(2));
+    QTRY_VERIFY_WITH_TIMEOUT(
+        window.modifyingId() == stored && window.questionTabs() != before, 10000);
+    QVERIFY(firstOption().contains(QStringLiteral("b1")));
+
+    // an opened exercise left as the server has it is replaced without a question
+    before = window.questionTabs();
+    QVERIFY(clickModify(next));
+    QTRY_VERIFY_WITH_TIMEOUT(
+        window.modifyingId() == next && window.questionTabs() != before, 10000);
+    QCOMPARE(answerer.count(), 2);
+    QVERIFY(firstOption().contains(QStringLiteral("n1")));
+
+    // a changed one is not
+    page = qobject_cast<ExerciseQuestionWidget *>(window.questionTabs()->widget(0));
+    edit = page->optionPanels().at(0)->findChild<TextEdit *>();
+    edit->setFocus();
+    QTest::keyClick(edit, Qt::Key_End, Qt::ControlModifier);
+    QTest::keyClicks(edit, QStringLiteral(" edited"));
+    answerer.clickButton(QStringLiteral("取消"));
+    QVERIFY(clickModify(stored));
+    QVERIFY(answerer.waitForCount(3));
+    QCOMPARE(answerer.last().text, MainWindow::replaceQuestion);
+    QTest::qWait(300);
+    QCOMPARE(window.modifyingId(), next);
+    QVERIFY(firstOption().contains(QStringLiteral("edited")));
 }
 
 QTEST_MAIN(tst_ComposerFiling)
