@@ -7,6 +7,7 @@
 #include "model/groupinfo.h"
 #include "model/knowledgenode.h"
 
+#include <QHash>
 #include <QMainWindow>
 
 #include <memory>
@@ -168,7 +169,9 @@ private:
     void reloadAfter(QNetworkReply *reply, bool counts);
     void showComposerPage();
     void showBankPage();
+    void applyTypeDetail(const ExerciseTypeDetail &detail);
     void rebuildComposer();
+    bool refillComposer();
     ExerciseQuestionWidget *newQuestionPage();
     void showPageAfterComposing();
     bool refuseWhileBodyPending();
@@ -184,6 +187,14 @@ private:
     GroupInfoList groups;
     ExerciseTypeInfoList exerciseTypes;
     ExerciseTypeDetail typeDetail;
+    // the details fetched so far by type id; a type does not change while the program runs
+    QHash<int, ExerciseTypeDetail> typeDetails;
+    int latestTypeId = 0;
+    QNetworkReply *latestExerciseTypeReply = nullptr;
+    // the type the composer's body was built for
+    ExerciseTypeDetail builtDetail;
+    // the body shows a loaded exercise's own options, not the type's count
+    bool fitLoadedOptions = false;
     std::unique_ptr<KnowledgeNode> knowledge;
     int modifyingExerciseId = -1;
     std::unique_ptr<ExerciseInfo> savedExercise;

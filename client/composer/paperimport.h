@@ -50,6 +50,9 @@ public:
     // The composer's state, kept for the exercise of the queue it shows.
     void keepState(const ExerciseInfo &state);
 
+    // Asked before the paper's next exercise replaces a stored one opened for modification.
+    static const QString modificationQuestion;
+
     bool isReading() const;
     bool isActive() const { return !m_exercises.isEmpty(); }
     int position() const { return m_position; }
@@ -82,6 +85,7 @@ private:
     void showProgress(const QString &text);
     void closeProgress();
     bool confirmReplacing();
+    bool leaveModification();
     void keepShown();
     void show(int position);
     void removeShown();
