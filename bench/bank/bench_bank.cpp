@@ -8,6 +8,7 @@
 #include "widgets/serverhtmlaccessmanager.h"
 
 #include "bankseeder.h"
+#include "benchserver.h"
 #include "localserver.h"
 #include "scriptedhttpresponder.h"
 
@@ -149,17 +150,12 @@ QImage picture()
 
 int main(int argc, char **argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    // the window writes every request and reply to the debug output
-    qInstallMessageHandler([](QtMsgType, const QMessageLogContext &, const QString &) {});
+    BenchServer::prepare();
     QApplication app(argc, argv);
 
     LocalServer server;
-    if (!server.start()) {
-        std::fprintf(stderr, "quenmo-server: %s\n", qPrintable(server.errorString()));
+    if (!BenchServer::start(server))
         return 1;
-    }
     BankSeeder seeder(server.baseUrl());
     if (!seeder.login())
         return 1;

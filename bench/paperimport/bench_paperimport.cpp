@@ -6,6 +6,7 @@
 #include "browser/mainwindow.h"
 #include "composer/paperimport.h"
 
+#include "benchserver.h"
 #include "composerdriver.h"
 #include "localserver.h"
 
@@ -114,19 +115,14 @@ void report(const char *what, QList<double> ms)
 
 int main(int argc, char **argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    // the window writes every request and reply to the debug output
-    qInstallMessageHandler([](QtMsgType, const QMessageLogContext &, const QString &) {});
+    BenchServer::prepare();
     QApplication app(argc, argv);
     QTemporaryDir home;
     qputenv("XDG_DATA_HOME", home.path().toUtf8());
 
     LocalServer server;
-    if (!server.start()) {
-        std::fprintf(stderr, "quenmo-server: %s\n", qPrintable(server.errorString()));
+    if (!BenchServer::start(server))
         return 1;
-    }
     BENCH_SERVER = IMG_SERVER = CONVERT_SERVER = LIBRARY_SERVER = ACCOUNT_SERVER = server.baseUrl();
     if (!ComposerDriver::login())
         return 1;

@@ -688,7 +688,15 @@ void MainWindow::replyExerciseTypesFinished(QNetworkReply *reply)
 
 void MainWindow::fetchExerciseType(int exerciseTypeId)
 {
-    post(ExerciseTypeRequest, BENCH_SERVER,
+    const auto known = typeDetails.constFind(exerciseTypeId);
+    if (known != typeDetails.cend()) {
+        // a reply still on its way must not replace this body when it comes
+        latestExerciseTypeReply = nullptr;
+        applyTypeDetail(*known);
+        return;
+    }
+    latestTypeId = exerciseTypeId;
+    latestExerciseTypeReply = Api::postJson(managers[ExerciseTypeRequest], BENCH_SERVER,
         QStringLiteral("/api/exercise_and_question/type/detail"),
         {{QStringLiteral("exerciseTypeId"), exerciseTypeId},
             {QStringLiteral("provinceId"), UserSession::instance().provinceId}});
@@ -696,10 +704,20 @@ void MainWindow::fetchExerciseType(int exerciseTypeId)
 
 void MainWindow::replyExerciseTypeFinished(QNetworkReply *reply)
 {
+    if (isSuperseded(reply, &latestExerciseTypeReply))
+        return;
     QJsonObject envelope;
     if (!Api::checkReply(reply, this, &envelope))
         return;
-    typeDetail = ExerciseTypeDetail::fromJson(envelope.value(QStringLiteral("data")).toObject());
+    const ExerciseTypeDetail detail
+        = ExerciseTypeDetail::fromJson(envelope.value(QStringLiteral("data")).toObject());
+    typeDetails.insert(latestTypeId, detail);
+    applyTypeDetail(detail);
+}
+
+void MainWindow::applyTypeDetail(const ExerciseTypeDetail &detail)
+{
+    typeDetail = detail;
     showComposerPage();
     rebuildComposer();
     offerDraftWhenReady();
@@ -730,6 +748,11 @@ bool MainWindow::holdsUnsubmittedWork()
     ExerciseInfo state;
     if (!getExerciseInfo(state, false) || !ExerciseDraft::holdsWork(state))
         return false;
+    if (state.id == -1 && paperImporter->isShowing()) {
+        // an exercise of an imported paper: its queue keeps it for the teacher to come back to
+        paperImporter->keepState(state);
+        return false;
+    }
     return state.id == -1 || ExerciseJson::toJson(state) != loadedState;
 }
 
@@ -760,6 +783,7 @@ void MainWindow::loadExercise(const ExerciseInfo &exercise)
 {
     setSavedExercise(exercise);
     modifyingExerciseId = exercise.id;
+    fitLoadedOptions = true;
     // the body on screen still belongs to what was there before, until the type detail arrives
     bodyPending = true;
     ui->exerciseHeaderWidget->setGroupId(exercise.folderId);
@@ -803,6 +827,8 @@ void MainWindow::selectExerciseType(int index)
     if (index < 0 || index >= exerciseTypes.size())
         return;
     const int typeId = exerciseTypes.at(index).id;
+    // a new type brings its own number of options
+    fitLoadedOptions = false;
     ExerciseInfo gathered;
     if (bodyPending) {
         // the body on screen is not the exercise being loaded; the loaded one is kept
@@ -824,9 +850,62 @@ ExerciseQuestionWidget *MainWindow::newQuestionPage()
     return page;
 }
 
+namespace {
+
+bool sameBody(const ExerciseTypeDetail &a, const ExerciseTypeDetail &b)
+{
+    if (a.exerciseId != b.exerciseId || a.hasExerciseContentCode != b.hasExerciseContentCode
+        || a.hasMoreQuestionCode != b.hasMoreQuestionCode
+        || a.questionTypes.size() != b.questionTypes.size())
+        return false;
+    for (int i = 0; i < a.questionTypes.size(); ++i) {
+        const QuestionTypeInfo &x = a.questionTypes.at(i);
+        const QuestionTypeInfo &y = b.questionTypes.at(i);
+        if (x.questionTypeId != y.questionTypeId || x.typeCode != y.typeCode
+            || x.typeDesc != y.typeDesc || x.score != y.score
+            || x.hasQuestionContentCode != y.hasQuestionContentCode || x.optionNum != y.optionNum
+            || x.questionTypeSort != y.questionTypeSort)
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
+bool MainWindow::refillComposer()
+{
+    // the body built for this type takes the next exercise's texts in place (each page keeps
+    // the panels that fit): building the editors anew costs most of a step through a paper
+    if (!questionTabWidget || !composerButtonBox || !sameBody(builtDetail, typeDetail)
+        || !savedExercise || savedExercise->questions.size() != questionTabWidget->count())
+        return false;
+    const QList<QuestionInfo> &questions = savedExercise->questions;
+    QList<ExerciseQuestionWidget *> pages;
+    for (int i = 0; i < questions.size(); ++i) {
+        auto page = qobject_cast<ExerciseQuestionWidget *>(questionTabWidget->widget(i));
+        if (!page)
+            return false;
+        pages << page;
+    }
+    if (stemWidget)
+        stemWidget->setText(savedExercise->content);
+    for (int i = 0; i < pages.size(); ++i) {
+        pages.at(i)->setStoredQuestion(questions.at(i), fitLoadedOptions);
+        pages.at(i)->rebuildPanels();
+    }
+    questionTabWidget->setCurrentIndex(0);
+    resetTabWidgetText();
+    return true;
+}
+
 void MainWindow::rebuildComposer()
 {
     bodyPending = false;
+    if (refillComposer()) {
+        keepLoadedState();
+        return;
+    }
+    builtDetail = typeDetail;
     QVBoxLayout *layout = ui->verticalLayout_3;
     // the body goes between the header and the closing spacer
     auto append = [layout](QWidget *widget) { layout->insertWidget(layout->count() - 1, widget); };
@@ -855,7 +934,7 @@ void MainWindow::rebuildComposer()
     if (savedExercise && !savedExercise->questions.isEmpty()) {
         for (const QuestionInfo &question : qAsConst(savedExercise->questions)) {
             ExerciseQuestionWidget *page = newQuestionPage();
-            page->setStoredQuestion(question);
+            page->setStoredQuestion(question, fitLoadedOptions);
             page->rebuildPanels();
             questionTabWidget->addTab(page, QStringLiteral("小问"));
         }
@@ -904,11 +983,16 @@ void MainWindow::rebuildComposer()
     connect(cancel, &QPushButton::clicked, this, &MainWindow::cancelExercise);
     append(composerButtonBox);
 
-    if (loadedStateFor != -1 && loadedStateFor == modifyingExerciseId) {
-        ExerciseInfo state;
-        loadedState = getExerciseInfo(state, false) ? ExerciseJson::toJson(state) : QJsonObject();
-        loadedStateFor = -1;
-    }
+    keepLoadedState();
+}
+
+void MainWindow::keepLoadedState()
+{
+    if (loadedStateFor == -1 || loadedStateFor != modifyingExerciseId)
+        return;
+    ExerciseInfo state;
+    loadedState = getExerciseInfo(state, false) ? ExerciseJson::toJson(state) : QJsonObject();
+    loadedStateFor = -1;
 }
 
 void MainWindow::resetTabWidgetText()

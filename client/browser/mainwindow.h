@@ -7,6 +7,7 @@
 #include "model/groupinfo.h"
 #include "model/knowledgenode.h"
 
+#include <QHash>
 #include <QJsonObject>
 #include <QMainWindow>
 
@@ -146,6 +147,8 @@ protected:
 private:
     // the composer shows work that no server has and that opening another exercise would lose
     bool holdsUnsubmittedWork();
+    // remembers the composer's state once a fetched exercise's body is built
+    void keepLoadedState();
     // One manager per reply slot, created in this order and wired to the slot of that name.
     enum Request {
         GroupsRequest,
@@ -173,7 +176,9 @@ private:
     void reloadAfter(QNetworkReply *reply, bool counts);
     void showComposerPage();
     void showBankPage();
+    void applyTypeDetail(const ExerciseTypeDetail &detail);
     void rebuildComposer();
+    bool refillComposer();
     ExerciseQuestionWidget *newQuestionPage();
     void showPageAfterComposing();
     bool refuseWhileBodyPending();
@@ -189,6 +194,14 @@ private:
     GroupInfoList groups;
     ExerciseTypeInfoList exerciseTypes;
     ExerciseTypeDetail typeDetail;
+    // the details fetched so far by type id; a type does not change while the program runs
+    QHash<int, ExerciseTypeDetail> typeDetails;
+    int latestTypeId = 0;
+    QNetworkReply *latestExerciseTypeReply = nullptr;
+    // the type the composer's body was built for
+    ExerciseTypeDetail builtDetail;
+    // the body shows a loaded exercise's own options, not the type's count
+    bool fitLoadedOptions = false;
     std::unique_ptr<KnowledgeNode> knowledge;
     int modifyingExerciseId = -1;
     std::unique_ptr<ExerciseInfo> savedExercise;

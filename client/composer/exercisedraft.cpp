@@ -2,13 +2,7 @@
 
 #include "model/exercisejson.h"
 
-#include <QDateTime>
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
 #include <QJsonDocument>
-#include <QSaveFile>
-#include <QStandardPaths>
 
 namespace {
 
@@ -19,35 +13,22 @@ constexpr int version = 1;
 
 QString ExerciseDraft::pathFor(int userId)
 {
-    return QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation)
-        + QStringLiteral("/drafts/draft-") + QString::number(userId) + QStringLiteral(".json");
+    return DraftFile::pathFor(
+        QStringLiteral("draft-") + QString::number(userId) + QStringLiteral(".json"));
 }
 
 ExerciseDraft::ExerciseDraft(const QString &path)
-    : m_path(path)
+    : m_file(path)
 { }
-
-bool ExerciseDraft::exists() const
-{
-    return QFileInfo::exists(m_path);
-}
-
-QByteArray ExerciseDraft::encode(const ExerciseInfo &exercise)
-{
-    const QJsonObject object {{QStringLiteral("kind"), kind}, {QStringLiteral("version"), version},
-        {QStringLiteral("exercise"), ExerciseJson::toJson(exercise)}};
-    return QJsonDocument(object).toJson(QJsonDocument::Indented);
-}
 
 ExerciseDraft::ReadResult ExerciseDraft::read(ExerciseInfo *exercise) const
 {
-    QFile file(m_path);
-    if (!file.exists())
-        return ReadResult::Missing;
-    if (!file.open(QIODevice::ReadOnly))
-        return ReadResult::Unreadable;
+    QByteArray bytes;
+    const ReadResult result = m_file.read(&bytes);
+    if (result != ReadResult::Found)
+        return result;
     QJsonParseError error;
-    const QJsonDocument document = QJsonDocument::fromJson(file.readAll(), &error);
+    const QJsonDocument document = QJsonDocument::fromJson(bytes, &error);
     const QJsonObject object = document.object();
     if (error.error != QJsonParseError::NoError || !document.isObject()
         || object.value(QStringLiteral("kind")).toString() != kind
@@ -61,34 +42,9 @@ ExerciseDraft::ReadResult ExerciseDraft::read(ExerciseInfo *exercise) const
 
 bool ExerciseDraft::write(const ExerciseInfo &exercise)
 {
-    const QByteArray bytes = encode(exercise);
-    // a discarded or set-aside draft is written again even when nothing changed
-    if (bytes == m_written && exists())
-        return true;
-    if (!QDir().mkpath(QFileInfo(m_path).absolutePath()))
-        return false;
-    QSaveFile file(m_path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
-        return false;
-    m_written = bytes;
-    return true;
-}
-
-void ExerciseDraft::discard()
-{
-    QFile::remove(m_path);
-}
-
-QString ExerciseDraft::setAside()
-{
-    const QString aside = m_path + QStringLiteral(".unreadable-")
-        + QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-hhmmss"));
-    QString target = aside;
-    for (int n = 2; QFileInfo::exists(target); ++n)
-        target = aside + QLatin1Char('-') + QString::number(n);
-    if (!QFile::rename(m_path, target))
-        return QString();
-    return target;
+    const QJsonObject object {{QStringLiteral("kind"), kind}, {QStringLiteral("version"), version},
+        {QStringLiteral("exercise"), ExerciseJson::toJson(exercise)}};
+    return m_file.write(QJsonDocument(object).toJson(QJsonDocument::Indented));
 }
 
 bool ExerciseDraft::holdsWork(const ExerciseInfo &exercise)

@@ -1,8 +1,8 @@
 #pragma once
 
+#include "composer/draftfile.h"
 #include "model/exerciseinfo.h"
 
-#include <QByteArray>
 #include <QString>
 
 // The exercise a teacher is composing, kept on this machine until a server has it: one file
@@ -15,27 +15,24 @@ public:
     static QString pathFor(int userId);
 
     explicit ExerciseDraft(const QString &path);
-    const QString &path() const { return m_path; }
-    bool exists() const;
+    const QString &path() const { return m_file.path(); }
+    bool exists() const { return m_file.exists(); }
 
-    enum class ReadResult { Missing, Found, Unreadable };
+    using ReadResult = DraftFile::ReadResult;
     // The exercise as it was written; its id is the exercise under modification, or -1.
     ReadResult read(ExerciseInfo *exercise) const;
     // Writes the composer's state; a state equal to the last one written is not written again.
     // False when the file could not be written.
     bool write(const ExerciseInfo &exercise);
-    void discard();
+    void discard() { m_file.discard(); }
     // Moves an unreadable draft aside, keeping it for whoever wants to look at it; returns the
     // path it now has.
-    QString setAside();
+    QString setAside() { return m_file.setAside(); }
 
     // Whether a composer state holds anything of the teacher's own: a text, a knowledge point,
     // a correct option, or the exercise being modified.
     static bool holdsWork(const ExerciseInfo &exercise);
 
 private:
-    static QByteArray encode(const ExerciseInfo &exercise);
-
-    QString m_path;
-    QByteArray m_written;
+    DraftFile m_file;
 };

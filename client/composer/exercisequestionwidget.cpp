@@ -14,6 +14,8 @@
 #include <QTabBar>
 #include <QTabWidget>
 
+#include <algorithm>
+
 namespace {
 
 const QString addButtonStyle = QStringLiteral(
@@ -82,9 +84,32 @@ void ExerciseQuestionWidget::setKnowledgeRoot(const KnowledgeNode *root)
     header()->knowledgeButtonWidget()->setKnowledgeRoot(root);
 }
 
-void ExerciseQuestionWidget::setStoredQuestion(const QuestionInfo &question)
+void ExerciseQuestionWidget::setStoredQuestion(const QuestionInfo &question, bool fitOptions)
 {
     m_storedQuestion = std::make_unique<QuestionInfo>(question);
+    m_fitOptions = fitOptions;
+}
+
+int ExerciseQuestionWidget::optionCount() const
+{
+    if (m_currentType.optionNum < 1)
+        return 0;
+    // a question from a paper may have two or three options, or more than the type's: none is
+    // left empty to fail the checks, none dropped
+    const QuestionInfo *stored = m_storedQuestion.get();
+    if (m_fitOptions && stored && !stored->options.isEmpty())
+        return qMin(int(stored->options.size()), 26);
+    return m_currentType.optionNum;
+}
+
+ExerciseQuestionWidget::Shape ExerciseQuestionWidget::wantedShape() const
+{
+    Shape shape;
+    shape.built = true;
+    shape.content = m_currentType.hasQuestionContentCode;
+    shape.single = m_currentType.typeCode == 1;
+    shape.options = optionCount();
+    return shape;
 }
 
 void ExerciseQuestionWidget::rebuildPanels()
@@ -92,15 +117,27 @@ void ExerciseQuestionWidget::rebuildPanels()
     const QuestionInfo *stored = m_storedQuestion.get();
     if (stored) {
         header()->knowledgeButtonWidget()->setIds(stored->knowledgeIds);
+        // a type this page does not know: the first, as a new page shows
+        int row = m_questionTypes.isEmpty() ? -1 : 0;
         for (int i = 0; i < m_questionTypes.size(); ++i) {
             if (m_questionTypes.at(i).questionTypeId == stored->questiontypeId) {
-                m_currentType = m_questionTypes.at(i);
-                header()->setCurrentIndex(i);
+                row = i;
                 break;
             }
         }
+        if (row >= 0) {
+            m_currentType = m_questionTypes.at(row);
+            header()->setCurrentIndex(row);
+        }
     }
     header()->setScore(m_currentType.score);
+
+    const Shape shape = wantedShape();
+    if (shape == m_builtShape) {
+        refillPanels();
+        return;
+    }
+    m_builtShape = shape;
 
     QVBoxLayout *layout = ui->verticalLayout;
     discard(m_contentPanel);
@@ -143,7 +180,7 @@ void ExerciseQuestionWidget::rebuildPanels()
     } else {
         const bool single = m_currentType.typeCode == 1;
         m_optionGroup = new QButtonGroup(this);
-        for (int h = 0; h < m_currentType.optionNum; ++h) {
+        for (int h = 0; h < shape.options; ++h) {
             auto panel = new ExerciseQuestionOptionWidget(this);
             panel->setTitle(QStringLiteral("选项") + letter(h));
             m_optionGroup->addButton(panel->radioButton());
@@ -165,6 +202,46 @@ void ExerciseQuestionWidget::rebuildPanels()
     if (stored)
         m_analysisPanel->setText(stored->questionExplain);
     layout->addWidget(m_analysisPanel);
+    update();
+}
+
+void ExerciseQuestionWidget::refillPanels()
+{
+    const QuestionInfo stored = m_storedQuestion ? *m_storedQuestion : QuestionInfo();
+    if (m_contentPanel)
+        m_contentPanel->setText(stored.questionContent);
+    if (m_answerTabs) {
+        const int wanted = std::max(1, int(stored.answers.size()));
+        while (m_answerTabs->count() > wanted) {
+            QWidget *page = m_answerTabs->widget(m_answerTabs->count() - 1);
+            m_answerTabs->removeTab(m_answerTabs->count() - 1);
+            page->deleteLater();
+        }
+        while (m_answerTabs->count() < wanted)
+            addAnswerTab(QString());
+        for (int i = 0; i < wanted; ++i) {
+            static_cast<ExerciseQuestionAnswerWidget *>(m_answerTabs->widget(i))
+                ->setText(stored.answers.value(i).content);
+        }
+        m_answerTabs->setCurrentIndex(0);
+        retitleAnswers();
+    }
+    if (m_optionGroup) {
+        // an exclusive group keeps one button checked: let go of it to clear the marks
+        m_optionGroup->setExclusive(false);
+        for (ExerciseQuestionOptionWidget *panel : qAsConst(m_optionPanels))
+            panel->setChecked(false);
+        m_optionGroup->setExclusive(true);
+        for (int h = 0; h < m_optionPanels.size(); ++h) {
+            ExerciseQuestionOptionWidget *panel = m_optionPanels.at(h);
+            panel->setText(h < stored.options.size() ? stored.options.at(h).content : QString());
+            const bool correct = std::any_of(stored.answers.cbegin(), stored.answers.cend(),
+                [h](const AnswerInfo &answer) { return answer.content.contains(letter(h)); });
+            if (correct)
+                panel->setChecked(true);
+        }
+    }
+    m_analysisPanel->setText(stored.questionExplain);
     update();
 }
 
@@ -220,6 +297,7 @@ void ExerciseQuestionWidget::selectedQuestionType(int)
     QuestionInfo question;
     getQuestionInfo(question, false, -1, -1);
     m_storedQuestion = std::make_unique<QuestionInfo>(question);
+    m_fitOptions = false;
     rebuildPanels();
 }
 

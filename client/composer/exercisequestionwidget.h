@@ -31,7 +31,11 @@ public:
     void setTitle(const QString &text);
     void setQuestionTypes(const QuestionTypeInfoList &types);
     void setKnowledgeRoot(const KnowledgeNode *root);
-    void setStoredQuestion(const QuestionInfo &question);
+    // With fitOptions the page shows as many options as the question has (an exercise opened
+    // or imported as it stands), else as many as its type asks for.
+    void setStoredQuestion(const QuestionInfo &question, bool fitOptions = false);
+    // Builds the panels of the current type; panels already built for the same shape are
+    // filled in place.
     void rebuildPanels();
     void retitleAnswers();
     // Gathers the sub-question; with check, the first failed check shows its message, makes
@@ -55,6 +59,22 @@ public slots:
 
 private:
     void addAnswerTab(const QString &text);
+    int optionCount() const;
+    void refillPanels();
+    // what the built panels look like: a content panel, the single-choice mark and the number
+    // of options (0: answer tabs)
+    struct Shape {
+        bool built = false;
+        bool content = false;
+        bool single = false;
+        int options = 0;
+        bool operator==(const Shape &other) const
+        {
+            return built == other.built && content == other.content && single == other.single
+                && options == other.options;
+        }
+    };
+    Shape wantedShape() const;
     bool fail(bool check, const QString &message);
 
     Ui::ExerciseQuestionWidget *ui;
@@ -62,6 +82,8 @@ private:
     QuestionTypeInfo m_currentType;
     const KnowledgeNode *m_knowledgeRoot = nullptr;
     std::unique_ptr<QuestionInfo> m_storedQuestion;
+    bool m_fitOptions = false;
+    Shape m_builtShape;
     ExerciseQuestionContentWidget *m_contentPanel = nullptr;
     ExerciseQuestionAnalysisWidget *m_analysisPanel = nullptr;
     QList<ExerciseQuestionOptionWidget *> m_optionPanels;

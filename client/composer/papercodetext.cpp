@@ -2,6 +2,11 @@
 
 namespace {
 
+// A picture this wide seldom fits beside text on a line of the composer; where it does not,
+// Qt lays the line before it out as tall as the picture, a blank band above the text. It
+// stands in a paragraph of its own instead.
+constexpr int ownLineWidth = 600;
+
 QString escaped(const QString &text, bool attribute = false)
 {
     QString out;
@@ -98,8 +103,9 @@ QString PaperCodeText::inner(const PaperLine &line)
     const QList<PaperInline> &pieces = line.pieces();
     for (int i = 0; i < pieces.size(); ++i) {
         const PaperInline &piece = pieces.at(i);
-        // a displayed formula keeps a paragraph of its own
-        const bool ownParagraph = piece.kind == PaperInline::Formula && piece.display;
+        // a displayed formula and a wide picture keep a paragraph of their own
+        const bool ownParagraph = (piece.kind == PaperInline::Formula && piece.display)
+            || (piece.kind == PaperInline::Picture && piece.width > ownLineWidth);
         if (ownParagraph && !out.isEmpty() && !out.endsWith(QLatin1String("<n/>")))
             out += QLatin1String("<n/>");
         if (piece.kind == PaperInline::Text) {

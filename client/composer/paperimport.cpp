@@ -6,9 +6,10 @@
 #include "composer/exerciseheaderwidget.h"
 #include "composer/paperimportqueue.h"
 #include "composer/paperpictureupload.h"
-#include "widgets/messagedialog.h"
 #include "composer/paperreader.h"
+#include "widgets/messagedialog.h"
 
+#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QProgressBar>
@@ -41,6 +42,9 @@ PaperImport::ReaderFactory &readerFactory()
 }
 
 } // namespace
+
+const QString PaperImport::modificationQuestion
+    = QStringLiteral("正在修改的题目还没有保存，是否放弃修改，转到试卷的题目？");
 
 void PaperImport::setReaderFactory(const ReaderFactory &factory)
 {
@@ -275,9 +279,17 @@ void PaperImport::show(int position)
     m_window->loadExercise(exercise);
 }
 
+bool PaperImport::leaveModification()
+{
+    // a stored exercise opened meanwhile is not replaced without the teacher's word
+    if (m_window->modifyingId() == -1)
+        return true;
+    return showMessage(m_window, title, modificationQuestion, true) == 1;
+}
+
 void PaperImport::showPrevious()
 {
-    if (!isActive() || m_position == 0)
+    if (!isActive() || m_position == 0 || !leaveModification())
         return;
     keepShown();
     show(m_position - 1);
@@ -285,7 +297,7 @@ void PaperImport::showPrevious()
 
 void PaperImport::showNext()
 {
-    if (!isActive() || m_position + 1 >= m_exercises.size())
+    if (!isActive() || m_position + 1 >= m_exercises.size() || !leaveModification())
         return;
     keepShown();
     show(m_position + 1);
@@ -299,7 +311,7 @@ void PaperImport::removeShown()
 
 void PaperImport::skip()
 {
-    if (!isActive())
+    if (!isActive() || !leaveModification())
         return;
     if (!m_showing) {
         show(m_position);
@@ -366,7 +378,23 @@ void PaperImport::saveQueue()
 
 bool PaperImport::restoreQueue()
 {
-    return m_queue && m_queue->read(&m_exercises, &m_position);
+    if (!m_queue)
+        return false;
+    switch (m_queue->read(&m_exercises, &m_position)) {
+    case PaperImportQueue::ReadResult::Found:
+        return true;
+    case PaperImportQueue::ReadResult::Missing:
+        return false;
+    case PaperImportQueue::ReadResult::Unreadable:
+        break;
+    }
+    // kept for whoever wants to look at it, as an unreadable draft is
+    const QString aside = m_queue->setAside();
+    showMessage(m_window, Api::warningTitle,
+        QStringLiteral("未提交的题目无法读取，已另存为：")
+            + QDir::toNativeSeparators(aside.isEmpty() ? m_queue->path() : aside),
+        false);
+    return false;
 }
 
 void PaperImport::resumeQueue(bool interrupted)

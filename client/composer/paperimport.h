@@ -50,8 +50,13 @@ public:
     // The composer's state, kept for the exercise of the queue it shows.
     void keepState(const ExerciseInfo &state);
 
+    // Asked before the paper's next exercise replaces a stored one opened for modification.
+    static const QString modificationQuestion;
+
     bool isReading() const;
     bool isActive() const { return !m_exercises.isEmpty(); }
+    // The composer shows the queue's exercise (not a stored one opened meanwhile).
+    bool isShowing() const { return isActive() && m_showing; }
     int position() const { return m_position; }
     const QList<ExerciseInfo> &exercises() const { return m_exercises; }
     QProgressDialog *progressDialog() const { return m_progress; }
@@ -82,6 +87,7 @@ private:
     void showProgress(const QString &text);
     void closeProgress();
     bool confirmReplacing();
+    bool leaveModification();
     void keepShown();
     void show(int position);
     void removeShown();

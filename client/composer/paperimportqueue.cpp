@@ -2,14 +2,9 @@
 
 #include "model/exercisejson.h"
 
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QSaveFile>
-#include <QStandardPaths>
 
 namespace {
 
@@ -20,40 +15,42 @@ constexpr int version = 1;
 
 QString PaperImportQueue::pathFor(int userId)
 {
-    return QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation)
-        + QStringLiteral("/drafts/paper-") + QString::number(userId) + QStringLiteral(".json");
+    return DraftFile::pathFor(
+        QStringLiteral("paper-") + QString::number(userId) + QStringLiteral(".json"));
 }
 
 PaperImportQueue::PaperImportQueue(const QString &path)
-    : m_path(path)
+    : m_file(path)
 { }
 
-bool PaperImportQueue::read(QList<ExerciseInfo> *exercises, int *position) const
+PaperImportQueue::ReadResult PaperImportQueue::read(
+    QList<ExerciseInfo> *exercises, int *position) const
 {
-    QFile file(m_path);
-    if (!file.open(QIODevice::ReadOnly))
-        return false;
+    QByteArray bytes;
+    const ReadResult result = m_file.read(&bytes);
+    if (result != ReadResult::Found)
+        return result;
     QJsonParseError error;
-    const QJsonDocument document = QJsonDocument::fromJson(file.readAll(), &error);
+    const QJsonDocument document = QJsonDocument::fromJson(bytes, &error);
     const QJsonObject object = document.object();
     if (error.error != QJsonParseError::NoError
         || object.value(QStringLiteral("kind")).toString() != kind
         || object.value(QStringLiteral("version")).toInt() != version)
-        return false;
+        return ReadResult::Unreadable;
     QList<ExerciseInfo> read;
     const QJsonArray items = object.value(QStringLiteral("exercises")).toArray();
     for (const QJsonValue &item : items) {
         ExerciseInfo exercise;
         if (!item.isObject() || !ExerciseJson::fromJson(item.toObject(), &exercise))
-            return false;
+            return ReadResult::Unreadable;
         read << exercise;
     }
     const int at = object.value(QStringLiteral("position")).toInt(-1);
     if (read.isEmpty() || at < 0 || at >= read.size())
-        return false;
+        return ReadResult::Unreadable;
     *exercises = read;
     *position = at;
-    return true;
+    return ReadResult::Found;
 }
 
 bool PaperImportQueue::write(const QList<ExerciseInfo> &exercises, int position)
@@ -63,20 +60,5 @@ bool PaperImportQueue::write(const QList<ExerciseInfo> &exercises, int position)
         items.append(ExerciseJson::toJson(exercise));
     const QJsonObject object {{QStringLiteral("kind"), kind}, {QStringLiteral("version"), version},
         {QStringLiteral("position"), position}, {QStringLiteral("exercises"), items}};
-    const QByteArray bytes = QJsonDocument(object).toJson(QJsonDocument::Indented);
-    if (bytes == m_written && QFileInfo::exists(m_path))
-        return true;
-    if (!QDir().mkpath(QFileInfo(m_path).absolutePath()))
-        return false;
-    QSaveFile file(m_path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
-        return false;
-    m_written = bytes;
-    return true;
-}
-
-void PaperImportQueue::discard()
-{
-    QFile::remove(m_path);
-    m_written.clear();
+    return m_file.write(QJsonDocument(object).toJson(QJsonDocument::Indented));
 }

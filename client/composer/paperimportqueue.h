@@ -1,8 +1,8 @@
 #pragma once
 
+#include "composer/draftfile.h"
 #include "model/exerciseinfo.h"
 
-#include <QByteArray>
 #include <QList>
 #include <QString>
 
@@ -16,16 +16,17 @@ public:
     static QString pathFor(int userId);
 
     explicit PaperImportQueue(const QString &path);
-    const QString &path() const { return m_path; }
+    const QString &path() const { return m_file.path(); }
 
-    // False when there is no queue file or it cannot be read; exercises and position are
-    // then left alone.
-    bool read(QList<ExerciseInfo> *exercises, int *position) const;
+    using ReadResult = DraftFile::ReadResult;
+    // Unless Found, exercises and position are left alone.
+    ReadResult read(QList<ExerciseInfo> *exercises, int *position) const;
     // A state equal to the last one written is not written again.
     bool write(const QList<ExerciseInfo> &exercises, int position);
-    void discard();
+    void discard() { m_file.discard(); }
+    // Moves an unreadable queue aside; returns the path it now has, empty when it stayed.
+    QString setAside() { return m_file.setAside(); }
 
 private:
-    QString m_path;
-    QByteArray m_written;
+    DraftFile m_file;
 };

@@ -94,13 +94,15 @@ bool ComposerDriver::choose(QComboBox *combo, const QString &text)
 
 bool ComposerDriver::chooseType(MainWindow &window, const QString &name)
 {
-    QTabWidget *before = window.questionTabs();
     if (typeCombo(window)->currentText() == name)
         return true;
     if (!choose(typeCombo(window), name))
         return false;
     return QTest::qWaitFor(
-        [&] { return window.questionTabs() != before && window.currentTypeDetail().name == name; },
+        [&] {
+            return window.questionTabs() && !window.isBodyPending()
+                && window.currentTypeDetail().name == name;
+        },
         10000);
 }
 

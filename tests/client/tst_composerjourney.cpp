@@ -99,9 +99,10 @@ void tst_ComposerJourney::composePreviewSubmitModify()
     // a type with a stem and several sub-questions
     int typeIndex = -1;
     for (int i = 0; i < window.exerciseTypeList().size() && typeIndex < 0; ++i) {
-        QTabWidget *before = window.questionTabs();
         window.selectExerciseType(i);
-        QTRY_VERIFY_WITH_TIMEOUT(window.questionTabs() != before, 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(!window.isBodyPending()
+                && window.currentTypeDetail().exerciseId == window.exerciseTypeList().at(i).id,
+            10000);
         if (window.currentTypeDetail().hasExerciseContentCode
             && window.currentTypeDetail().hasMoreQuestionCode)
             typeIndex = i;

@@ -4,7 +4,10 @@
 // leaving the composer as it was. The paper is read by a stand-in that hands over drafts as
 // the reader makes them.
 #include "app/serverconfig.h"
+#include "browser/exerciseviewwidget.h"
 #include "browser/mainwindow.h"
+#include "composer/exercisequestionanalysiswidget.h"
+#include "composer/exercisequestionanswerwidget.h"
 #include "composer/exercisequestioncontentwidget.h"
 #include "composer/exercisequestionoptionwidget.h"
 #include "composer/exercisequestionstemwidget.h"
@@ -115,6 +118,78 @@ QString questionText(MainWindow &window, int index = 0)
     return question && question->contentPanel() ? question->contentPanel()->text() : QString();
 }
 
+// What the composer shows, one line per field, options marked "*" when checked.
+QStringList shown(MainWindow &window)
+{
+    QStringList lines {ComposerDriver::typeCombo(window)->currentText()};
+    if (window.stem())
+        lines << QStringLiteral("stem ") + window.stem()->text();
+    QTabWidget *tabs = window.questionTabs();
+    for (int i = 0; tabs && i < tabs->count(); ++i) {
+        ExerciseQuestionWidget *question = page(window, i);
+        if (question->contentPanel())
+            lines << QStringLiteral("content ") + question->contentPanel()->text();
+        for (const ExerciseQuestionOptionWidget *option : question->optionPanels()) {
+            lines << QStringLiteral("option ") + option->text()
+                    + (option->isChecked() ? QStringLiteral(" *") : QString());
+        }
+        if (QTabWidget *answers = question->answerTabs()) {
+            for (int a = 0; a < answers->count(); ++a) {
+                lines << QStringLiteral("answer ")
+                        + static_cast<ExerciseQuestionAnswerWidget *>(answers->widget(a))->text();
+            }
+            if (answers->currentIndex() != 0)
+                lines << QStringLiteral("answer tab %1 current").arg(answers->currentIndex());
+        }
+        lines << QStringLiteral("analysis ") + question->analysisPanel()->text();
+    }
+    if (tabs && tabs->currentIndex() != 0)
+        lines << QStringLiteral("question tab %1 current").arg(tabs->currentIndex());
+    return lines;
+}
+
+QuestionInfo choiceQuestion(
+    const QString &content, const QStringList &options, int correct, const QString &analysis)
+{
+    QuestionInfo question;
+    question.questionContent = doc(content);
+    for (const QString &text : options) {
+        OptionInfo option;
+        option.index = question.options.size();
+        option.content = doc(text);
+        option.isAnswer = option.index == correct;
+        question.options << option;
+    }
+    question.questionExplain = doc(analysis);
+    return question;
+}
+
+QuestionInfo answeredQuestion(
+    const QString &content, const QStringList &answers, const QString &analysis)
+{
+    QuestionInfo question;
+    question.questionContent = doc(content);
+    for (const QString &text : answers) {
+        AnswerInfo answer;
+        answer.answerIdx = question.answers.size();
+        answer.content = doc(text);
+        question.answers << answer;
+    }
+    question.questionExplain = doc(analysis);
+    return question;
+}
+
+PaperDraft draftOf(
+    const QString &typeName, const QList<QuestionInfo> &questions, const QString &stem = QString())
+{
+    PaperDraft draft;
+    draft.exerciseTypeName = typeName;
+    if (!stem.isEmpty())
+        draft.exercise.content = doc(stem);
+    draft.exercise.questions = questions;
+    return draft;
+}
+
 } // namespace
 
 class tst_PaperImport : public QObject
@@ -133,6 +208,9 @@ private slots:
     void queueComesBackAfterANewStart();
     void paperThatCannotBeCutUpIsOneDraftWithAWord();
     void wordPaperReachesTheComposerThroughPandoc();
+    void walkingThePaperShowsEachExerciseAsItIs();
+    void openModificationIsNotReplacedUnasked();
+    void unreadableQueueIsSetAside();
 
 private:
     // Clicks "导入试卷" and chooses the paper in the file dialog; the progress display is
@@ -196,8 +274,8 @@ void tst_PaperImport::initTestCase()
     choice.sectionTitle = QStringLiteral("选择题");
     choice.exerciseTypeName = QStringLiteral("单选题");
     QuestionInfo q1;
-    q1.questionContent = doc(QStringLiteral("已知 <tex>x^2+1=5</tex>，如图 <v key=\"") + m_wide
-        + QStringLiteral("\" width=\"0\" height=\"0\"/>，则 x 的值可以是"));
+    q1.questionContent = doc(QStringLiteral("已知 <tex>x^2+1=5</tex>，如图<n/><v key=\"") + m_wide
+        + QStringLiteral("\" width=\"0\" height=\"0\"/><n/>则 x 的值可以是"));
     for (const QString &text :
         {QStringLiteral("1"), QStringLiteral("2"), QStringLiteral("3"), QStringLiteral("4")}) {
         OptionInfo option;
@@ -346,6 +424,8 @@ void tst_PaperImport::importedPaperIsWalkedThroughAndEntered()
     QVERIFY(options.at(1)->isChecked());
     QVERIFY(!options.at(0)->isChecked());
     QVERIFY(!headerButton(QStringLiteral("previousPaperPushButton"))->isEnabled());
+    if (!qEnvironmentVariableIsEmpty("QUENMO_SHOTS"))
+        QTest::qWait(1500); // the formula's picture comes from the server
     ComposerDriver::shot(&window, QStringLiteral("imported-exercise"));
 
     // the teacher corrects the first, looks at the second and comes back to the correction
@@ -535,8 +615,9 @@ void tst_PaperImport::queueComesBackAfterANewStart()
     QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(queueFile), 5000);
     QList<ExerciseInfo> kept;
     int position = -1;
-    QTRY_VERIFY_WITH_TIMEOUT(PaperImportQueue(queueFile).read(&kept, &position) && kept.size() == 3
-            && kept.at(1).questions.value(0).questionContent == corrected,
+    QTRY_VERIFY_WITH_TIMEOUT(
+        PaperImportQueue(queueFile).read(&kept, &position) == PaperImportQueue::ReadResult::Found
+            && kept.size() == 3 && kept.at(1).questions.value(0).questionContent == corrected,
         5000);
     QCOMPARE(position, 1);
 
@@ -623,8 +704,8 @@ void tst_PaperImport::wordPaperReachesTheComposerThroughPandoc()
     QVERIFY2(match.hasMatch(), qPrintable(content));
     QCOMPARE(QImage::fromData(download(match.captured(1))).size(), QSize(850, 425));
     const auto options = page(window)->optionPanels();
-    // the type's own four option pages, the paper's two filled in
-    QCOMPARE(options.size(), 4);
+    // the paper's two options, no empty pages to fill
+    QCOMPARE(options.size(), 2);
     QCOMPARE(options.at(0)->text(), doc(QStringLiteral("1")));
     QCOMPARE(options.at(1)->text(), doc(QStringLiteral("3")));
     QVERIFY(options.at(1)->isChecked());
@@ -633,6 +714,237 @@ void tst_PaperImport::wordPaperReachesTheComposerThroughPandoc()
     QVERIFY(waitForDraft(2, 2));
     QCOMPARE(ComposerDriver::typeCombo(window)->currentText(), QStringLiteral("填空题"));
     QVERIFY(questionText(window).contains(QStringLiteral("<tex>\\sqrt{9}</tex>")));
+}
+
+void tst_PaperImport::walkingThePaperShowsEachExerciseAsItIs()
+{
+    // drafts of one type after another, with fewer options than the type has, then of other
+    // types: each step must show exactly its draft, nothing left over from the one before
+    m_reader->drafts = {
+        draftOf(QStringLiteral("单选题"),
+            {choiceQuestion(QStringLiteral("甲"),
+                {QStringLiteral("1"), QStringLiteral("2"), QStringLiteral("3"),
+                    QStringLiteral("4")},
+                1, QStringLiteral("解一"))}),
+        draftOf(QStringLiteral("单选题"),
+            {choiceQuestion(QStringLiteral("甲二"),
+                {QStringLiteral("一"), QStringLiteral("二"), QStringLiteral("三"),
+                    QStringLiteral("四")},
+                3, QStringLiteral("解一二"))}),
+        draftOf(QStringLiteral("单选题"),
+            {choiceQuestion(QStringLiteral("乙"), {QStringLiteral("对"), QStringLiteral("错")}, 0,
+                QStringLiteral("解二"))}),
+        draftOf(QStringLiteral("单选题"),
+            {choiceQuestion(QStringLiteral("丙"),
+                {QStringLiteral("5"), QStringLiteral("6"), QStringLiteral("7"), QStringLiteral("8"),
+                    QStringLiteral("9")},
+                3, QStringLiteral("解三"))}),
+        draftOf(QStringLiteral("填空题"),
+            {answeredQuestion(QStringLiteral("丁"), {QStringLiteral("一"), QStringLiteral("二")},
+                QStringLiteral("解四"))}),
+        draftOf(QStringLiteral("填空题"),
+            {answeredQuestion(
+                QStringLiteral("戊"), {QStringLiteral("三")}, QStringLiteral("解五"))}),
+        draftOf(QStringLiteral("综合题"),
+            {answeredQuestion(QStringLiteral("第 1 问"), {}, QStringLiteral("略")),
+                answeredQuestion(
+                    QStringLiteral("第 2 问"), {QStringLiteral("四")}, QStringLiteral("略"))},
+            QStringLiteral("己")),
+    };
+    const QList<QStringList> expected {
+        {QStringLiteral("单选题"), QStringLiteral("content <doc>甲</doc>"),
+            QStringLiteral("option <doc>1</doc>"), QStringLiteral("option <doc>2</doc> *"),
+            QStringLiteral("option <doc>3</doc>"), QStringLiteral("option <doc>4</doc>"),
+            QStringLiteral("analysis <doc>解一</doc>")},
+        {QStringLiteral("单选题"), QStringLiteral("content <doc>甲二</doc>"),
+            QStringLiteral("option <doc>一</doc>"), QStringLiteral("option <doc>二</doc>"),
+            QStringLiteral("option <doc>三</doc>"), QStringLiteral("option <doc>四</doc> *"),
+            QStringLiteral("analysis <doc>解一二</doc>")},
+        {QStringLiteral("单选题"), QStringLiteral("content <doc>乙</doc>"),
+            QStringLiteral("option <doc>对</doc> *"), QStringLiteral("option <doc>错</doc>"),
+            QStringLiteral("analysis <doc>解二</doc>")},
+        {QStringLiteral("单选题"), QStringLiteral("content <doc>丙</doc>"),
+            QStringLiteral("option <doc>5</doc>"), QStringLiteral("option <doc>6</doc>"),
+            QStringLiteral("option <doc>7</doc>"), QStringLiteral("option <doc>8</doc> *"),
+            QStringLiteral("option <doc>9</doc>"), QStringLiteral("analysis <doc>解三</doc>")},
+        {QStringLiteral("填空题"), QStringLiteral("content <doc>丁</doc>"),
+            QStringLiteral("answer <doc>一</doc>"), QStringLiteral("answer <doc>二</doc>"),
+            QStringLiteral("analysis <doc>解四</doc>")},
+        {QStringLiteral("填空题"), QStringLiteral("content <doc>戊</doc>"),
+            QStringLiteral("answer <doc>三</doc>"), QStringLiteral("analysis <doc>解五</doc>")},
+        {QStringLiteral("综合题"), QStringLiteral("stem <doc>己</doc>"),
+            QStringLiteral("content <doc>第 1 问</doc>"), QStringLiteral("answer "),
+            QStringLiteral("analysis <doc>略</doc>"), QStringLiteral("content <doc>第 2 问</doc>"),
+            QStringLiteral("answer <doc>四</doc>"), QStringLiteral("analysis <doc>略</doc>")},
+    };
+    const int count = expected.size();
+    importPaper();
+    QVERIFY(waitForDraft(1, count));
+    QCOMPARE(shown(*m_window), expected.at(0));
+    // the teacher looks at other tabs than the first; a new exercise starts at the first again
+    for (int i = 1; i < count; ++i) {
+        if (QTabWidget *answers = page(*m_window)->answerTabs())
+            answers->tabBar()->setCurrentIndex(answers->count() - 1);
+        m_window->questionTabs()->tabBar()->setCurrentIndex(m_window->questionTabs()->count() - 1);
+        QTest::mouseClick(headerButton(QStringLiteral("nextPaperPushButton")), Qt::LeftButton);
+        QVERIFY(waitForDraft(i + 1, count));
+        QCOMPARE(shown(*m_window), expected.at(i));
+    }
+    for (int i = count - 2; i >= 0; --i) {
+        QTest::mouseClick(headerButton(QStringLiteral("previousPaperPushButton")), Qt::LeftButton);
+        QVERIFY(waitForDraft(i + 1, count));
+        QCOMPARE(shown(*m_window), expected.at(i));
+    }
+
+    // the two-option question goes into the bank with its two options
+    for (int i = 2; i <= 3; ++i) {
+        QTest::mouseClick(headerButton(QStringLiteral("nextPaperPushButton")), Qt::LeftButton);
+        QVERIFY(waitForDraft(i, count));
+    }
+    ComposerDriver::chooseKnowledge(*m_window);
+    m_answerer->clickButton(QStringLiteral("确定"));
+    QTest::mouseClick(ComposerDriver::doneButton(*m_window), Qt::LeftButton);
+    QVERIFY(m_answerer->waitForCount(3));
+    QCOMPARE(m_answerer->last().text, QStringLiteral("录入成功"));
+    QVERIFY(waitForDraft(3, count - 1));
+    QCOMPARE(shown(*m_window), expected.at(3));
+    QJsonObject stored;
+    QTRY_VERIFY_WITH_TIMEOUT(
+        [&] {
+            const QJsonArray listed
+                = m_seeder
+                      ->post(QStringLiteral("/library/fetch/exercise"),
+                          {{QStringLiteral("groupId"), m_groupId},
+                              {QStringLiteral("exerciseTypeId"), -1},
+                              {QStringLiteral("difficuty"), -1}, {QStringLiteral("pageNum"), 1}})
+                      .value(QStringLiteral("data"))
+                      .toObject()
+                      .value(QStringLiteral("result"))
+                      .toArray();
+            for (const QJsonValue &item : listed) {
+                const QJsonObject question = item.toObject()
+                                                 .value(QStringLiteral("exerciseQuestionList"))
+                                                 .toArray()
+                                                 .first()
+                                                 .toObject();
+                if (question.value(QStringLiteral("questionContent"))
+                        .toString()
+                        .contains(QStringLiteral("乙")))
+                    stored = question;
+            }
+            return !stored.isEmpty();
+        }(),
+        5000);
+    const QJsonArray options = stored.value(QStringLiteral("option")).toArray();
+    QCOMPARE(options.size(), 2);
+    QVERIFY(options.at(0)
+                .toObject()
+                .value(QStringLiteral("content"))
+                .toString()
+                .contains(QStringLiteral("对")));
+    QVERIFY(options.at(1)
+                .toObject()
+                .value(QStringLiteral("content"))
+                .toString()
+                .contains(QStringLiteral("错")));
+}
+
+void tst_PaperImport::openModificationIsNotReplacedUnasked()
+{
+    MainWindow &window = *m_window;
+    const int stored = m_seeder->addChoiceExercise(m_groupId, QStringLiteral("单选题"), 2,
+        BankSeeder::doc(QStringLiteral("库里的题")),
+        {BankSeeder::doc(QStringLiteral("a")), BankSeeder::doc(QStringLiteral("b")),
+            BankSeeder::doc(QStringLiteral("c")), BankSeeder::doc(QStringLiteral("d"))});
+    QVERIFY(stored > 0);
+    importPaper();
+    QVERIFY(waitForDraft(1, 3));
+    // a correction of the paper's exercise, made just before leaving it, stays with the paper
+    page(window)->contentPanel()->setText(doc(QStringLiteral("导入后改过")));
+
+    // the teacher opens the stored one from the bank (no question: the paper keeps its own)
+    // and changes it
+    QTest::mouseClick(headerButton(QStringLiteral("repertoryPushButton")), Qt::LeftButton);
+    QTest::mouseClick(headerButton(QStringLiteral("refreshPushButton")), Qt::LeftButton);
+    ExerciseViewWidget *card = nullptr;
+    QTRY_VERIFY_WITH_TIMEOUT(
+        [&] {
+            for (ExerciseViewWidget *c : window.exerciseCardList()) {
+                if (c->exerciseId() == stored)
+                    card = c;
+            }
+            return card && card->isVisible();
+        }(),
+        10000);
+    QTest::mouseClick(
+        card->findChild<QPushButton *>(QStringLiteral("modifyPushButton")), Qt::LeftButton);
+    QTRY_VERIFY_WITH_TIMEOUT(window.modifyingId() == stored && !window.isBodyPending(), 10000);
+    QCOMPARE(questionText(window), BankSeeder::doc(QStringLiteral("库里的题")));
+    page(window)->optionPanels().at(2)->setText(doc(QStringLiteral("改过")));
+    const QJsonObject changed = stateOf(window);
+
+    // declined: every way through the paper leaves the modification on screen
+    for (const QString &button :
+        {QStringLiteral("nextPaperPushButton"), QStringLiteral("skipPaperPushButton")}) {
+        m_answerer->clear();
+        m_answerer->clickButton(QStringLiteral("取消"));
+        QTest::mouseClick(headerButton(button), Qt::LeftButton);
+        QVERIFY(m_answerer->waitForCount(1));
+        QCOMPARE(m_answerer->last().text, PaperImport::modificationQuestion);
+        QTest::qWait(100);
+        QCOMPARE(window.modifyingId(), stored);
+        QCOMPARE(stateOf(window), changed);
+    }
+    QCOMPARE(window.paperImport()->exercises().size(), 3);
+
+    // accepted: the paper's next exercise comes, the stored one stays as it was in the bank
+    m_answerer->clear();
+    m_answerer->clickButton(QStringLiteral("确定"));
+    QTest::mouseClick(headerButton(QStringLiteral("nextPaperPushButton")), Qt::LeftButton);
+    QVERIFY(waitForDraft(2, 3));
+    QCOMPARE(window.modifyingId(), -1);
+    QCOMPARE(ComposerDriver::typeCombo(window)->currentText(), QStringLiteral("填空题"));
+    const QString bank = QJsonDocument(m_seeder
+                                           ->post(QStringLiteral("/library/fetch/exercise/id"),
+                                               {{QStringLiteral("exerciseId"), stored}})
+                                           .value(QStringLiteral("data"))
+                                           .toObject())
+                             .toJson();
+    QVERIFY2(!bank.contains(QStringLiteral("改过")), qPrintable(bank));
+    QCOMPARE(window.paperImport()->exercises().at(0).questions.value(0).questionContent,
+        doc(QStringLiteral("导入后改过")));
+}
+
+void tst_PaperImport::unreadableQueueIsSetAside()
+{
+    // a queue cut short by a full disk: the next start keeps it aside and says where
+    const QString queueFile = PaperImportQueue::pathFor(m_seeder->userId());
+    QVERIFY(QDir().mkpath(QFileInfo(queueFile).absolutePath()));
+    QFile file(queueFile);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("{\"kind\": \"quenmo-paper-import\", \"version\": 1, \"position\": 0, \"exerc");
+    file.close();
+
+    m_window.reset();
+    m_answerer = std::make_unique<ModalDialogAnswerer>();
+    m_answerer->clickButton(QStringLiteral("确定"));
+    m_window = std::make_unique<MainWindow>();
+    m_window->keepDrafts();
+    QVERIFY(ComposerDriver::start(*m_window));
+    QVERIFY(m_answerer->waitForCount(1));
+    const QString text = m_answerer->last().text;
+    const QString prefix = QStringLiteral("未提交的题目无法读取，已另存为：");
+    QVERIFY2(text.startsWith(prefix), qPrintable(text));
+    const QString aside = QDir::fromNativeSeparators(text.mid(prefix.size()));
+    QVERIFY2(aside.startsWith(queueFile + QStringLiteral(".unreadable-")), qPrintable(aside));
+    QFile kept(aside);
+    QVERIFY(kept.open(QIODevice::ReadOnly));
+    QVERIFY(kept.readAll().endsWith("\"exerc"));
+    QVERIFY(!QFile::exists(queueFile));
+    QTest::qWait(200);
+    QCOMPARE(m_answerer->seen().size(), 1); // nothing else is offered
+    QVERIFY(!m_window->paperImport()->isActive());
+    QVERIFY(!positionLabel()->isVisible());
 }
 
 QTEST_MAIN(tst_PaperImport)

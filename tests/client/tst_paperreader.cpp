@@ -617,11 +617,11 @@ void tst_PaperReader::commandLine()
     QCOMPARE(draft.value("section").toString(), QStringLiteral("选择题"));
     const QJsonObject question = draft.value("questions").toArray().at(0).toObject();
     const QString media = QDir(m_dir.filePath(QStringLiteral("cli-media"))).absolutePath();
-    // wider than the editor shows: scaled to 850 keeping its ratio
+    // wider than the editor shows: scaled to 850 keeping its ratio, on a line of its own (the
+    // line it does not fit beside would be as tall as the picture)
     QCOMPARE(question.value("content").toString(),
-        QStringLiteral(
-            "<doc>如图 <v key=\"%1/media/picture1.png\" width=\"850\" height=\"425\"/> 中 "
-            "<tex>\\frac{1}{2}</tex></doc>")
+        QStringLiteral("<doc>如图 <n/><v key=\"%1/media/picture1.png\" width=\"850\" "
+                       "height=\"425\"/><n/> 中 <tex>\\frac{1}{2}</tex></doc>")
             .arg(media));
     QVERIFY(QFile::exists(media + QStringLiteral("/media/picture1.png")));
     const QJsonArray options = question.value("options").toArray();
