@@ -462,22 +462,37 @@ void TestServerBank::teachersCannotTouchEachOthersGroups() {
         QVERIFY(g.toObject()[QStringLiteral("groupId")].toInt() != groupId);
 }
 
-// Reads whose body is nothing but the userId; the writes are tried in tst_serverownership.
+// Reads of the userId alone or with one of the caller's groups; the writes are tried in
+// tst_serverownership.
 void TestServerBank::userIdInTheBodyMustBeTheCaller_data() {
     QTest::addColumn<QString>("path");
+    QTest::addColumn<bool>("withGroup");
     for (const char *path : {"/library/fetch/groups", "/library/statistics/count",
                              "/library/fetch/exerciseTypes", "/library/fetch/exerciseKnowledge"})
-        QTest::newRow(path) << QString::fromLatin1(path);
+        QTest::newRow(path) << QString::fromLatin1(path) << false;
+    for (const char *path : {"/library/fetch/type", "/library/fetch/exercise"})
+        QTest::newRow(path) << QString::fromLatin1(path) << true;
 }
 
 void TestServerBank::userIdInTheBodyMustBeTheCaller() {
     QFETCH(QString, path);
+    QFETCH(bool, withGroup);
     static const int mathId = userIdOf(QStringLiteral("13800000002"));
     static const int chineseId = userIdOf(QStringLiteral("13800000001"));
     ServerClient client(m_server.baseUrl());
     client.login(QStringLiteral("13800000001"));
-    QCOMPARE(client.post(path, {{QStringLiteral("userId"), chineseId}}).status() % 100900000, 0);
-    const ServerClient::Reply reply = client.post(path, {{QStringLiteral("userId"), mathId}});
+    QJsonObject body;
+    if (withGroup)
+        body[QStringLiteral("groupId")] =
+            client
+                .post(QStringLiteral("/library/add/group"),
+                      {{QStringLiteral("groupName"),
+                        QString(QStringLiteral("读") + path.section(QLatin1Char('/'), -1))}})
+                .dataObject()[QStringLiteral("groupId")];
+    body[QStringLiteral("userId")] = chineseId;
+    QCOMPARE(client.post(path, body).status() % 100900000, 0);
+    body[QStringLiteral("userId")] = mathId;
+    const ServerClient::Reply reply = client.post(path, body);
     QVERIFY2(reply.status() != 0 && reply.status() != 100900000 && reply.status() != -1,
              reply.body.constData());
     QVERIFY(!reply.msg().isEmpty());
