@@ -483,12 +483,12 @@ void TestServerBank::userIdInTheBodyMustBeTheCaller() {
     client.login(QStringLiteral("13800000001"));
     QJsonObject body;
     if (withGroup)
-        body[QStringLiteral("groupId")] =
-            client
-                .post(QStringLiteral("/library/add/group"),
+        body[QStringLiteral("groupId")]
+            = client
+                  .post(QStringLiteral("/library/add/group"),
                       {{QStringLiteral("groupName"),
-                        QString(QStringLiteral("读") + path.section(QLatin1Char('/'), -1))}})
-                .dataObject()[QStringLiteral("groupId")];
+                          QString(QStringLiteral("读") + path.section(QLatin1Char('/'), -1))}})
+                  .dataObject()[QStringLiteral("groupId")];
     body[QStringLiteral("userId")] = chineseId;
     QCOMPARE(client.post(path, body).status() % 100900000, 0);
     body[QStringLiteral("userId")] = mathId;
