@@ -69,6 +69,9 @@ void TestCodeTextConverter::convertsEveryElement_data() {
     row("image of absurd size keeps no size",
         "<doc><v key=\"k\" width=\"100001\" height=\"-3\"/></doc>",
         "<img src=\"http://h:1/api/show/image?fileKey=k\" style=\"vertical-align:middle\">");
+    row("image at the largest size", "<doc><v key=\"k\" width=\"100000\" height=\"1e5\"/></doc>",
+        "<img src=\"http://h:1/api/show/image?fileKey=k\" width=\"100000\" height=\"100000\" "
+        "style=\"vertical-align:middle\">");
     row("image without size", "<doc><v key=\"a b\"/></doc>",
         "<img src=\"http://h:1/api/show/image?fileKey=a%20b\" style=\"vertical-align:middle\">");
     row("formula", "<doc><tex>x^2+1</tex></doc>",
