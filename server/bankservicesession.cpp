@@ -10,6 +10,9 @@ using namespace bankservice;
 
 namespace {
 
+// Longer passwords are refused before they are checked, so none may be set either.
+constexpr size_t MaxPasswordBytes = 256;
+
 // The first eight columns of a users row, in the order both queries below select them.
 void readUser(SqlStatement &select, BankService::User &user)
 {
@@ -62,7 +65,7 @@ json BankService::login(const Call &call)
     const std::string passwordText = password->get<std::string>();
     if (phoneText.empty() || passwordText.empty())
         throw Refusal(status::Failed, "请输入手机号和密码");
-    if (phoneText.size() > 64 || passwordText.size() > 256)
+    if (phoneText.size() > 64 || passwordText.size() > MaxPasswordBytes)
         throw Refusal(status::Failed, "用户名或密码错误");
 
     // A locked-out number is refused before its password costs anything.
@@ -125,6 +128,10 @@ bool BankService::setPassword(
 {
     if (password.size() < 6) {
         error = "the password needs at least 6 characters";
+        return false;
+    }
+    if (password.size() > MaxPasswordBytes) {
+        error = "the password may have at most " + std::to_string(MaxPasswordBytes) + " bytes";
         return false;
     }
     const std::string hash = Seeder::hashPassword(password);

@@ -66,6 +66,12 @@ void TestCodeTextConverter::convertsEveryElement_data() {
     row("image", "<doc><v key=\"k1\" width=\"120\" height=\"40\"/></doc>",
         "<img src=\"http://h:1/api/show/image?fileKey=k1\" width=\"120\" height=\"40\" "
         "style=\"vertical-align:middle\">");
+    row("image of absurd size keeps no size",
+        "<doc><v key=\"k\" width=\"100001\" height=\"-3\"/></doc>",
+        "<img src=\"http://h:1/api/show/image?fileKey=k\" style=\"vertical-align:middle\">");
+    row("image at the largest size", "<doc><v key=\"k\" width=\"100000\" height=\"1e5\"/></doc>",
+        "<img src=\"http://h:1/api/show/image?fileKey=k\" width=\"100000\" height=\"100000\" "
+        "style=\"vertical-align:middle\">");
     row("image without size", "<doc><v key=\"a b\"/></doc>",
         "<img src=\"http://h:1/api/show/image?fileKey=a%20b\" style=\"vertical-align:middle\">");
     row("formula", "<doc><tex>x^2+1</tex></doc>",
@@ -91,6 +97,7 @@ void TestCodeTextConverter::convertsEveryElement_data() {
     row("table", "<doc>x<n/><t><tr><td>1</td><td>2<n/>3</td></tr></t></doc>",
         "<p style=\"margin:0\">x</p>" + table + "<tr>" + cell + "<p style=\"margin:0\">1</p></td>" +
             cell + "<p style=\"margin:0\">2</p><p style=\"margin:0\">3</p></td></tr></table>");
+    row("row and cell outside a table are transparent", "<doc>a<tr><td>b</td></tr>c</doc>", "abc");
     row("empty cell", "<doc><t><tr><td/></tr></t></doc>",
         table + "<tr>" + cell + "&nbsp;</td></tr></table>");
     row("style inside the same style", "<doc><b>a<b>b</b>c</b></doc>", bold + "abc</span>");

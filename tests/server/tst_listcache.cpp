@@ -28,6 +28,7 @@ private slots:
     void aWriteTooLargeToTrackStartsOver();
     void anotherVersionIsNeitherServedNorStored();
     void leastRecentlyUsedFiltersGoFirst();
+    void itemsPastTheirBudgetGoOldestFirst();
     void queuedWritesCommitTogetherAndFailAlone();
 
 private:
@@ -320,6 +321,45 @@ void TestListCache::leastRecentlyUsedFiltersGoFirst() {
     QVERIFY(hit);
     listed(b, hit);
     QVERIFY(!hit);
+    // A write that grows the held ids past the bound lets the least recently used go too.
+    listed(a, hit);
+    listed(a, hit); // held: b 10 and a 20, a used last
+    QVERIFY(hit);
+    {
+        Database::Lease c = m_db->lease();
+        Database::Transaction transaction(*c);
+        for (int i = 0; i < 6; ++i)
+            insert(*c, m_groupB, 2, 2);
+        transaction.commit();
+    }
+    QCOMPARE(listed(a, hit), truth(a));
+    QVERIFY(hit);
+    QCOMPARE(listed(b, hit), truth(b));
+    QVERIFY(!hit);
+}
+
+void TestListCache::itemsPastTheirBudgetGoOldestFirst()
+{
+    // Room for two items of 40 bytes with their address, not three.
+    m_cache = std::make_unique<ListCache>(1000, 100);
+    m_db->setWriteListener(m_cache.get(), "exercises");
+    Database::Lease c = m_db->lease();
+    const std::int64_t version = ListCache::version(*c);
+    QVERIFY(m_cache->usable(version));
+    const std::string address = "http://a:1"; // 10 bytes
+    for (int i = 0; i < 3; ++i)
+        m_cache->storeItem(version, m_ids[i], address, std::string(30, char('a' + i)));
+    std::string text;
+    QVERIFY(!m_cache->item(version, m_ids[0], address, text));
+    QVERIFY(m_cache->item(version, m_ids[1], address, text));
+    QCOMPARE(text, std::string(30, 'b'));
+    QVERIFY(m_cache->item(version, m_ids[2], address, text));
+    QCOMPARE(text, std::string(30, 'c'));
+    // Far more stores than the budget holds keep it bounded and the newest served.
+    for (int round = 0; round < 2000; ++round)
+        m_cache->storeItem(version, m_ids[size_t(round % 30)], address, std::string(30, 'x'));
+    QVERIFY(m_cache->item(version, m_ids[size_t(1999 % 30)], address, text));
+    QVERIFY(!m_cache->item(version, m_ids[size_t(1997 % 30)], address, text));
 }
 
 void TestListCache::queuedWritesCommitTogetherAndFailAlone() {

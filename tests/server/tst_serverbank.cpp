@@ -27,6 +27,8 @@ private slots:
     void badBodiesGetAClearFailure_data();
     void badBodiesGetAClearFailure();
     void unknownPathIsNotFound();
+    void routesNameTheMemberTheyRefuse_data();
+    void routesNameTheMemberTheyRefuse();
     void groupsLifecycle();
     void groupNamesAreChecked_data();
     void groupNamesAreChecked();
@@ -36,6 +38,8 @@ private slots:
     void exerciseTypesCoverEveryComposerPath_data();
     void exerciseTypesCoverEveryComposerPath();
     void typeDetailAnswersEveryMember();
+    void typeDetailDescribesEachSubQuestion_data();
+    void typeDetailDescribesEachSubQuestion();
     void knowledgeTreeHasThreeLevels();
     void resetPasswordPageExplainsTheCommand();
     void setPasswordCommandChangesLoginAndEndsSessions();
@@ -46,6 +50,7 @@ private:
 
     LocalServer m_server;
     std::unique_ptr<ServerClient> m_client;
+    std::unique_ptr<ServerClient> m_math; // logged in once for the refusal rows
 };
 
 void TestServerBank::initTestCase() {
@@ -236,26 +241,90 @@ void TestServerBank::pathsRequireAValidToken() {
 
 void TestServerBank::badBodiesGetAClearFailure_data() {
     QTest::addColumn<QByteArray>("body");
-    QTest::newRow("not json") << QByteArray("{groupName: x");
-    QTest::newRow("an array") << QByteArray("[1,2]");
-    QTest::newRow("a string") << QByteArray("\"x\"");
-    QTest::newRow("too large") << QByteArray("{\"groupName\":\"") + QByteArray(3 << 20, 'x') +
-                                      "\"}";
-    QTest::newRow("deeply nested") << QByteArray(100000, '[') + QByteArray(100000, ']');
-    QTest::newRow("groupName a number") << QByteArray(R"({"groupName":5})");
+    QTest::addColumn<QString>("msg");
+    const QString notJson = QStringLiteral("请求体不是有效的JSON");
+    const QString notObject = QStringLiteral("请求体必须是JSON对象");
+    QTest::newRow("not json") << QByteArray("{groupName: x") << notJson;
+    QTest::newRow("an array") << QByteArray("[1,2]") << notObject;
+    QTest::newRow("a string") << QByteArray("\"x\"") << notObject;
+    QTest::newRow("too large") << QByteArray(
+        QByteArray("{\"groupName\":\"") + QByteArray(3 << 20, 'x') + "\"}")
+                               << QStringLiteral("请求体过大");
+    QTest::newRow("deeply nested")
+        << QByteArray(QByteArray(100000, '[') + QByteArray(100000, ']')) << notObject;
+    QTest::newRow("groupName a number")
+        << QByteArray(R"({"groupName":5})") << QStringLiteral("groupName 必须是字符串");
 }
 
 void TestServerBank::badBodiesGetAClearFailure() {
     QFETCH(QByteArray, body);
+    QFETCH(QString, msg);
     ServerClient client(m_server.baseUrl());
     client.login(QStringLiteral("13800000001"));
     const ServerClient::Reply reply = client.postRaw(QStringLiteral("/library/add/group"), body);
     QCOMPARE(reply.httpStatus, 200);
     // -1 would hide the reason behind the client's fixed apology.
     QVERIFY2(reply.status() != 0 && reply.status() != -1, reply.body.constData());
-    QVERIFY(!reply.msg().isEmpty());
+    QCOMPARE(reply.msg(), msg);
     // The server is still there.
     QCOMPARE(client.post(QStringLiteral("/library/fetch/exerciseTypes"), {}).status(), 0);
+}
+
+void TestServerBank::routesNameTheMemberTheyRefuse_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QByteArray>("body");
+    QTest::addColumn<QString>("msg");
+    const auto row
+        = [](const char *name, const char *path, const QByteArray &body, const char *msg) {
+              QTest::newRow(name) << QString::fromLatin1(path) << body << QString::fromUtf8(msg);
+          };
+    row("userId not a number", "/library/fetch/groups", R"({"userId":"x"})", "userId 必须是整数");
+    row("userId a fraction", "/library/add/group", R"({"userId":1.5,"groupName":"甲"})",
+        "userId 必须是整数");
+    row("add group without a name", "/library/add/group", "{}", "缺少成员 groupName");
+    row("rename without a group", "/library/modify/group", R"({"groupName":"甲"})",
+        "缺少成员 groupId");
+    row("rename with a text id", "/library/modify/group", R"({"groupId":"7","groupName":"甲"})",
+        "groupId 必须是整数");
+    row("rename to nothing", "/library/modify/group", R"({"groupId":1,"groupName":" "})",
+        "分组名称不能为空");
+    row("name past 1024 bytes", "/library/modify/group",
+        "{\"groupId\":1,\"groupName\":\"甲" + QByteArray(1022, ' ') + "\"}", "groupName 过长");
+    row("remove without a group", "/library/remove/group", "{}", "缺少成员 groupId");
+    row("types of no group", "/library/fetch/type", "{}", "缺少成员 groupId");
+    row("type detail without a type", "/api/exercise_and_question/type/detail",
+        R"({"provinceId":1})", "缺少成员 exerciseTypeId");
+    row("type detail with a text province", "/api/exercise_and_question/type/detail",
+        R"({"exerciseTypeId":1,"provinceId":"1"})", "provinceId 必须是整数");
+    row("type detail of no type", "/api/exercise_and_question/type/detail",
+        R"({"exerciseTypeId":99999})", "题型不存在");
+    row("statistics of a date in another shape", "/library/statistics/count",
+        R"({"createDate":"2026/01/01"})", "createDate 必须是 yyyy-MM-dd 格式的日期");
+    row("statistics of a date as a number", "/library/statistics/count",
+        R"({"createDate":20260101})", "createDate 必须是字符串");
+    row("conversion without texts", "/library/transfer/xml", "{}", "缺少成员 xmls");
+    row("conversion of one text", "/library/transfer/xml", R"({"xmls":"<doc/>"})",
+        "xmls 必须是数组");
+}
+
+// Each refusal names what was wrong, and nothing of the caller's bank changes.
+void TestServerBank::routesNameTheMemberTheyRefuse()
+{
+    QFETCH(QString, path);
+    QFETCH(QByteArray, body);
+    QFETCH(QString, msg);
+    if (!m_math) {
+        m_math = std::make_unique<ServerClient>(m_server.baseUrl());
+        QCOMPARE(m_math->login(QStringLiteral("13800000002")).status(), 0);
+    }
+    ServerClient &client = *m_math;
+    const QByteArray before = client.post(QStringLiteral("/library/fetch/groups"), {}).body;
+    const ServerClient::Reply reply = client.postRaw(path, body);
+    QCOMPARE(reply.httpStatus, 200);
+    QVERIFY2(reply.status() != 0 && reply.status() != -1, reply.body.constData());
+    QCOMPARE(reply.msg(), msg);
+    QCOMPARE(client.post(QStringLiteral("/library/fetch/groups"), {}).body, before);
 }
 
 void TestServerBank::unknownPathIsNotFound() {
@@ -334,6 +403,9 @@ void TestServerBank::groupNamesAreChecked_data() {
         << QString(30, QChar(0x9898)) << QString() << QString(30, QChar(0x9898));
     QTest::newRow("blanks around")
         << QStringLiteral("  古诗 \t") << QString() << QStringLiteral("古诗");
+    QTest::newRow("1024 bytes with the blanks")
+        << QString(QStringLiteral("长") + QString(1021, QLatin1Char(' '))) << QString()
+        << QStringLiteral("长");
 }
 
 void TestServerBank::groupNamesAreChecked() {
@@ -390,22 +462,37 @@ void TestServerBank::teachersCannotTouchEachOthersGroups() {
         QVERIFY(g.toObject()[QStringLiteral("groupId")].toInt() != groupId);
 }
 
-// Reads whose body is nothing but the userId; the writes are tried in tst_serverownership.
+// Reads of the userId alone or with one of the caller's groups; the writes are tried in
+// tst_serverownership.
 void TestServerBank::userIdInTheBodyMustBeTheCaller_data() {
     QTest::addColumn<QString>("path");
+    QTest::addColumn<bool>("withGroup");
     for (const char *path : {"/library/fetch/groups", "/library/statistics/count",
                              "/library/fetch/exerciseTypes", "/library/fetch/exerciseKnowledge"})
-        QTest::newRow(path) << QString::fromLatin1(path);
+        QTest::newRow(path) << QString::fromLatin1(path) << false;
+    for (const char *path : {"/library/fetch/type", "/library/fetch/exercise"})
+        QTest::newRow(path) << QString::fromLatin1(path) << true;
 }
 
 void TestServerBank::userIdInTheBodyMustBeTheCaller() {
     QFETCH(QString, path);
+    QFETCH(bool, withGroup);
     static const int mathId = userIdOf(QStringLiteral("13800000002"));
     static const int chineseId = userIdOf(QStringLiteral("13800000001"));
     ServerClient client(m_server.baseUrl());
     client.login(QStringLiteral("13800000001"));
-    QCOMPARE(client.post(path, {{QStringLiteral("userId"), chineseId}}).status() % 100900000, 0);
-    const ServerClient::Reply reply = client.post(path, {{QStringLiteral("userId"), mathId}});
+    QJsonObject body;
+    if (withGroup)
+        body[QStringLiteral("groupId")]
+            = client
+                  .post(QStringLiteral("/library/add/group"),
+                      {{QStringLiteral("groupName"),
+                          QString(QStringLiteral("读") + path.section(QLatin1Char('/'), -1))}})
+                  .dataObject()[QStringLiteral("groupId")];
+    body[QStringLiteral("userId")] = chineseId;
+    QCOMPARE(client.post(path, body).status() % 100900000, 0);
+    body[QStringLiteral("userId")] = mathId;
+    const ServerClient::Reply reply = client.post(path, body);
     QVERIFY2(reply.status() != 0 && reply.status() != 100900000 && reply.status() != -1,
              reply.body.constData());
     QVERIFY(!reply.msg().isEmpty());
@@ -492,6 +579,67 @@ void TestServerBank::typeDetailAnswersEveryMember() {
     QVERIFY(unknown.status() != 0);
 }
 
+// The seeded catalogue, as the composer builds its panels from it.
+void TestServerBank::typeDetailDescribesEachSubQuestion_data()
+{
+    QTest::addColumn<QString>("phone");
+    QTest::addColumn<QString>("type");
+    QTest::addColumn<int>("index");
+    QTest::addColumn<QString>("desc");
+    QTest::addColumn<double>("score");
+    QTest::addColumn<bool>("hasContent");
+    QTest::addColumn<int>("options");
+    QTest::addColumn<int>("sort");
+    const QString math = QStringLiteral("13800000002");
+    QTest::newRow("single choice") << math << QStringLiteral("单选题") << 0
+                                   << QStringLiteral("单选题") << 3.0 << true << 4 << 0;
+    QTest::newRow("fill-in") << math << QStringLiteral("填空题") << 0 << QStringLiteral("填空题")
+                             << 2.0 << true << 0 << 0;
+    QTest::newRow("composite, second") << math << QStringLiteral("综合题") << 1
+                                       << QStringLiteral("单项选择") << 3.0 << true << 4 << 1;
+    QTest::newRow("composite, last") << math << QStringLiteral("综合题") << 3
+                                     << QStringLiteral("不定项选择") << 4.0 << true << 4 << 2;
+    QTest::newRow("cloze options have no text of their own")
+        << QStringLiteral("13800000003") << QStringLiteral("完形填空") << 0
+        << QStringLiteral("完形选项") << 1.5 << false << 4 << 0;
+}
+
+void TestServerBank::typeDetailDescribesEachSubQuestion()
+{
+    QFETCH(QString, phone);
+    QFETCH(QString, type);
+    QFETCH(int, index);
+    QFETCH(QString, desc);
+    QFETCH(double, score);
+    QFETCH(bool, hasContent);
+    QFETCH(int, options);
+    QFETCH(int, sort);
+    ServerClient client(m_server.baseUrl());
+    client.login(phone);
+    int typeId = 0;
+    for (const QJsonValue &t :
+        client.post(QStringLiteral("/library/fetch/exerciseTypes"), {}).dataArray()) {
+        QCOMPARE(t.toObject()[QStringLiteral("provinceId")].toInt(), 1);
+        if (t.toObject()[QStringLiteral("name")].toString() == type)
+            typeId = t.toObject()[QStringLiteral("id")].toInt();
+    }
+    QVERIFY(typeId > 0);
+    const QJsonObject d
+        = client
+              .post(QStringLiteral("/api/exercise_and_question/type/detail"),
+                  {{QStringLiteral("exerciseTypeId"), typeId}, {QStringLiteral("provinceId"), 1}})
+              .dataObject();
+    QCOMPARE(d[QStringLiteral("name")].toString(), type);
+    QCOMPARE(d[QStringLiteral("provinceId")].toInt(), 1);
+    const QJsonObject q
+        = d[QStringLiteral("exerciseQuestiontypeList")].toArray().at(index).toObject();
+    QCOMPARE(q[QStringLiteral("typeDesc")].toString(), desc);
+    QCOMPARE(q[QStringLiteral("score")].toDouble(), score);
+    QCOMPARE(q[QStringLiteral("hasQuestionContentCode")].toBool(), hasContent);
+    QCOMPARE(q[QStringLiteral("optionNum")].toInt(), options);
+    QCOMPARE(q[QStringLiteral("questionTypeSort")].toInt(), sort);
+}
+
 void TestServerBank::knowledgeTreeHasThreeLevels() {
     ServerClient client(m_server.baseUrl());
     client.login(QStringLiteral("13800000002"));
@@ -539,6 +687,20 @@ void TestServerBank::setPasswordCommandChangesLoginAndEndsSessions() {
                    QStringLiteral("19999999999"), QStringLiteral("newpass456")});
     QVERIFY(refused.waitForFinished(20000));
     QVERIFY(refused.exitCode() != 0);
+
+    // A password the login would refuse unread is not set; the longest one it reads is.
+    const auto setPassword = [this](const QString &password) {
+        QProcess command;
+        command.start(LocalServer::serverPath(),
+            {QStringLiteral("--data"), m_server.dataDir(), QStringLiteral("--set-password"),
+                QStringLiteral("13800000004"), password});
+        return command.waitForFinished(20000) ? command.exitCode() : -1;
+    };
+    QVERIFY(setPassword(QString(257, QLatin1Char('p'))) != 0);
+    QCOMPARE(client.login(QStringLiteral("13800000004"), QStringLiteral("new456")).status(), 0);
+    QCOMPARE(setPassword(QString(256, QLatin1Char('p'))), 0);
+    QCOMPARE(
+        client.login(QStringLiteral("13800000004"), QString(256, QLatin1Char('p'))).status(), 0);
 }
 
 QTEST_GUILESS_MAIN(TestServerBank)
