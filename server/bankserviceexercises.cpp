@@ -93,6 +93,184 @@ std::vector<OptionItem> parseOptions(const std::string &text, const std::string 
     return options;
 }
 
+struct Answer {
+    std::int64_t idx = 0;
+    std::string content;
+    bool operator==(const Answer &o) const { return idx == o.idx && content == o.content; }
+};
+
+struct Question {
+    std::int64_t index = 0, typeId = 0;
+    std::string knowledgeIds;
+    double score = 0;
+    std::string content, explain;
+    bool hasOptions = false;
+    std::string optionContent;
+    std::vector<Answer> answers;
+    bool sameRow(const Question &o) const
+    {
+        return index == o.index && typeId == o.typeId && knowledgeIds == o.knowledgeIds
+            && score == o.score && content == o.content && explain == o.explain
+            && hasOptions == o.hasOptions && optionContent == o.optionContent;
+    }
+};
+
+void bindQuestion(SqlStatement &s, int first, const Question &q)
+{
+    s.bind(first, q.index).bind(first + 1, q.typeId).bind(first + 2, q.knowledgeIds);
+    s.bind(first + 3, q.score).bind(first + 4, q.content).bind(first + 5, q.explain);
+    if (q.hasOptions)
+        s.bind(first + 6, q.optionContent);
+    else
+        s.bindNull(first + 6);
+}
+
+void insertAnswers(Database::Connection &c, std::int64_t questionId,
+    const std::vector<Answer> &answers, size_t from, std::int64_t position)
+{
+    SqlStatement &insert = c.cached(
+        "INSERT INTO answers(question_id, position, answer_idx, content) VALUES (?, ?, ?, ?)");
+    for (size_t j = from; j < answers.size(); ++j, ++position) {
+        insert.bind(1, questionId).bind(2, position).bind(3, answers[j].idx);
+        insert.bind(4, answers[j].content);
+        insert.run();
+    }
+}
+
+void insertQuestions(Database::Connection &c, std::int64_t exerciseId,
+    const std::vector<Question> &questions, size_t from, std::int64_t position)
+{
+    SqlStatement &insert
+        = c.cached("INSERT INTO questions(exercise_id, position, question_index, questiontype_id, "
+                   "knowledge_ids, score, question_content, question_explain, option_content) "
+                   "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)");
+    for (size_t i = from; i < questions.size(); ++i, ++position) {
+        insert.bind(1, exerciseId).bind(2, position);
+        bindQuestion(insert, 3, questions[i]);
+        insert.run();
+        insertAnswers(c, c.lastInsertId(), questions[i].answers, 0, 0);
+    }
+}
+
+// Brings a stored exercise's questions and answers to the ones sent, writing only the rows that
+// differ: each written page is logged and synced with the commit and copied back later, and a
+// delete and reinsert would touch the rows' old pages, their indexes and new pages at the end.
+void rewriteQuestions(
+    Database::Connection &c, std::int64_t exerciseId, const std::vector<Question> &questions)
+{
+    struct Stored {
+        std::int64_t id = 0, position = 0;
+        Question question;
+        std::vector<std::int64_t> answerIds;
+        std::int64_t lastAnswerPosition = -1;
+    };
+    std::vector<Stored> stored;
+    SqlStatement &select = c.cached(
+        "SELECT id, position, question_index, questiontype_id, knowledge_ids, score, "
+        "question_content, question_explain, option_content FROM questions WHERE exercise_id = ? "
+        "ORDER BY position, id");
+    select.bind(1, exerciseId);
+    while (select.step()) {
+        Stored row;
+        row.id = select.integer(0);
+        row.position = select.integer(1);
+        Question &q = row.question;
+        q.index = select.integer(2);
+        q.typeId = select.integer(3);
+        q.knowledgeIds = select.text(4);
+        q.score = select.real(5);
+        q.content = select.text(6);
+        q.explain = select.text(7);
+        q.hasOptions = !select.isNull(8);
+        q.optionContent = select.text(8);
+        stored.push_back(std::move(row));
+    }
+    select.reset();
+
+    SqlStatement &answers
+        = c.cached("SELECT id, position, answer_idx, content FROM answers WHERE question_id = ? "
+                   "ORDER BY position, id");
+    SqlStatement &updateQuestion = c.cached(
+        "UPDATE questions SET question_index = ?, questiontype_id = ?, knowledge_ids = ?, "
+        "score = ?, question_content = ?, question_explain = ?, option_content = ? WHERE id = ?");
+    SqlStatement &updateAnswer
+        = c.cached("UPDATE answers SET answer_idx = ?, content = ? WHERE id = ?");
+    SqlStatement &removeAnswer = c.cached("DELETE FROM answers WHERE id = ?");
+    SqlStatement &removeQuestion = c.cached("DELETE FROM questions WHERE id = ?");
+    const size_t kept = std::min(stored.size(), questions.size());
+    for (size_t i = 0; i < kept; ++i) {
+        Stored &row = stored[i];
+        const Question &q = questions[i];
+        answers.bind(1, row.id);
+        while (answers.step()) {
+            row.answerIds.push_back(answers.integer(0));
+            row.lastAnswerPosition = answers.integer(1);
+            row.question.answers.push_back({answers.integer(2), answers.text(3)});
+        }
+        answers.reset();
+        if (!row.question.sameRow(q)) {
+            bindQuestion(updateQuestion, 1, q);
+            updateQuestion.bind(8, row.id);
+            updateQuestion.run();
+        }
+        const std::vector<Answer> &was = row.question.answers;
+        const size_t keptAnswers = std::min(was.size(), q.answers.size());
+        for (size_t j = 0; j < keptAnswers; ++j) {
+            if (was[j] == q.answers[j])
+                continue;
+            updateAnswer.bind(1, q.answers[j].idx).bind(2, q.answers[j].content);
+            updateAnswer.bind(3, row.answerIds[j]);
+            updateAnswer.run();
+        }
+        for (size_t j = keptAnswers; j < was.size(); ++j) {
+            removeAnswer.bind(1, row.answerIds[j]);
+            removeAnswer.run();
+        }
+        insertAnswers(c, row.id, q.answers, keptAnswers, row.lastAnswerPosition + 1);
+    }
+    // Their answers go with them.
+    for (size_t i = kept; i < stored.size(); ++i) {
+        removeQuestion.bind(1, stored[i].id);
+        removeQuestion.run();
+    }
+    if (questions.size() > stored.size())
+        insertQuestions(
+            c, exerciseId, questions, kept, stored.empty() ? 0 : stored.back().position + 1);
+}
+
+struct ExerciseRow {
+    std::int64_t folder = 0, type = 0, subject = 0, difficulty = 0;
+    std::string content;
+    std::int64_t modifier = 0;
+};
+
+// Sets the group, type, subject, difficulty and text only where they change (the group, type
+// and difficulty are indexed and counted by a trigger), and the modification always: that
+// update is what tells the list cache the exercise changed, even when only a question did.
+void updateExercise(
+    Database::Connection &c, std::int64_t id, const ExerciseRow &row, std::int64_t now)
+{
+    SqlStatement &select = c.cached("SELECT folder_id, exercise_type_id, subject_id, difficulty, "
+                                    "content FROM exercises WHERE id = ?");
+    select.bind(1, id);
+    select.step();
+    std::string sql = "UPDATE exercises SET modified_at = ?1, modifier_id = ?2";
+    if (select.integer(0) != row.folder)
+        sql += ", folder_id = ?3";
+    if (select.integer(1) != row.type)
+        sql += ", exercise_type_id = ?4";
+    if (select.integer(2) != row.subject)
+        sql += ", subject_id = ?5";
+    if (select.integer(3) != row.difficulty)
+        sql += ", difficulty = ?6";
+    if (select.text(4) != row.content)
+        sql += ", content = ?7";
+    select.reset();
+    SqlStatement &update = c.cached(sql + " WHERE id = ?8");
+    update.bind(1, now).bind(2, row.modifier).bind(3, row.folder).bind(4, row.type);
+    update.bind(5, row.subject).bind(6, row.difficulty).bind(7, row.content).bind(8, id);
+    update.run();
+}
 } // namespace
 
 std::int64_t BankService::ownedExercise(
@@ -560,19 +738,6 @@ json BankService::storeExercise(const Call &call, bool modify)
     if (!type.hasMore && wraps.size() > 1)
         badRequest("该题型只能有一个小问");
 
-    struct Answer {
-        std::int64_t idx;
-        std::string content;
-    };
-    struct Question {
-        std::int64_t index, typeId;
-        std::string knowledgeIds;
-        double score;
-        std::string content, explain;
-        bool hasOptions = false;
-        std::string optionContent;
-        std::vector<Answer> answers;
-    };
     std::vector<Question> questions;
     for (size_t i = 0; i < wraps.size(); ++i) {
         const std::string at = "questionWraps[" + std::to_string(i) + "].";
@@ -633,52 +798,21 @@ json BankService::storeExercise(const Call &call, bool modify)
         const std::int64_t now = std::time(nullptr);
         if (modify) {
             ownedExercise(*c, call.user, id);
-            SqlStatement &update = c->cached(
-                "UPDATE exercises SET folder_id = ?, exercise_type_id = ?, subject_id = ?, "
-                "difficulty = ?, content = ?, modified_at = ?, modifier_id = ? WHERE id = ?");
-            update.bind(1, folderId).bind(2, typeId).bind(3, subjectId).bind(4, difficulty);
-            update.bind(5, content).bind(6, now).bind(7, modifierId).bind(8, id);
-            update.run();
-            SqlStatement &clear = c->cached("DELETE FROM questions WHERE exercise_id = ?");
-            clear.bind(1, id);
-            clear.run();
-        } else {
-            SqlStatement &insert = c->cached(
-                "INSERT INTO exercises(user_id, folder_id, exercise_type_id, subject_id, "
-                "difficulty, "
-                "content, created_at, created_date, modified_at, modifier_id) "
-                "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
-            insert.bind(1, call.user.id).bind(2, folderId).bind(3, typeId).bind(4, subjectId);
-            insert.bind(5, difficulty).bind(6, content).bind(7, now);
-            insert.bind(8, localTime(now, "%Y-%m-%d")).bind(9, now).bind(10, modifierId);
-            insert.run();
-            exerciseId = c->lastInsertId();
+            updateExercise(
+                *c, id, {folderId, typeId, subjectId, difficulty, content, modifierId}, now);
+            rewriteQuestions(*c, id, questions);
+            return;
         }
-        SqlStatement &insertQuestion = c->cached(
-            "INSERT INTO questions(exercise_id, position, question_index, questiontype_id, "
-            "knowledge_ids, score, question_content, question_explain, option_content) "
-            "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)");
-        SqlStatement &insertAnswer = c->cached(
-            "INSERT INTO answers(question_id, position, answer_idx, content) VALUES (?, ?, ?, ?)");
-        for (size_t i = 0; i < questions.size(); ++i) {
-            const Question &q = questions[i];
-            insertQuestion.bind(1, exerciseId).bind(2, int(i)).bind(3, q.index).bind(4, q.typeId);
-            insertQuestion.bind(5, q.knowledgeIds)
-                .bind(6, q.score)
-                .bind(7, q.content)
-                .bind(8, q.explain);
-            if (q.hasOptions)
-                insertQuestion.bind(9, q.optionContent);
-            else
-                insertQuestion.bindNull(9);
-            insertQuestion.run();
-            const std::int64_t questionId = c->lastInsertId();
-            for (size_t j = 0; j < q.answers.size(); ++j) {
-                insertAnswer.bind(1, questionId).bind(2, int(j)).bind(3, q.answers[j].idx);
-                insertAnswer.bind(4, q.answers[j].content);
-                insertAnswer.run();
-            }
-        }
+        SqlStatement &insert = c->cached(
+            "INSERT INTO exercises(user_id, folder_id, exercise_type_id, subject_id, difficulty, "
+            "content, created_at, created_date, modified_at, modifier_id) "
+            "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
+        insert.bind(1, call.user.id).bind(2, folderId).bind(3, typeId).bind(4, subjectId);
+        insert.bind(5, difficulty).bind(6, content).bind(7, now);
+        insert.bind(8, localTime(now, "%Y-%m-%d")).bind(9, now).bind(10, modifierId);
+        insert.run();
+        exerciseId = c->lastInsertId();
+        insertQuestions(*c, exerciseId, questions, 0, 0);
     });
     return ok({{"exerciseId", exerciseId}, {"id", exerciseId}});
 }

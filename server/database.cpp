@@ -225,6 +225,10 @@ void Database::checkpointLoop()
         lock.lock();
         if (!idle && result == SQLITE_OK) {
             m_checkpointAt = std::max(m_checkpointAt, logged + CheckpointPages);
+            // Commits during the copy found the old mark passed: what they logged is not due yet.
+            // Another checkpoint at once would hold the checkpoint lock when the next write
+            // batch tries to start the log over, and the log would grow by another round.
+            m_checkpointDue = m_logPages >= m_checkpointAt;
             if (copied == logged)
                 m_startOver = true;
         }

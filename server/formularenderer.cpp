@@ -288,6 +288,9 @@ FormulaRenderer::Result FormulaRenderer::render(const std::string &formula)
         }
         const std::uint64_t ticket = m_nextTicket++;
         m_waiting.push_back(ticket);
+        if (m_running >= MaxConcurrentRenders || m_waiting.front() != ticket)
+            std::fprintf(stderr, "formula waits for a turn: %zu before it in line, %d rendering\n",
+                m_waiting.size() - 1, m_running);
         m_free.wait(lock, [this, ticket] {
             return m_running < MaxConcurrentRenders && m_waiting.front() == ticket;
         });

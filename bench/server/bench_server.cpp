@@ -2,7 +2,9 @@
 // filter, first, middle and last page) and add/modify over loopback with 8 concurrent clients,
 // then the list with 500 connections open of which 100 ask at once.
 // Usage: bench_server [--exercises N] [--requests N] [--clients N] [--keep DIR] [--only WORD]
-// (--only: just the cases whose name holds WORD, e.g. "list", "middle", "add").
+//                     [--server PATH]
+// (--only: just the cases whose name holds WORD, e.g. "list", "middle", "add"; --server: another
+// quenmo-server binary, to compare two builds on the same machine load).
 #include "database.h"
 #include "seeder.h"
 
@@ -16,9 +18,9 @@
 #include <atomic>
 #include <chrono>
 #include <csignal>
-#include <fcntl.h>
 #include <cstdio>
 #include <cstdlib>
+#include <fcntl.h>
 #include <memory>
 #include <string>
 #include <sys/wait.h>
@@ -34,6 +36,7 @@ namespace {
 int g_clients = 8;
 int g_requests = 2000; // per measured case, spread over the clients
 std::string g_only;
+std::string g_server = QUENMO_SERVER_BIN;
 
 // The list's target, on every page and filter; the writes' is a wish.
 constexpr double ListP50 = 2, ListP99 = 10, WriteP99 = 10;
@@ -45,11 +48,12 @@ struct Ids {
                  compositeChoice = 0;
 };
 
-std::string optionText(bool isAnswer) {
+std::string optionText(bool isAnswer)
+{
     json options = json::array();
     for (int i = 0; i < 4; ++i) {
         json o = {{"option_content", "<doc>选项<b>" + std::string(1, char('A' + i)) + "</b></doc>"},
-                  {"option_index", i}};
+            {"option_index", i}};
         if (isAnswer)
             o["isAnswer"] = i == 1;
         options.push_back(o);
@@ -58,7 +62,8 @@ std::string optionText(bool isAnswer) {
 }
 
 // Writes the exercises straight into the data folder while no server runs.
-Ids fill(const std::string &dataDir, int count) {
+Ids fill(const std::string &dataDir, int count)
+{
     Database db(dataDir + "/quenmo.db");
     db.migrate(&Seeder::seed);
     Ids ids;
@@ -70,17 +75,16 @@ Ids fill(const std::string &dataDir, int count) {
     }
     auto type = [&](const char *name, std::int64_t &typeId) {
         SqlStatement s(c->handle(),
-                       std::string("SELECT id FROM exercise_types WHERE subject_code = 2 "
-                                   "AND name = '") +
-                           name + "'");
+            std::string("SELECT id FROM exercise_types WHERE subject_code = 2 "
+                        "AND name = '")
+                + name + "'");
         s.step();
         typeId = s.integer(0);
     };
     auto question = [&](std::int64_t typeId, int position) {
-        SqlStatement s(
-            c->handle(),
-            "SELECT id FROM question_types WHERE exercise_type_id = " + std::to_string(typeId) +
-                " ORDER BY position LIMIT 1 OFFSET " + std::to_string(position));
+        SqlStatement s(c->handle(),
+            "SELECT id FROM question_types WHERE exercise_type_id = " + std::to_string(typeId)
+                + " ORDER BY position LIMIT 1 OFFSET " + std::to_string(position));
         s.step();
         return s.integer(0);
     };
@@ -93,27 +97,29 @@ Ids fill(const std::string &dataDir, int count) {
     ids.compositeChoice = question(ids.composite, 1);
 
     Database::Transaction transaction(*c);
-    c->exec("INSERT INTO folders(user_id, name, created_at) VALUES (" + std::to_string(ids.user) +
-            ", '基准', 0)");
+    c->exec("INSERT INTO folders(user_id, name, created_at) VALUES (" + std::to_string(ids.user)
+        + ", '基准', 0)");
     ids.folder = c->lastInsertId();
-    SqlStatement exercise(
-        c->handle(), "INSERT INTO exercises(user_id, folder_id, exercise_type_id, subject_id, "
-                     "difficulty, content, created_at, created_date, modified_at, modifier_id) "
-                     "VALUES (?, ?, ?, 2, ?, ?, ?, '2026-01-01', ?, ?)");
+    SqlStatement exercise(c->handle(),
+        "INSERT INTO exercises(user_id, folder_id, exercise_type_id, subject_id, "
+        "difficulty, content, created_at, created_date, modified_at, modifier_id) "
+        "VALUES (?, ?, ?, 2, ?, ?, ?, '2026-01-01', ?, ?)");
     SqlStatement q(c->handle(),
-                   "INSERT INTO questions(exercise_id, position, question_index, "
-                   "questiontype_id, knowledge_ids, score, question_content, "
-                   "question_explain, option_content) VALUES (?, ?, ?, ?, '21, 22', 3, ?, "
-                   "'<doc>因为<i>所以</i></doc>', ?)");
-    SqlStatement a(c->handle(), "INSERT INTO answers(question_id, position, answer_idx, content) "
-                                "VALUES (?, 0, 0, ?)");
+        "INSERT INTO questions(exercise_id, position, question_index, "
+        "questiontype_id, knowledge_ids, score, question_content, "
+        "question_explain, option_content) VALUES (?, ?, ?, ?, '21, 22', 3, ?, "
+        "'<doc>因为<i>所以</i></doc>', ?)");
+    SqlStatement a(c->handle(),
+        "INSERT INTO answers(question_id, position, answer_idx, content) "
+        "VALUES (?, 0, 0, ?)");
     const std::string options = optionText(false);
     for (int i = 0; i < count; ++i) {
         const int kind = i % 4; // single, single, fill-in, composite
         const std::int64_t typeId = kind < 2 ? ids.single : kind == 2 ? ids.fill : ids.composite;
         exercise.bind(1, ids.user).bind(2, ids.folder).bind(3, typeId).bind(4, 1 + i % 5);
-        exercise.bind(5, kind == 3 ? std::string("<doc><c>阅读</c><n/>正文<tex>x^2</tex></doc>")
-                                   : std::string());
+        exercise.bind(5,
+            kind == 3 ? std::string("<doc><c>阅读</c><n/>正文<tex>x^2</tex></doc>")
+                      : std::string());
         exercise.bind(6, std::int64_t(1767225600 + i)).bind(7, std::int64_t(1767225600 + i));
         exercise.bind(8, ids.user);
         exercise.run();
@@ -144,29 +150,32 @@ Ids fill(const std::string &dataDir, int count) {
 }
 
 // A minimal keep-alive HTTP/1.1 client: one request per write, reads by Content-Length.
-class RawClient {
+class RawClient
+{
 public:
     explicit RawClient(int port)
-        : m_port(port) {}
-    ~RawClient() {
+        : m_port(port)
+    { }
+    ~RawClient()
+    {
         if (m_fd >= 0)
             ::close(m_fd);
     }
     // Returns the response body; ok is false on any transport failure.
-    std::string post(const std::string &path, const std::string &token, const std::string &body,
-                     bool &ok) {
+    std::string post(
+        const std::string &path, const std::string &token, const std::string &body, bool &ok)
+    {
         ok = false;
         for (int attempt = 0; attempt < 2; ++attempt) {
             if (m_fd < 0 && !connectNow())
                 return std::string();
-            std::string request = "POST " + path +
-                                  " HTTP/1.1\r\nHost: 127.0.0.1:" + std::to_string(m_port) +
-                                  "\r\nContent-Type: application/json;charset=UTF-8\r\n";
+            std::string request = "POST " + path + " HTTP/1.1\r\nHost: 127.0.0.1:"
+                + std::to_string(m_port) + "\r\nContent-Type: application/json;charset=UTF-8\r\n";
             if (!token.empty())
                 request += "loginToken: " + token + "\r\n";
             request += "Content-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
-            if (::send(m_fd, request.data(), request.size(), MSG_NOSIGNAL) ==
-                ssize_t(request.size())) {
+            if (::send(m_fd, request.data(), request.size(), MSG_NOSIGNAL)
+                == ssize_t(request.size())) {
                 std::string response;
                 if (readResponse(response)) {
                     ok = true;
@@ -180,9 +189,10 @@ public:
     }
 
 private:
-    bool connectNow() {
+    bool connectNow()
+    {
         m_fd = ::socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in address{};
+        sockaddr_in address {};
         address.sin_family = AF_INET;
         address.sin_port = htons(std::uint16_t(m_port));
         address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
@@ -195,7 +205,8 @@ private:
         }
         return true;
     }
-    bool readResponse(std::string &body) {
+    bool readResponse(std::string &body)
+    {
         std::string data;
         char buffer[65536];
         size_t headerEnd = std::string::npos;
@@ -225,13 +236,14 @@ private:
     int m_fd = -1;
 };
 
-pid_t startServer(const std::string &dataDir, int port) {
+pid_t startServer(const std::string &dataDir, int port)
+{
     const pid_t pid = fork();
     if (pid == 0) {
         const std::string portText = std::to_string(port);
         std::freopen((dataDir + "/server.log").c_str(), "w", stderr);
-        execl(QUENMO_SERVER_BIN, QUENMO_SERVER_BIN, "--port", portText.c_str(), "--data",
-              dataDir.c_str(), static_cast<char *>(nullptr));
+        execl(g_server.c_str(), g_server.c_str(), "--port", portText.c_str(), "--data",
+            dataDir.c_str(), static_cast<char *>(nullptr));
         _exit(127);
     }
     for (int i = 0; i < 500; ++i) {
@@ -246,10 +258,11 @@ pid_t startServer(const std::string &dataDir, int port) {
     std::exit(1);
 }
 
-int freePort() {
+int freePort()
+{
     // A plain socket closed again at once: the server must be the only listener on the port.
     const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
+    sockaddr_in address {};
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     socklen_t size = sizeof address;
@@ -266,11 +279,12 @@ struct Figures {
 };
 
 // Runs makeBody(i) for g_requests requests spread over g_clients keep-alive clients.
-template <typename MakeBody>
-Figures measure(int port, const std::string &token, const std::string &path, MakeBody makeBody) {
+template<typename MakeBody>
+Figures measure(int port, const std::string &token, const std::string &path, MakeBody makeBody)
+{
     std::vector<std::vector<double>> samples(static_cast<size_t>(g_clients));
-    std::atomic<int> next{0};
-    std::atomic<int> failures{0};
+    std::atomic<int> next {0};
+    std::atomic<int> failures {0};
     const auto start = Clock::now();
     std::vector<std::thread> threads;
     for (int t = 0; t < g_clients; ++t) {
@@ -281,8 +295,8 @@ Figures measure(int port, const std::string &token, const std::string &path, Mak
                 const auto begin = Clock::now();
                 bool ok = false;
                 const std::string reply = client.post(path, token, body, ok);
-                const double ms =
-                    std::chrono::duration<double, std::milli>(Clock::now() - begin).count();
+                const double ms
+                    = std::chrono::duration<double, std::milli>(Clock::now() - begin).count();
                 if (!ok || json::parse(reply, nullptr, false).value("status", -1) != 0)
                     ++failures;
                 samples[size_t(t)].push_back(ms);
@@ -296,7 +310,7 @@ Figures measure(int port, const std::string &token, const std::string &path, Mak
     for (const auto &s : samples)
         all.insert(all.end(), s.begin(), s.end());
     std::sort(all.begin(), all.end());
-    Figures f{};
+    Figures f {};
     if (all.empty())
         return f;
     f.p50 = all[all.size() / 2];
@@ -311,49 +325,50 @@ Figures measure(int port, const std::string &token, const std::string &path, Mak
     return f;
 }
 
-void print(const std::string &name, const Figures &f, double p50Target, double p99Target) {
+void print(const std::string &name, const Figures &f, double p50Target, double p99Target)
+{
     const bool missed = f.failures || f.p50 >= p50Target || f.p99 >= p99Target;
     g_missed += missed;
     std::printf("%-44s p50 %6.2f ms  p99 %6.2f ms  mean %6.2f ms  max %7.2f ms  %7.0f req/s%s%s\n",
-                name.c_str(), f.p50, f.p99, f.mean, f.max, f.perSecond,
-                f.failures ? ("  FAILURES " + std::to_string(f.failures)).c_str() : "",
-                missed ? "  (over target)" : "");
+        name.c_str(), f.p50, f.p99, f.mean, f.max, f.perSecond,
+        f.failures ? ("  FAILURES " + std::to_string(f.failures)).c_str() : "",
+        missed ? "  (over target)" : "");
 }
 
 // Measures and prints one case unless --only leaves it out.
-template <typename MakeBody>
+template<typename MakeBody>
 void run(const std::string &name, int port, const std::string &token, const std::string &path,
-         MakeBody makeBody, double p50Target, double p99Target) {
+    MakeBody makeBody, double p50Target, double p99Target)
+{
     if (!g_only.empty() && name.find(g_only) == std::string::npos)
         return;
     print(name, measure(port, token, path, makeBody), p50Target, p99Target);
 }
 
-json addBody(const Ids &ids, std::int64_t exerciseId, int i) {
-    json question = {{"questionIndex", 1},
-                     {"questiontypeId", ids.singleQ},
-                     {"knowledgeIds", "21, 22"},
-                     {"score", 3},
-                     {"questionContent", "<doc>新题" + std::to_string(i) + "<b>粗</b></doc>"},
-                     {"questionExplain", "<doc>解析</doc>"},
-                     {"optionContent", optionText(exerciseId > 0)}};
-    json exercise = {{"exerciseTypeId", ids.single},  {"subjectId", 2},
-                     {"difficultyDegree", 1 + i % 5}, {"folderId", ids.folder},
-                     {"modifierId", ids.user},        {"content", ""}};
+// difficulty -1: 1 + i % 5.
+json addBody(const Ids &ids, std::int64_t exerciseId, int i, int difficulty = -1)
+{
+    json question
+        = {{"questionIndex", 1}, {"questiontypeId", ids.singleQ}, {"knowledgeIds", "21, 22"},
+            {"score", 3}, {"questionContent", "<doc>新题" + std::to_string(i) + "<b>粗</b></doc>"},
+            {"questionExplain", "<doc>解析</doc>"}, {"optionContent", optionText(exerciseId > 0)}};
+    json exercise = {{"exerciseTypeId", ids.single}, {"subjectId", 2},
+        {"difficultyDegree", difficulty < 0 ? 1 + i % 5 : difficulty}, {"folderId", ids.folder},
+        {"modifierId", ids.user}, {"content", ""}};
     if (exerciseId > 0)
         exercise["id"] = exerciseId;
-    return {{"exercise", exercise},
-            {"subjectId", 2},
-            {"questionWraps",
-             json::array({{{"question", question},
-                           {"answers",
-                            json::array({{{"answer", {{"answerIdx", 0}, {"content", "B"}}}}})}}})}};
+    return {{"exercise", exercise}, {"subjectId", 2},
+        {"questionWraps",
+            json::array({{{"question", question},
+                {"answers", json::array({{{"answer", {{"answerIdx", 0}, {"content", "B"}}}}})}}})}};
 }
 
 // What one durable write costs on this disk: a page written into the data folder and synced,
 // as a commit under synchronous=FULL does at least once. No write reply can beat its tail.
-void printDiskFloor(const std::string &dataDir) {
-    if (!g_only.empty() && std::string("add exercise modify exercise").find(g_only) == std::string::npos)
+void printDiskFloor(const std::string &dataDir)
+{
+    if (!g_only.empty()
+        && std::string("add exercise modify exercise").find(g_only) == std::string::npos)
         return;
     const std::string path = dataDir + "/disk-probe";
     const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC, 0600);
@@ -374,12 +389,13 @@ void printDiskFloor(const std::string &dataDir) {
     ::unlink(path.c_str());
     std::sort(ms.begin(), ms.end());
     std::printf("%-44s p50 %6.2f ms  p99 %6.2f ms  (the floor under every write reply)\n",
-                "disk: one page written and synced", ms[ms.size() / 2], ms[ms.size() * 99 / 100]);
+        "disk: one page written and synced", ms[ms.size() / 2], ms[ms.size() * 99 / 100]);
 }
 
 } // namespace
 
-int main(int argc, char **argv) {
+int main(int argc, char **argv)
+{
     int exercises = 100000;
     std::string keep;
     for (int i = 1; i + 1 < argc; i += 2) {
@@ -394,6 +410,8 @@ int main(int argc, char **argv) {
             keep = argv[i + 1];
         else if (arg == "--only")
             g_only = argv[i + 1];
+        else if (arg == "--server")
+            g_server = argv[i + 1];
     }
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
     char pattern[] = "/tmp/quenmo-bench-XXXXXX";
@@ -402,7 +420,7 @@ int main(int argc, char **argv) {
     auto begin = Clock::now();
     const Ids ids = fill(dataDir, exercises);
     std::printf("filled %d exercises in %.1f s (data in %s)\n", exercises,
-                std::chrono::duration<double>(Clock::now() - begin).count(), dataDir.c_str());
+        std::chrono::duration<double>(Clock::now() - begin).count(), dataDir.c_str());
 
     const int port = freePort();
     const pid_t server = startServer(dataDir, port);
@@ -418,23 +436,19 @@ int main(int argc, char **argv) {
     std::printf("%d clients, %d requests per case, page size 10\n", g_clients, g_requests);
     std::printf("targets: list p50 < %.0f ms and p99 < %.0f ms on every page; add and modify p99 "
                 "< %.0f ms\n\n",
-                ListP50, ListP99, WriteP99);
+        ListP50, ListP99, WriteP99);
 
     struct Filter {
         const char *name;
         std::int64_t type;
         int difficulty;
     };
-    const Filter filters[] = {{"all", -1, -1},
-                              {"type single choice", ids.single, -1},
-                              {"difficulty 3", -1, 3},
-                              {"type fill-in + difficulty 3", ids.fill, 3}};
+    const Filter filters[] = {{"all", -1, -1}, {"type single choice", ids.single, -1},
+        {"difficulty 3", -1, 3}, {"type fill-in + difficulty 3", ids.fill, 3}};
     for (const Filter &filter : filters) {
         auto listBody = [&](int page) {
-            return json{{"groupId", ids.folder},
-                        {"exerciseTypeId", filter.type},
-                        {"difficuty", filter.difficulty},
-                        {"pageNum", page}}
+            return json {{"groupId", ids.folder}, {"exerciseTypeId", filter.type},
+                {"difficuty", filter.difficulty}, {"pageNum", page}}
                 .dump();
         };
         const std::string probe = client.post("/library/fetch/exercise", token, listBody(0), ok);
@@ -471,9 +485,9 @@ int main(int argc, char **argv) {
             std::printf("%d idle connections got no answer\n", refused);
         const int clients = g_clients;
         g_clients = 100;
-        const std::string body =
-            json{{"groupId", ids.folder}, {"exerciseTypeId", -1}, {"difficuty", -1}, {"pageNum", 1}}
-                .dump();
+        const std::string body = json {{"groupId", ids.folder}, {"exerciseTypeId", -1},
+            {"difficuty", -1},
+            {"pageNum", 1}}.dump();
         run(
             crowd, port, token, "/library/fetch/exercise", [&](int) { return body; }, none, none);
         g_clients = clients;
@@ -485,14 +499,24 @@ int main(int argc, char **argv) {
     run(
         "modify exercise", port, token, "/library/modify/exercise",
         [&](int i) { return addBody(ids, 1 + (i * 37) % exercises, i).dump(); }, none, WriteP99);
+    // As a teacher mostly modifies: the texts, in the same group, type and difficulty. The
+    // filled exercise with id n is a single choice when (n - 1) % 4 < 2, at 1 + (n - 1) % 5.
+    run(
+        "modify exercise text only", port, token, "/library/modify/exercise",
+        [&](int i) {
+            const std::int64_t id = 1 + 4 * std::int64_t((i * 37) % (exercises / 4)) + i % 2;
+            return addBody(ids, id, i, int(1 + (id - 1) % 5)).dump();
+        },
+        none, WriteP99);
     run(
         "fetch exercise by id", port, token, "/library/fetch/exercise/id",
         [&](int i) {
-            return json{{"exerciseId", 1 + (i * 7919) % exercises}}.dump();
+            return json {{"exerciseId", 1 + (i * 7919) % exercises}}.dump();
         },
         none, none);
-    std::printf("\n%s\n", g_missed ? (std::to_string(g_missed) + " case(s) over target").c_str()
-                                   : "every case within target");
+    std::printf("\n%s\n",
+        g_missed ? (std::to_string(g_missed) + " case(s) over target").c_str()
+                 : "every case within target");
 
     kill(server, SIGTERM);
     int status = 0;

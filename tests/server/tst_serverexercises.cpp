@@ -7,13 +7,16 @@
 #include <memory>
 
 // Exercises: add, modify and fetch round trips, validation, paging, filters, moving, removing.
-class TestServerExercises : public QObject {
+class TestServerExercises : public QObject
+{
     Q_OBJECT
 
 private slots:
     void initTestCase();
     void roundTripKeepsEveryMember();
     void modifyReplacesTheExercise();
+    void modifyReshapesQuestionsAndAnswers_data();
+    void modifyReshapesQuestionsAndAnswers();
     void everyDifficultyTheComposerSendsIsStored_data();
     void everyDifficultyTheComposerSendsIsStored();
     void badBodiesStoreNothing_data();
@@ -50,6 +53,7 @@ private:
     QJsonObject fillInBody(int groupId, int difficulty, const QString &text) const;
     QJsonObject compositeBody(int groupId) const;
     int add(const QJsonObject &body);
+    void compareStored(int id, const QJsonObject &body);
     ServerClient::Reply list(int groupId, int typeId, int difficulty, int page);
     int total();
 
@@ -61,12 +65,13 @@ private:
 };
 
 namespace {
-QString options(int n, bool withAnswer) {
+QString options(int n, bool withAnswer)
+{
     QJsonArray array;
     for (int i = 0; i < n; ++i) {
-        QJsonObject o{{QStringLiteral("option_index"), i},
-                      {QStringLiteral("option_content"),
-                       QStringLiteral("<doc>选项%1</doc>").arg(QChar('A' + i))}};
+        QJsonObject o {{QStringLiteral("option_index"), i},
+            {QStringLiteral("option_content"),
+                QStringLiteral("<doc>选项%1</doc>").arg(QChar('A' + i))}};
         if (withAnswer)
             o[QStringLiteral("isAnswer")] = i == 1;
         array.append(o);
@@ -74,42 +79,43 @@ QString options(int n, bool withAnswer) {
     return QString::fromUtf8(QJsonDocument(array).toJson(QJsonDocument::Compact));
 }
 
-QJsonArray answers(std::initializer_list<QString> texts) {
+QJsonArray answers(std::initializer_list<QString> texts)
+{
     QJsonArray array;
     int i = 0;
     for (const QString &t : texts)
-        array.append(
-            QJsonObject{{QStringLiteral("answer"), QJsonObject{{QStringLiteral("answerIdx"), i++},
-                                                               {QStringLiteral("content"), t}}}});
+        array.append(QJsonObject {{QStringLiteral("answer"),
+            QJsonObject {{QStringLiteral("answerIdx"), i++}, {QStringLiteral("content"), t}}}});
     return array;
 }
 
 QJsonObject question(int index, int typeId, const QString &knowledge, double score,
-                     const QString &content, const QString &explain) {
-    return {
-        {QStringLiteral("questionIndex"), index},     {QStringLiteral("questiontypeId"), typeId},
-        {QStringLiteral("knowledgeIds"), knowledge},  {QStringLiteral("score"), score},
+    const QString &content, const QString &explain)
+{
+    return {{QStringLiteral("questionIndex"), index}, {QStringLiteral("questiontypeId"), typeId},
+        {QStringLiteral("knowledgeIds"), knowledge}, {QStringLiteral("score"), score},
         {QStringLiteral("questionContent"), content}, {QStringLiteral("questionExplain"), explain}};
 }
 
 QJsonObject exerciseBody(int typeId, int groupId, int difficulty, int userId,
-                         const QString &content, const QJsonArray &wraps) {
+    const QString &content, const QJsonArray &wraps)
+{
     return {
-        {QStringLiteral("exercise"), QJsonObject{{QStringLiteral("exerciseTypeId"), typeId},
-                                                 {QStringLiteral("subjectId"), 2},
-                                                 {QStringLiteral("difficultyDegree"), difficulty},
-                                                 {QStringLiteral("folderId"), groupId},
-                                                 {QStringLiteral("modifierId"), userId},
-                                                 {QStringLiteral("content"), content}}},
-        {QStringLiteral("subjectId"), 2},
-        {QStringLiteral("questionWraps"), wraps}};
+        {QStringLiteral("exercise"),
+            QJsonObject {{QStringLiteral("exerciseTypeId"), typeId},
+                {QStringLiteral("subjectId"), 2}, {QStringLiteral("difficultyDegree"), difficulty},
+                {QStringLiteral("folderId"), groupId}, {QStringLiteral("modifierId"), userId},
+                {QStringLiteral("content"), content}}},
+        {QStringLiteral("subjectId"), 2}, {QStringLiteral("questionWraps"), wraps}};
 }
 
-QJsonObject wrap(const QJsonObject &q, const QJsonArray &a) {
+QJsonObject wrap(const QJsonObject &q, const QJsonArray &a)
+{
     return {{QStringLiteral("question"), q}, {QStringLiteral("answers"), a}};
 }
 
-QList<int> idsOf(const ServerClient::Reply &reply) {
+QList<int> idsOf(const ServerClient::Reply &reply)
+{
     QList<int> ids;
     for (const QJsonValue &v : reply.dataObject()[QStringLiteral("result")].toArray())
         ids << v.toObject()[QStringLiteral("exerciseId")].toInt();
@@ -117,7 +123,8 @@ QList<int> idsOf(const ServerClient::Reply &reply) {
 }
 
 // Sets obj[path] (dotted, with [i] for array elements) to value, or removes it for undefined.
-QJsonValue edited(QJsonValue node, const QStringList &path, const QJsonValue &value) {
+QJsonValue edited(QJsonValue node, const QStringList &path, const QJsonValue &value)
+{
     if (path.isEmpty())
         return value;
     const QString head = path.first();
@@ -138,13 +145,14 @@ QJsonValue edited(QJsonValue node, const QStringList &path, const QJsonValue &va
 }
 } // namespace
 
-void TestServerExercises::initTestCase() {
+void TestServerExercises::initTestCase()
+{
     QVERIFY2(m_server.start(), qPrintable(m_server.errorString()));
     m_client = std::make_unique<ServerClient>(m_server.baseUrl());
     const ServerClient::Reply login = m_client->login(QStringLiteral("13800000002"));
     QCOMPARE(login.status(), 0);
-    m_userId =
-        login.dataObject()[QStringLiteral("user")].toObject()[QStringLiteral("userId")].toInt();
+    m_userId
+        = login.dataObject()[QStringLiteral("user")].toObject()[QStringLiteral("userId")].toInt();
 
     for (const auto &type : m_client->typeDetails()) {
         const int id = type.first;
@@ -152,8 +160,8 @@ void TestServerExercises::initTestCase() {
         const QJsonArray list = d[QStringLiteral("exerciseQuestiontypeList")].toArray();
         const QJsonObject q0 = list.at(0).toObject();
         const bool more = d[QStringLiteral("hasMoreQuestionCode")].toBool();
-        if (!more && q0[QStringLiteral("typeCode")].toInt() == 1 &&
-            q0[QStringLiteral("optionNum")].toInt() == 4 && !m_types.single) {
+        if (!more && q0[QStringLiteral("typeCode")].toInt() == 1
+            && q0[QStringLiteral("optionNum")].toInt() == 4 && !m_types.single) {
             m_types.single = id;
             m_types.singleQuestion = q0[QStringLiteral("questionTypeId")].toInt();
         }
@@ -172,10 +180,10 @@ void TestServerExercises::initTestCase() {
             }
         }
     }
-    QVERIFY(m_types.single && m_types.fillIn && m_types.composite && m_types.compositeOpen &&
-            m_types.compositeChoice);
-    const QJsonArray tree =
-        m_client->post(QStringLiteral("/library/fetch/exerciseKnowledge"), {}).dataArray();
+    QVERIFY(m_types.single && m_types.fillIn && m_types.composite && m_types.compositeOpen
+        && m_types.compositeChoice);
+    const QJsonArray tree
+        = m_client->post(QStringLiteral("/library/fetch/exerciseKnowledge"), {}).dataArray();
     m_knowledgeId = tree.at(0)
                         .toObject()[QStringLiteral("children")]
                         .toArray()
@@ -188,84 +196,91 @@ void TestServerExercises::initTestCase() {
     QVERIFY(m_knowledgeId > 0);
 }
 
-int TestServerExercises::addGroup(const QString &name) {
+int TestServerExercises::addGroup(const QString &name)
+{
     return m_client
         ->post(QStringLiteral("/library/add/group"),
-               {{QStringLiteral("userId"), m_userId}, {QStringLiteral("groupName"), name}})
+            {{QStringLiteral("userId"), m_userId}, {QStringLiteral("groupName"), name}})
         .dataObject()[QStringLiteral("groupId")]
         .toInt();
 }
 
-QJsonObject TestServerExercises::singleChoiceBody(int groupId, int difficulty,
-                                                  const QString &text) const {
-    QJsonObject q =
-        question(1, m_types.singleQuestion, QString::number(m_knowledgeId), 3,
-                 QStringLiteral("<doc>%1</doc>").arg(text), QStringLiteral("<doc>因为</doc>"));
+QJsonObject TestServerExercises::singleChoiceBody(
+    int groupId, int difficulty, const QString &text) const
+{
+    QJsonObject q = question(1, m_types.singleQuestion, QString::number(m_knowledgeId), 3,
+        QStringLiteral("<doc>%1</doc>").arg(text), QStringLiteral("<doc>因为</doc>"));
     q[QStringLiteral("optionContent")] = options(4, false);
     return exerciseBody(m_types.single, groupId, difficulty, m_userId, QString(),
-                        {wrap(q, answers({QStringLiteral("B")}))});
+        {wrap(q, answers({QStringLiteral("B")}))});
 }
 
-QJsonObject TestServerExercises::fillInBody(int groupId, int difficulty,
-                                            const QString &text) const {
-    const QJsonObject q =
-        question(1, m_types.fillInQuestion, QString(), 2,
-                 QStringLiteral("<doc>%1<s2><c></c></s2></doc>").arg(text), QString());
-    return exerciseBody(
-        m_types.fillIn, groupId, difficulty, m_userId, QString(),
+QJsonObject TestServerExercises::fillInBody(int groupId, int difficulty, const QString &text) const
+{
+    const QJsonObject q = question(1, m_types.fillInQuestion, QString(), 2,
+        QStringLiteral("<doc>%1<s2><c></c></s2></doc>").arg(text), QString());
+    return exerciseBody(m_types.fillIn, groupId, difficulty, m_userId, QString(),
         {wrap(q, answers({QStringLiteral("<doc>一</doc>"), QStringLiteral("<doc>二</doc>")}))});
 }
 
-QJsonObject TestServerExercises::compositeBody(int groupId) const {
-    QJsonObject choice = question(
-        2, m_types.compositeChoice,
+QJsonObject TestServerExercises::compositeBody(int groupId) const
+{
+    QJsonObject choice = question(2, m_types.compositeChoice,
         QString::number(m_knowledgeId) + QStringLiteral(", ") + QString::number(m_knowledgeId + 1),
         3, QStringLiteral("<doc>选<b>择</b></doc>"), QStringLiteral("<doc>解析二</doc>"));
     choice[QStringLiteral("optionContent")] = options(4, false);
-    const QJsonObject open =
-        question(1, m_types.compositeOpen, QString(), 5.5, QStringLiteral("<doc>简答</doc>"),
-                 QStringLiteral("<doc>解析一</doc>"));
+    const QJsonObject open = question(1, m_types.compositeOpen, QString(), 5.5,
+        QStringLiteral("<doc>简答</doc>"), QStringLiteral("<doc>解析一</doc>"));
     return exerciseBody(m_types.composite, groupId, 4, m_userId,
-                        QStringLiteral("<doc><c>阅读</c><n/>正文<tex>x^2</tex></doc>"),
-                        {wrap(open, answers({QStringLiteral("<doc>答</doc>")})),
-                         wrap(choice, answers({QStringLiteral("AC")}))});
+        QStringLiteral("<doc><c>阅读</c><n/>正文<tex>x^2</tex></doc>"),
+        {wrap(open, answers({QStringLiteral("<doc>答</doc>")})),
+            wrap(choice, answers({QStringLiteral("AC")}))});
 }
 
-int TestServerExercises::add(const QJsonObject &body) {
+int TestServerExercises::add(const QJsonObject &body)
+{
     const ServerClient::Reply reply = m_client->post(QStringLiteral("/library/add/exercise"), body);
     if (reply.status() != 0)
         qWarning() << reply.body;
     return reply.status() == 0 ? reply.dataObject()[QStringLiteral("exerciseId")].toInt() : -1;
 }
 
-ServerClient::Reply TestServerExercises::list(int groupId, int typeId, int difficulty, int page) {
+ServerClient::Reply TestServerExercises::list(int groupId, int typeId, int difficulty, int page)
+{
     return m_client->post(QStringLiteral("/library/fetch/exercise"),
-                          {{QStringLiteral("groupId"), groupId},
-                           {QStringLiteral("exerciseTypeId"), typeId},
-                           {QStringLiteral("difficuty"), difficulty},
-                           {QStringLiteral("pageNum"), page}});
+        {{QStringLiteral("groupId"), groupId}, {QStringLiteral("exerciseTypeId"), typeId},
+            {QStringLiteral("difficuty"), difficulty}, {QStringLiteral("pageNum"), page}});
 }
 
-int TestServerExercises::total() {
+int TestServerExercises::total()
+{
     return m_client
         ->post(QStringLiteral("/library/statistics/count"),
-               {{QStringLiteral("userId"), m_userId},
+            {{QStringLiteral("userId"), m_userId},
                 {QStringLiteral("createDate"),
-                 QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd"))}})
+                    QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd"))}})
         .dataObject()[QStringLiteral("totalCount")]
         .toInt();
 }
 
-void TestServerExercises::roundTripKeepsEveryMember() {
+void TestServerExercises::roundTripKeepsEveryMember()
+{
     const int groupId = addGroup(QStringLiteral("往返"));
     const QJsonObject body = compositeBody(groupId);
     const int id = add(body);
     QVERIFY(id > 0);
-    const ServerClient::Reply reply = m_client->post(QStringLiteral("/library/fetch/exercise/id"),
-                                                     {{QStringLiteral("exerciseId"), id}});
+    compareStored(id, body);
+}
+
+// Fetches the exercise by id and compares every stored member with the body that was sent.
+void TestServerExercises::compareStored(int id, const QJsonObject &body)
+{
+    const ServerClient::Reply reply = m_client->post(
+        QStringLiteral("/library/fetch/exercise/id"), {{QStringLiteral("exerciseId"), id}});
     QCOMPARE(reply.status(), 0);
     const QJsonObject data = reply.dataObject();
-    QCOMPARE(data[QStringLiteral("difficutyLevel")].toInt(), 4);
+    QCOMPARE(data[QStringLiteral("difficutyLevel")],
+        body[QStringLiteral("exercise")].toObject()[QStringLiteral("difficultyDegree")]);
     const QJsonObject exercise = data[QStringLiteral("exercise")].toObject();
     const QJsonObject sent = body[QStringLiteral("exercise")].toObject();
     QCOMPARE(exercise[QStringLiteral("id")].toInt(), id);
@@ -282,13 +297,14 @@ void TestServerExercises::roundTripKeepsEveryMember() {
         for (const QString &key : s.keys())
             QCOMPARE(q[key], s[key]);
         QCOMPARE(q.contains(QStringLiteral("optionContent")),
-                 s.contains(QStringLiteral("optionContent")));
+            s.contains(QStringLiteral("optionContent")));
         QCOMPARE(wraps[i].toObject()[QStringLiteral("answers")],
-                 sentWraps[i].toObject()[QStringLiteral("answers")]);
+            sentWraps[i].toObject()[QStringLiteral("answers")]);
     }
 }
 
-void TestServerExercises::modifyReplacesTheExercise() {
+void TestServerExercises::modifyReplacesTheExercise()
+{
     const int groupId = addGroup(QStringLiteral("修改"));
     const int otherGroup = addGroup(QStringLiteral("修改后"));
     const int id = add(singleChoiceBody(groupId, 2, QStringLiteral("原题")));
@@ -297,23 +313,22 @@ void TestServerExercises::modifyReplacesTheExercise() {
     QJsonObject exercise = body[QStringLiteral("exercise")].toObject();
     exercise[QStringLiteral("id")] = id;
     body[QStringLiteral("exercise")] = exercise;
-    const QJsonValue withAnswers =
-        edited(body,
-               {QStringLiteral("questionWraps"), QStringLiteral("0"), QStringLiteral("question"),
-                QStringLiteral("optionContent")},
-               options(4, true));
+    const QJsonValue withAnswers = edited(body,
+        {QStringLiteral("questionWraps"), QStringLiteral("0"), QStringLiteral("question"),
+            QStringLiteral("optionContent")},
+        options(4, true));
     body = withAnswers.toObject();
-    const ServerClient::Reply reply =
-        m_client->post(QStringLiteral("/library/modify/exercise"), body);
+    const ServerClient::Reply reply
+        = m_client->post(QStringLiteral("/library/modify/exercise"), body);
     QCOMPARE(reply.status(), 0);
 
     const QJsonObject data = m_client
                                  ->post(QStringLiteral("/library/fetch/exercise/id"),
-                                        {{QStringLiteral("exerciseId"), id}})
+                                     {{QStringLiteral("exerciseId"), id}})
                                  .dataObject();
     QCOMPARE(data[QStringLiteral("difficutyLevel")].toInt(), 5);
     QCOMPARE(data[QStringLiteral("exercise")].toObject()[QStringLiteral("folderId")].toInt(),
-             otherGroup);
+        otherGroup);
     const QJsonObject q = data[QStringLiteral("questionWraps")]
                               .toArray()
                               .at(0)
@@ -322,28 +337,108 @@ void TestServerExercises::modifyReplacesTheExercise() {
     QCOMPARE(q[QStringLiteral("questionContent")].toString(), QStringLiteral("<doc>新题</doc>"));
     QCOMPARE(q[QStringLiteral("optionContent")].toString(), options(4, true));
     QCOMPARE(idsOf(list(groupId, -1, -1, 0)), QList<int>());
-    QCOMPARE(idsOf(list(otherGroup, -1, -1, 0)), QList<int>{id});
+    QCOMPARE(idsOf(list(otherGroup, -1, -1, 0)), QList<int> {id});
 }
 
-void TestServerExercises::everyDifficultyTheComposerSendsIsStored_data() {
+void TestServerExercises::modifyReshapesQuestionsAndAnswers_data()
+{
+    QTest::addColumn<QString>("shape");
+    QTest::newRow("a third question and more answers") << "grow";
+    QTest::newRow("one question left, now a choice") << "shrink";
+    QTest::newRow("the choice becomes open, its answers dropped") << "open";
+    QTest::newRow("one answer's text alone") << "answer";
+    QTest::newRow("nothing changed") << "same";
+}
+
+void TestServerExercises::modifyReshapesQuestionsAndAnswers()
+{
+    // A composite exercise (an open question with one answer, a choice with four options and one
+    // answer) modified into another shape, then back: every member reads back as sent each time,
+    // and the list shows the new shape.
+    QFETCH(QString, shape);
+    const int groupId = addGroup(QStringLiteral("改形") + shape);
+    const QJsonObject original = compositeBody(groupId);
+    const int id = add(original);
+    QVERIFY(id > 0);
+    QJsonObject exercise = original[QStringLiteral("exercise")].toObject();
+    exercise[QStringLiteral("id")] = id;
+    QJsonObject body = original;
+    body[QStringLiteral("exercise")] = exercise;
+    const QJsonArray was = original[QStringLiteral("questionWraps")].toArray();
+    const QJsonObject open = was[0].toObject()[QStringLiteral("question")].toObject();
+    const QJsonObject choice = was[1].toObject()[QStringLiteral("question")].toObject();
+    QJsonArray wraps;
+    if (shape == "grow") {
+        const QJsonObject third = question(3, m_types.compositeOpen, QString::number(m_knowledgeId),
+            1, QStringLiteral("<doc>第三问</doc>"), QStringLiteral("<doc>解析三</doc>"));
+        wraps = {wrap(open,
+                     answers({QStringLiteral("<doc>甲</doc>"), QStringLiteral("<doc>乙</doc>"),
+                         QStringLiteral("<doc>丙</doc>")})),
+            was[1], wrap(third, answers({QStringLiteral("<doc>丁</doc>")}))};
+    } else if (shape == "shrink") {
+        QJsonObject only = question(
+            1, m_types.compositeChoice, QString(), 4, QStringLiteral("<doc>唯一</doc>"), QString());
+        only[QStringLiteral("optionContent")] = options(3, true);
+        wraps = {wrap(only, answers({QStringLiteral("B")}))};
+    } else if (shape == "open") {
+        const QJsonObject opened = question(2, m_types.compositeOpen, QString(), 3,
+            QStringLiteral("<doc>改为简答</doc>"), QString());
+        wraps = {was[0], wrap(opened, answers({}))};
+    } else if (shape == "answer") {
+        wraps = {was[0], wrap(choice, answers({QStringLiteral("BD")}))};
+    } else {
+        wraps = was;
+    }
+    body[QStringLiteral("questionWraps")] = wraps;
+    QCOMPARE(m_client->post(QStringLiteral("/library/modify/exercise"), body).status(), 0);
+    compareStored(id, body);
+    QVERIFY(!QTest::currentTestFailed());
+
+    const QJsonObject item = list(groupId, -1, -1, 0)
+                                 .dataObject()[QStringLiteral("result")]
+                                 .toArray()
+                                 .at(0)
+                                 .toObject();
+    QCOMPARE(item[QStringLiteral("exerciseId")].toInt(), id);
+    const QJsonArray listed = item[QStringLiteral("exerciseQuestionList")].toArray();
+    QCOMPARE(listed.size(), wraps.size());
+    for (int i = 0; i < wraps.size(); ++i) {
+        const QJsonObject sent = wraps[i].toObject()[QStringLiteral("question")].toObject();
+        const int optionCount
+            = QJsonDocument::fromJson(sent[QStringLiteral("optionContent")].toString().toUtf8())
+                  .array()
+                  .size();
+        QCOMPARE(listed[i].toObject()[QStringLiteral("option")].toArray().size(), optionCount);
+    }
+    QCOMPARE(item[QStringLiteral("answers")].toArray().size(), wraps.size());
+
+    body[QStringLiteral("questionWraps")] = was;
+    QCOMPARE(m_client->post(QStringLiteral("/library/modify/exercise"), body).status(), 0);
+    compareStored(id, body);
+}
+
+void TestServerExercises::everyDifficultyTheComposerSendsIsStored_data()
+{
     QTest::addColumn<int>("difficulty");
     QTest::newRow("no star clicked") << 0;
     QTest::newRow("one star") << 1;
     QTest::newRow("five stars") << 5;
 }
 
-void TestServerExercises::everyDifficultyTheComposerSendsIsStored() {
+void TestServerExercises::everyDifficultyTheComposerSendsIsStored()
+{
     QFETCH(int, difficulty);
     static const int groupId = addGroup(QStringLiteral("难度"));
     const int id = add(fillInBody(groupId, difficulty, QStringLiteral("星")));
     QVERIFY(id > 0);
-    const ServerClient::Reply reply = m_client->post(QStringLiteral("/library/fetch/exercise/id"),
-                                                     {{QStringLiteral("exerciseId"), id}});
+    const ServerClient::Reply reply = m_client->post(
+        QStringLiteral("/library/fetch/exercise/id"), {{QStringLiteral("exerciseId"), id}});
     QCOMPARE(reply.dataObject()[QStringLiteral("difficutyLevel")].toInt(), difficulty);
     QCOMPARE(list(groupId, -1, difficulty, 0).dataObject()[QStringLiteral("total")].toInt(), 1);
 }
 
-void TestServerExercises::badBodiesStoreNothing_data() {
+void TestServerExercises::badBodiesStoreNothing_data()
+{
     QTest::addColumn<QString>("path");
     QTest::addColumn<QJsonValue>("value");
     QTest::addColumn<QString>("named"); // a word the msg must contain
@@ -361,9 +456,8 @@ void TestServerExercises::badBodiesStoreNothing_data() {
         << QStringLiteral("subjectId") << QJsonValue(3) << QStringLiteral("subjectId");
     QTest::newRow("difficulty 9") << QStringLiteral("exercise.difficultyDegree") << QJsonValue(9)
                                   << QStringLiteral("difficultyDegree");
-    QTest::newRow("difficulty 6, one star past five")
-        << QStringLiteral("exercise.difficultyDegree") << QJsonValue(6)
-        << QStringLiteral("difficultyDegree");
+    QTest::newRow("difficulty 6, one star past five") << QStringLiteral(
+        "exercise.difficultyDegree") << QJsonValue(6) << QStringLiteral("difficultyDegree");
     QTest::newRow("difficulty 2.5") << QStringLiteral("exercise.difficultyDegree")
                                     << QJsonValue(2.5) << QStringLiteral("difficultyDegree");
     QTest::newRow("no content") << QStringLiteral("exercise.content") << removed
@@ -410,17 +504,18 @@ void TestServerExercises::badBodiesStoreNothing_data() {
         << QStringLiteral("content");
 }
 
-void TestServerExercises::badBodiesStoreNothing() {
+void TestServerExercises::badBodiesStoreNothing()
+{
     QFETCH(QString, path);
     QFETCH(QJsonValue, value);
     QFETCH(QString, named);
     static const int groupId = addGroup(QStringLiteral("坏请求"));
     const int before = total();
-    const QJsonObject body = edited(singleChoiceBody(groupId, 3, QStringLiteral("题")),
-                                    path.split(QLatin1Char('.')), value)
+    const QJsonObject body = edited(
+        singleChoiceBody(groupId, 3, QStringLiteral("题")), path.split(QLatin1Char('.')), value)
                                  .toObject();
     for (const QString &route :
-         {QStringLiteral("/library/add/exercise"), QStringLiteral("/library/modify/exercise")}) {
+        {QStringLiteral("/library/add/exercise"), QStringLiteral("/library/modify/exercise")}) {
         QJsonObject sent = body;
         if (route.contains(QLatin1String("modify")) && sent.contains(QStringLiteral("exercise"))) {
             QJsonObject e = sent[QStringLiteral("exercise")].toObject();
@@ -436,13 +531,14 @@ void TestServerExercises::badBodiesStoreNothing() {
     QCOMPARE(idsOf(list(groupId, -1, -1, 0)), QList<int>());
 }
 
-void TestServerExercises::listItemsCarryEveryMember() {
+void TestServerExercises::listItemsCarryEveryMember()
+{
     const int groupId = addGroup(QStringLiteral("成员"));
     const int id = add(compositeBody(groupId));
     const ServerClient::Reply reply = list(groupId, -1, -1, 0);
     QCOMPARE(reply.status(), 0);
-    const QJsonObject item =
-        reply.dataObject()[QStringLiteral("result")].toArray().at(0).toObject();
+    const QJsonObject item
+        = reply.dataObject()[QStringLiteral("result")].toArray().at(0).toObject();
     QCOMPARE(item[QStringLiteral("groupId")].toInt(), groupId);
     QCOMPARE(item[QStringLiteral("exerciseId")].toInt(), id);
     // Entered just now, in the server's local time.
@@ -453,8 +549,8 @@ void TestServerExercises::listItemsCarryEveryMember() {
     QCOMPARE(item[QStringLiteral("recorder")].toString(), QStringLiteral("李数学"));
     const QString stem = item[QStringLiteral("exerciseContent")].toString();
     QVERIFY2(stem.contains(QStringLiteral("text-align:center")), qPrintable(stem));
-    QVERIFY(stem.contains(m_server.baseUrl() +
-                          QStringLiteral("/api/generate/formula?formulaStr=x%5E2")));
+    QVERIFY(stem.contains(
+        m_server.baseUrl() + QStringLiteral("/api/generate/formula?formulaStr=x%5E2")));
     QCOMPARE(item[QStringLiteral("exerciseTypeId")].toInt(), m_types.composite);
     QCOMPARE(item[QStringLiteral("difficultyDegree")].toInt(), 4);
     QVERIFY(!item[QStringLiteral("knowledge")].toString().isEmpty());
@@ -464,19 +560,20 @@ void TestServerExercises::listItemsCarryEveryMember() {
     const QJsonArray questions = item[QStringLiteral("exerciseQuestionList")].toArray();
     QCOMPARE(questions.size(), 2);
     QCOMPARE(questions.at(0).toObject()[QStringLiteral("questionContent")].toString(),
-             QStringLiteral("简答"));
+        QStringLiteral("简答"));
     QVERIFY(questions.at(0).toObject()[QStringLiteral("option")].toArray().isEmpty());
     const QJsonArray opts = questions.at(1).toObject()[QStringLiteral("option")].toArray();
     QCOMPARE(opts.size(), 4);
     for (int i = 0; i < 4; ++i) {
-        QCOMPARE(opts.at(i).toObject()[QStringLiteral("option")].toString(),
-                 QString(QChar('A' + i)));
+        QCOMPARE(
+            opts.at(i).toObject()[QStringLiteral("option")].toString(), QString(QChar('A' + i)));
         QCOMPARE(opts.at(i).toObject()[QStringLiteral("content")].toString(),
-                 QStringLiteral("选项") + QChar('A' + i));
+            QStringLiteral("选项") + QChar('A' + i));
     }
 }
 
-void TestServerExercises::nestedEmphasisOverManyParagraphsStaysSmall() {
+void TestServerExercises::nestedEmphasisOverManyParagraphsStaysSmall()
+{
     // 19 KB a teacher can store: emphasis dots nested 64 deep around 4,000 one-character
     // paragraphs, the first indented.
     QString text = QStringLiteral("<indent/>");
@@ -494,12 +591,13 @@ void TestServerExercises::nestedEmphasisOverManyParagraphsStaysSmall() {
     const QString dots = QStringLiteral(
         "<span style=\"font-emphasize:dot;-webkit-text-emphasis:dot;"
         "-webkit-text-emphasis-position:under;text-emphasis:dot;text-emphasis-position:under\">");
-    QString expected = QStringLiteral("<p style=\"margin:0;text-indent:2em\">") + dots +
-                       QStringLiteral("x</span></p>");
+    QString expected = QStringLiteral("<p style=\"margin:0;text-indent:2em\">") + dots
+        + QStringLiteral("x</span></p>");
     for (int i = 1; i < 4000; ++i)
-        expected += QStringLiteral("<p style=\"margin:0\">") + dots + QStringLiteral("x</span></p>");
-    const QJsonObject item =
-        reply.dataObject()[QStringLiteral("result")].toArray().at(0).toObject();
+        expected
+            += QStringLiteral("<p style=\"margin:0\">") + dots + QStringLiteral("x</span></p>");
+    const QJsonObject item
+        = reply.dataObject()[QStringLiteral("result")].toArray().at(0).toObject();
     const QString html = item[QStringLiteral("exerciseQuestionList")]
                              .toArray()
                              .at(0)
@@ -510,7 +608,8 @@ void TestServerExercises::nestedEmphasisOverManyParagraphsStaysSmall() {
     QVERIFY2(reply.body.size() < 1024 * 1024, qPrintable(QString::number(reply.body.size())));
 }
 
-void TestServerExercises::pagingCoversEveryExerciseOnce() {
+void TestServerExercises::pagingCoversEveryExerciseOnce()
+{
     const int groupId = addGroup(QStringLiteral("分页"));
     QList<int> added;
     for (int i = 0; i < 25; ++i)
@@ -527,7 +626,8 @@ void TestServerExercises::pagingCoversEveryExerciseOnce() {
     QCOMPARE(seen, added); // newest first, each exactly once
 }
 
-void TestServerExercises::pageNumberIsClamped_data() {
+void TestServerExercises::pageNumberIsClamped_data()
+{
     QTest::addColumn<int>("asked");
     QTest::addColumn<int>("answered");
     QTest::newRow("0 is the first page") << 0 << 1;
@@ -536,7 +636,8 @@ void TestServerExercises::pageNumberIsClamped_data() {
     QTest::newRow("past the last") << 99 << 3;
 }
 
-void TestServerExercises::pageNumberIsClamped() {
+void TestServerExercises::pageNumberIsClamped()
+{
     QFETCH(int, asked);
     QFETCH(int, answered);
     static int groupId = 0;
@@ -553,7 +654,8 @@ void TestServerExercises::pageNumberIsClamped() {
     QCOMPARE(idsOf(reply).size(), answered == 3 ? 1 : 10);
 }
 
-void TestServerExercises::filtersSelectMatchingExercises_data() {
+void TestServerExercises::filtersSelectMatchingExercises_data()
+{
     QTest::addColumn<int>("type"); // 0 all, 1 single choice, 2 fill-in
     QTest::addColumn<int>("difficulty");
     QTest::addColumn<int>("expected");
@@ -565,7 +667,8 @@ void TestServerExercises::filtersSelectMatchingExercises_data() {
     QTest::newRow("fill-in, difficulty 5") << 2 << 5 << 0;
 }
 
-void TestServerExercises::filtersSelectMatchingExercises() {
+void TestServerExercises::filtersSelectMatchingExercises()
+{
     QFETCH(int, type);
     QFETCH(int, difficulty);
     QFETCH(int, expected);
@@ -590,51 +693,55 @@ void TestServerExercises::filtersSelectMatchingExercises() {
         if (difficulty != -1)
             QCOMPARE(v.toObject()[QStringLiteral("difficultyDegree")].toInt(), difficulty);
     }
-    const ServerClient::Reply types = m_client->post(QStringLiteral("/library/fetch/type"),
-                                                     {{QStringLiteral("groupId"), groupId}});
+    const ServerClient::Reply types = m_client->post(
+        QStringLiteral("/library/fetch/type"), {{QStringLiteral("groupId"), groupId}});
     QCOMPARE(types.status(), 0);
     QCOMPARE(types.dataArray().size(), 2);
 }
 
-void TestServerExercises::emptyGroupHasNoPagesAndNoTypes() {
+void TestServerExercises::emptyGroupHasNoPagesAndNoTypes()
+{
     const int groupId = addGroup(QStringLiteral("空组"));
     const ServerClient::Reply reply = list(groupId, -1, -1, 0);
     QCOMPARE(reply.status(), 0);
     QCOMPARE(reply.dataObject()[QStringLiteral("pages")].toInt(), 0);
     QVERIFY(reply.dataObject()[QStringLiteral("result")].toArray().isEmpty());
-    const ServerClient::Reply types = m_client->post(QStringLiteral("/library/fetch/type"),
-                                                     {{QStringLiteral("groupId"), groupId}});
+    const ServerClient::Reply types = m_client->post(
+        QStringLiteral("/library/fetch/type"), {{QStringLiteral("groupId"), groupId}});
     QCOMPARE(types.status(), 100900000);
     QVERIFY(types.dataArray().isEmpty());
 }
 
-void TestServerExercises::singleMoveAndRemove() {
+void TestServerExercises::singleMoveAndRemove()
+{
     const int from = addGroup(QStringLiteral("移出"));
     const int to = addGroup(QStringLiteral("移入"));
     const int id = add(fillInBody(from, 1, QStringLiteral("移动")));
     const QString move = QStringLiteral("/library/move/exercise");
-    ServerClient::Reply reply = m_client->post(move, {{QStringLiteral("exerciseId"), id},
-                                                      {QStringLiteral("oldGroupId"), to},
-                                                      {QStringLiteral("newGroupId"), from}});
+    ServerClient::Reply reply = m_client->post(move,
+        {{QStringLiteral("exerciseId"), id}, {QStringLiteral("oldGroupId"), to},
+            {QStringLiteral("newGroupId"), from}});
     QVERIFY(reply.status() != 0); // not in that group
-    reply = m_client->post(move, {{QStringLiteral("exerciseId"), id},
-                                  {QStringLiteral("oldGroupId"), from},
-                                  {QStringLiteral("newGroupId"), to}});
+    reply = m_client->post(move,
+        {{QStringLiteral("exerciseId"), id}, {QStringLiteral("oldGroupId"), from},
+            {QStringLiteral("newGroupId"), to}});
     QCOMPARE(reply.status(), 0);
-    QCOMPARE(idsOf(list(to, -1, -1, 0)), QList<int>{id});
+    QCOMPARE(idsOf(list(to, -1, -1, 0)), QList<int> {id});
     QCOMPARE(idsOf(list(from, -1, -1, 0)), QList<int>());
 
-    const QJsonObject remove{{QStringLiteral("userId"), m_userId},
-                             {QStringLiteral("exerciseId"), id}};
+    const QJsonObject remove {
+        {QStringLiteral("userId"), m_userId}, {QStringLiteral("exerciseId"), id}};
     QCOMPARE(m_client->post(QStringLiteral("/library/remove/exercise"), remove).status(), 0);
     QVERIFY(m_client->post(QStringLiteral("/library/remove/exercise"), remove).status() != 0);
     QVERIFY(m_client
                 ->post(QStringLiteral("/library/fetch/exercise/id"),
-                       {{QStringLiteral("exerciseId"), id}})
-                .status() != 0);
+                    {{QStringLiteral("exerciseId"), id}})
+                .status()
+        != 0);
 }
 
-void TestServerExercises::batchMoveAndRemove() {
+void TestServerExercises::batchMoveAndRemove()
+{
     const int from = addGroup(QStringLiteral("批量出"));
     const int to = addGroup(QStringLiteral("批量入"));
     QJsonArray ids;
@@ -643,147 +750,157 @@ void TestServerExercises::batchMoveAndRemove() {
     const int stays = add(fillInBody(from, 1, QStringLiteral("留下")));
     QCOMPARE(m_client
                  ->post(QStringLiteral("/library/batch/move/exercise"),
-                        {{QStringLiteral("exerciseIds"), ids}, {QStringLiteral("groupId"), to}})
+                     {{QStringLiteral("exerciseIds"), ids}, {QStringLiteral("groupId"), to}})
                  .status(),
-             0);
+        0);
     QCOMPARE(idsOf(list(to, -1, -1, 0)).size(), 3);
-    QCOMPARE(idsOf(list(from, -1, -1, 0)), QList<int>{stays});
+    QCOMPARE(idsOf(list(from, -1, -1, 0)), QList<int> {stays});
     QVERIFY(
         m_client
             ->post(QStringLiteral("/library/batch/move/exercise"),
-                   {{QStringLiteral("exerciseIds"), QJsonArray()}, {QStringLiteral("groupId"), to}})
-            .status() != 0);
+                {{QStringLiteral("exerciseIds"), QJsonArray()}, {QStringLiteral("groupId"), to}})
+            .status()
+        != 0);
 
     const int before = total();
-    QCOMPARE(
-        m_client
-            ->post(QStringLiteral("/library/batch/remove/exercise"),
-                   {{QStringLiteral("userId"), m_userId}, {QStringLiteral("exerciseIds"), ids}})
-            .status(),
+    QCOMPARE(m_client
+                 ->post(QStringLiteral("/library/batch/remove/exercise"),
+                     {{QStringLiteral("userId"), m_userId}, {QStringLiteral("exerciseIds"), ids}})
+                 .status(),
         0);
     QCOMPARE(total(), before - 3);
     QCOMPARE(idsOf(list(to, -1, -1, 0)), QList<int>());
 }
 
-void TestServerExercises::batchWithAForeignIdChangesNothing() {
+void TestServerExercises::batchWithAForeignIdChangesNothing()
+{
     ServerClient other(m_server.baseUrl());
     other.login(QStringLiteral("13800000001"));
     const int theirGroup = other
                                .post(QStringLiteral("/library/add/group"),
-                                     {{QStringLiteral("groupName"), QStringLiteral("语文组")}})
+                                   {{QStringLiteral("groupName"), QStringLiteral("语文组")}})
                                .dataObject()[QStringLiteral("groupId")]
                                .toInt();
     const int from = addGroup(QStringLiteral("混合"));
     const int to = addGroup(QStringLiteral("混合目标"));
     const int mine = add(fillInBody(from, 1, QStringLiteral("我的")));
-    const QJsonArray ids{mine, 999999};
+    const QJsonArray ids {mine, 999999};
     QVERIFY(m_client
                 ->post(QStringLiteral("/library/batch/move/exercise"),
-                       {{QStringLiteral("exerciseIds"), ids}, {QStringLiteral("groupId"), to}})
-                .status() != 0);
+                    {{QStringLiteral("exerciseIds"), ids}, {QStringLiteral("groupId"), to}})
+                .status()
+        != 0);
     QVERIFY(m_client
                 ->post(QStringLiteral("/library/batch/remove/exercise"),
-                       {{QStringLiteral("exerciseIds"), ids}})
-                .status() != 0);
-    QCOMPARE(idsOf(list(from, -1, -1, 0)), QList<int>{mine});
+                    {{QStringLiteral("exerciseIds"), ids}})
+                .status()
+        != 0);
+    QCOMPARE(idsOf(list(from, -1, -1, 0)), QList<int> {mine});
     // Moving into another teacher's group is refused too.
     QVERIFY(m_client
                 ->post(QStringLiteral("/library/batch/move/exercise"),
-                       {{QStringLiteral("exerciseIds"), QJsonArray{mine}},
+                    {{QStringLiteral("exerciseIds"), QJsonArray {mine}},
                         {QStringLiteral("groupId"), theirGroup}})
-                .status() != 0);
-    QCOMPARE(idsOf(list(from, -1, -1, 0)), QList<int>{mine});
+                .status()
+        != 0);
+    QCOMPARE(idsOf(list(from, -1, -1, 0)), QList<int> {mine});
 }
 
-void TestServerExercises::removingAGroupRemovesItsExercises() {
+void TestServerExercises::removingAGroupRemovesItsExercises()
+{
     const int groupId = addGroup(QStringLiteral("将删除"));
     QList<int> ids;
     for (int i = 0; i < 3; ++i)
         ids << add(compositeBody(groupId));
     const int before = total();
-    QCOMPARE(
-        m_client
-            ->post(QStringLiteral("/library/remove/group"),
-                   {{QStringLiteral("userId"), m_userId}, {QStringLiteral("groupId"), groupId}})
-            .status(),
+    QCOMPARE(m_client
+                 ->post(QStringLiteral("/library/remove/group"),
+                     {{QStringLiteral("userId"), m_userId}, {QStringLiteral("groupId"), groupId}})
+                 .status(),
         0);
     QCOMPARE(total(), before - 3);
     for (int id : ids)
         QVERIFY(m_client
                     ->post(QStringLiteral("/library/fetch/exercise/id"),
-                           {{QStringLiteral("exerciseId"), id}})
-                    .status() != 0);
+                        {{QStringLiteral("exerciseId"), id}})
+                    .status()
+            != 0);
     QVERIFY(list(groupId, -1, -1, 0).status() != 0);
 }
 
-void TestServerExercises::statisticsCountTodayAndTotal() {
-    const QJsonObject today{{QStringLiteral("userId"), m_userId},
-                            {QStringLiteral("createDate"),
-                             QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd"))}};
-    const ServerClient::Reply before =
-        m_client->post(QStringLiteral("/library/statistics/count"), today);
+void TestServerExercises::statisticsCountTodayAndTotal()
+{
+    const QJsonObject today {{QStringLiteral("userId"), m_userId},
+        {QStringLiteral("createDate"),
+            QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd"))}};
+    const ServerClient::Reply before
+        = m_client->post(QStringLiteral("/library/statistics/count"), today);
     QCOMPARE(before.status(), 0);
     add(fillInBody(addGroup(QStringLiteral("统计")), 1, QStringLiteral("x")));
-    const ServerClient::Reply after =
-        m_client->post(QStringLiteral("/library/statistics/count"), today);
+    const ServerClient::Reply after
+        = m_client->post(QStringLiteral("/library/statistics/count"), today);
     QCOMPARE(after.dataObject()[QStringLiteral("count")].toInt(),
-             before.dataObject()[QStringLiteral("count")].toInt() + 1);
+        before.dataObject()[QStringLiteral("count")].toInt() + 1);
     QCOMPARE(after.dataObject()[QStringLiteral("totalCount")].toInt(),
-             before.dataObject()[QStringLiteral("totalCount")].toInt() + 1);
+        before.dataObject()[QStringLiteral("totalCount")].toInt() + 1);
     QJsonObject otherDay = today;
     otherDay[QStringLiteral("createDate")] = QStringLiteral("2001-01-01");
     QCOMPARE(m_client->post(QStringLiteral("/library/statistics/count"), otherDay)
                  .dataObject()[QStringLiteral("count")]
                  .toInt(),
-             0);
+        0);
     otherDay[QStringLiteral("createDate")] = QStringLiteral("yesterday");
     QVERIFY(m_client->post(QStringLiteral("/library/statistics/count"), otherDay).status() != 0);
 }
 
-void TestServerExercises::anotherTeacherCannotReachTheExercises() {
+void TestServerExercises::anotherTeacherCannotReachTheExercises()
+{
     const int groupId = addGroup(QStringLiteral("私有"));
     const int id = add(fillInBody(groupId, 1, QStringLiteral("私有题")));
     ServerClient other(m_server.baseUrl());
     other.login(QStringLiteral("13800000001"));
     const int theirGroup = other
                                .post(QStringLiteral("/library/add/group"),
-                                     {{QStringLiteral("groupName"), QStringLiteral("别人的")}})
+                                   {{QStringLiteral("groupName"), QStringLiteral("别人的")}})
                                .dataObject()[QStringLiteral("groupId")]
                                .toInt();
     QVERIFY(other
                 .post(QStringLiteral("/library/fetch/exercise/id"),
-                      {{QStringLiteral("exerciseId"), id}})
-                .status() != 0);
+                    {{QStringLiteral("exerciseId"), id}})
+                .status()
+        != 0);
     QVERIFY(
         other.post(QStringLiteral("/library/remove/exercise"), {{QStringLiteral("exerciseId"), id}})
-            .status() != 0);
+            .status()
+        != 0);
     QVERIFY(other
                 .post(QStringLiteral("/library/move/exercise"),
-                      {{QStringLiteral("exerciseId"), id},
-                       {QStringLiteral("oldGroupId"), groupId},
-                       {QStringLiteral("newGroupId"), theirGroup}})
-                .status() != 0);
-    QJsonObject body =
-        fillInBody(groupId, 1, QStringLiteral("改")); // subject 2 body from subject 1
+                    {{QStringLiteral("exerciseId"), id}, {QStringLiteral("oldGroupId"), groupId},
+                        {QStringLiteral("newGroupId"), theirGroup}})
+                .status()
+        != 0);
+    QJsonObject body
+        = fillInBody(groupId, 1, QStringLiteral("改")); // subject 2 body from subject 1
     QVERIFY(other.post(QStringLiteral("/library/add/exercise"), body).status() != 0);
-    QCOMPARE(idsOf(list(groupId, -1, -1, 0)), QList<int>{id});
+    QCOMPARE(idsOf(list(groupId, -1, -1, 0)), QList<int> {id});
     QCOMPARE(m_client
                  ->post(QStringLiteral("/library/fetch/exercise/id"),
-                        {{QStringLiteral("exerciseId"), id}})
+                     {{QStringLiteral("exerciseId"), id}})
                  .status(),
-             0);
+        0);
 }
 
 // The other teacher sends a body that is valid for their own subject and group, so only the
 // ownership of the exercise can stop it.
-void TestServerExercises::anotherTeacherCannotModifyTheExercise() {
+void TestServerExercises::anotherTeacherCannotModifyTheExercise()
+{
     const int groupId = addGroup(QStringLiteral("不许改"));
     const int id = add(fillInBody(groupId, 2, QStringLiteral("原题")));
     QVERIFY(id > 0);
     const auto stored = [&] {
         return m_client
-            ->post(QStringLiteral("/library/fetch/exercise/id"),
-                   {{QStringLiteral("exerciseId"), id}})
+            ->post(
+                QStringLiteral("/library/fetch/exercise/id"), {{QStringLiteral("exerciseId"), id}})
             .dataObject();
     };
     const QJsonObject before = stored();
@@ -795,18 +912,16 @@ void TestServerExercises::anotherTeacherCannotModifyTheExercise() {
                             .toInt();
     const int theirGroup = other
                                .post(QStringLiteral("/library/add/group"),
-                                     {{QStringLiteral("groupName"), QStringLiteral("别人的组")}})
+                                   {{QStringLiteral("groupName"), QStringLiteral("别人的组")}})
                                .dataObject()[QStringLiteral("groupId")]
                                .toInt();
     int type = 0;
     int questionType = 0;
     for (const auto &detail : other.typeDetails()) {
-        const QJsonObject q0 = detail.second[QStringLiteral("exerciseQuestiontypeList")]
-                                   .toArray()
-                                   .at(0)
-                                   .toObject();
-        if (!detail.second[QStringLiteral("hasMoreQuestionCode")].toBool() &&
-            q0[QStringLiteral("optionNum")].toInt() == 0) {
+        const QJsonObject q0
+            = detail.second[QStringLiteral("exerciseQuestiontypeList")].toArray().at(0).toObject();
+        if (!detail.second[QStringLiteral("hasMoreQuestionCode")].toBool()
+            && q0[QStringLiteral("optionNum")].toInt() == 0) {
             type = detail.first;
             questionType = q0[QStringLiteral("questionTypeId")].toInt();
             break;
@@ -814,10 +929,10 @@ void TestServerExercises::anotherTeacherCannotModifyTheExercise() {
     }
     QVERIFY(theirGroup > 0);
     QVERIFY(type > 0);
-    const QJsonObject q = question(1, questionType, QString(), 2,
-                                   QStringLiteral("<doc>改成我的</doc>"), QString());
+    const QJsonObject q
+        = question(1, questionType, QString(), 2, QStringLiteral("<doc>改成我的</doc>"), QString());
     QJsonObject body = exerciseBody(type, theirGroup, 1, otherId, QString(),
-                                    {wrap(q, answers({QStringLiteral("<doc>答</doc>")}))});
+        {wrap(q, answers({QStringLiteral("<doc>答</doc>")}))});
     body = edited(body, {QStringLiteral("subjectId")}, 1).toObject();
     body = edited(body, {QStringLiteral("exercise"), QStringLiteral("subjectId")}, 1).toObject();
     // the same body is a valid addition for them
@@ -826,38 +941,38 @@ void TestServerExercises::anotherTeacherCannotModifyTheExercise() {
     const int theirs = added.dataObject()[QStringLiteral("exerciseId")].toInt();
 
     body = edited(body, {QStringLiteral("exercise"), QStringLiteral("id")}, id).toObject();
-    const ServerClient::Reply modified =
-        other.post(QStringLiteral("/library/modify/exercise"), body);
+    const ServerClient::Reply modified
+        = other.post(QStringLiteral("/library/modify/exercise"), body);
     QVERIFY2(modified.status() != 0, modified.body.constData());
     QCOMPARE(stored(), before);
-    QCOMPARE(idsOf(list(groupId, -1, -1, 0)), QList<int>{id});
-    const QJsonArray theirList = other
-                                     .post(QStringLiteral("/library/fetch/exercise"),
-                                           {{QStringLiteral("groupId"), theirGroup},
-                                            {QStringLiteral("exerciseTypeId"), -1},
-                                            {QStringLiteral("difficuty"), -1},
-                                            {QStringLiteral("pageNum"), 0}})
-                                     .dataObject()[QStringLiteral("result")]
-                                     .toArray();
+    QCOMPARE(idsOf(list(groupId, -1, -1, 0)), QList<int> {id});
+    const QJsonArray theirList
+        = other
+              .post(QStringLiteral("/library/fetch/exercise"),
+                  {{QStringLiteral("groupId"), theirGroup}, {QStringLiteral("exerciseTypeId"), -1},
+                      {QStringLiteral("difficuty"), -1}, {QStringLiteral("pageNum"), 0}})
+              .dataObject()[QStringLiteral("result")]
+              .toArray();
     QCOMPARE(theirList.size(), 1);
     QCOMPARE(theirList.at(0).toObject()[QStringLiteral("exerciseId")].toInt(), theirs);
 }
 
-void TestServerExercises::transferXmlConvertsEachText() {
-    const QJsonArray xmls{QStringLiteral("<doc><b>粗</b></doc>"), QStringLiteral("a<b"), QString(),
-                          QStringLiteral("<doc><v key=\"k\"/></doc>")};
-    const ServerClient::Reply reply =
-        m_client->post(QStringLiteral("/library/transfer/xml"), {{QStringLiteral("xmls"), xmls}});
+void TestServerExercises::transferXmlConvertsEachText()
+{
+    const QJsonArray xmls {QStringLiteral("<doc><b>粗</b></doc>"), QStringLiteral("a<b"), QString(),
+        QStringLiteral("<doc><v key=\"k\"/></doc>")};
+    const ServerClient::Reply reply
+        = m_client->post(QStringLiteral("/library/transfer/xml"), {{QStringLiteral("xmls"), xmls}});
     QCOMPARE(reply.status(), 0);
     const QJsonArray html = reply.dataArray();
     QCOMPARE(html.size(), 4);
     QCOMPARE(html.at(0).toString(), QStringLiteral("<span style=\"font-weight:bold\">粗</span>"));
     QCOMPARE(html.at(1).toString(), QStringLiteral("a&lt;b"));
     QCOMPARE(html.at(2).toString(), QString());
-    QVERIFY(html.at(3).toString().contains(m_server.baseUrl() +
-                                           QStringLiteral("/api/show/image?fileKey=k")));
-    const ServerClient::Reply refused = m_client->post(QStringLiteral("/library/transfer/xml"),
-                                                       {{QStringLiteral("xmls"), QJsonArray{1}}});
+    QVERIFY(html.at(3).toString().contains(
+        m_server.baseUrl() + QStringLiteral("/api/show/image?fileKey=k")));
+    const ServerClient::Reply refused = m_client->post(
+        QStringLiteral("/library/transfer/xml"), {{QStringLiteral("xmls"), QJsonArray {1}}});
     QVERIFY(refused.status() != 0 && refused.status() != -1);
     QCOMPARE(refused.msg(), QStringLiteral("xmls[0] 必须是字符串"));
 
@@ -957,13 +1072,14 @@ void TestServerExercises::exerciseRoutesNameTheMemberTheyRefuse()
     QCOMPARE(idsOf(list(group, -1, -1, 0)), QList<int> {exercise});
 }
 
-void TestServerExercises::restartKeepsAllData() {
+void TestServerExercises::restartKeepsAllData()
+{
     const int groupId = addGroup(QStringLiteral("重启"));
     const int id = add(compositeBody(groupId));
     const QByteArray groups = m_client->post(QStringLiteral("/library/fetch/groups"), {}).body;
     const QByteArray exercise = m_client
                                     ->post(QStringLiteral("/library/fetch/exercise/id"),
-                                           {{QStringLiteral("exerciseId"), id}})
+                                        {{QStringLiteral("exerciseId"), id}})
                                     .body;
     QVERIFY(m_server.restart());
     ServerClient again(m_server.baseUrl());
@@ -971,12 +1087,13 @@ void TestServerExercises::restartKeepsAllData() {
     QCOMPARE(again.post(QStringLiteral("/library/fetch/groups"), {}).body, groups);
     const QByteArray reread = again
                                   .post(QStringLiteral("/library/fetch/exercise/id"),
-                                        {{QStringLiteral("exerciseId"), id}})
+                                      {{QStringLiteral("exerciseId"), id}})
                                   .body;
     QCOMPARE(reread, exercise);
 }
 
-void TestServerExercises::logStaysBoundedThroughAnUnbrokenBurst() {
+void TestServerExercises::logStaysBoundedThroughAnUnbrokenBurst()
+{
     // 60 exercises of 240 KB each, back to back: 14 MB through the log with no quiet spell
     // for the idle checkpoint. Checkpoints under load must keep the log near their own size.
     const int groupId = addGroup(QStringLiteral("长题"));

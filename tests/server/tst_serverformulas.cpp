@@ -12,13 +12,15 @@
 #include <sqlite3.h>
 
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <thread>
 #include <vector>
 
 // Hostile formulas against the real server: nothing may leave TeX's scratch folder, no render
 // may take the machine's memory, and a crowd of renders waits in a bounded line.
-class TestServerFormulas : public QObject {
+class TestServerFormulas : public QObject
+{
     Q_OBJECT
 
 private slots:
@@ -41,18 +43,21 @@ private:
 
 namespace {
 
-QString formulaPath(const QByteArray &formula) {
-    return QStringLiteral("/api/generate/formula?formulaStr=") +
-           QString::fromLatin1(formula.toPercentEncoding());
+QString formulaPath(const QByteArray &formula)
+{
+    return QStringLiteral("/api/generate/formula?formulaStr=")
+        + QString::fromLatin1(formula.toPercentEncoding());
 }
 
 // About n tenths of a second of TeX arithmetic before an x; tag keeps the formula unique.
-QByteArray slowFormula(int n, const QByteArray &tag) {
-    return "\\count1=0 \\loop\\advance\\count1 by 1 \\ifnum\\count1<" +
-           QByteArray::number(n * 160000) + "\\repeat x_{" + tag + "}";
+QByteArray slowFormula(int n, const QByteArray &tag)
+{
+    return "\\count1=0 \\loop\\advance\\count1 by 1 \\ifnum\\count1<"
+        + QByteArray::number(n * 160000) + "\\repeat x_{" + tag + "}";
 }
 
-qint64 rssKb(qint64 pid) {
+qint64 rssKb(qint64 pid)
+{
     QFile status(QStringLiteral("/proc/%1/status").arg(pid));
     if (!status.open(QIODevice::ReadOnly))
         return 0;
@@ -63,7 +68,8 @@ qint64 rssKb(qint64 pid) {
 }
 
 // The resident memory of the server and of every process it started, in KiB.
-qint64 treeRssKb(qint64 pid) {
+qint64 treeRssKb(qint64 pid)
+{
     qint64 total = rssKb(pid);
     const QStringList entries = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs);
     for (const QString &entry : entries) {
@@ -91,8 +97,8 @@ struct Answer {
 
 // Sends every GET at once, each on a connection of its own, optionally spaced by gapMs, and
 // waits (at most timeoutMs) for all answers.
-std::vector<Answer> getAll(const QString &base, const QStringList &paths, int gapMs,
-                           int timeoutMs) {
+std::vector<Answer> getAll(const QString &base, const QStringList &paths, int gapMs, int timeoutMs)
+{
     std::vector<Answer> answers(size_t(paths.size()));
     std::vector<std::unique_ptr<QNetworkAccessManager>> managers;
     int done = 0;
@@ -101,8 +107,8 @@ std::vector<Answer> getAll(const QString &base, const QStringList &paths, int ga
         QNetworkReply *reply = managers.back()->get(QNetworkRequest(QUrl(base + paths.at(i))));
         QObject::connect(reply, &QNetworkReply::finished, reply, [&answers, &done, reply, i] {
             answers[size_t(i)].body = reply->readAll();
-            answers[size_t(i)].contentType =
-                reply->header(QNetworkRequest::ContentTypeHeader).toByteArray();
+            answers[size_t(i)].contentType
+                = reply->header(QNetworkRequest::ContentTypeHeader).toByteArray();
             answers[size_t(i)].order = done++;
             reply->deleteLater();
         });
@@ -118,14 +124,16 @@ std::vector<Answer> getAll(const QString &base, const QStringList &paths, int ga
 
 } // namespace
 
-void TestServerFormulas::initTestCase() {
+void TestServerFormulas::initTestCase()
+{
     // Enough request threads that the render line, not the HTTP front, decides who waits.
     QVERIFY2(m_server.start({QStringLiteral("--threads"), QStringLiteral("48")}),
-             qPrintable(m_server.errorString()));
+        qPrintable(m_server.errorString()));
     m_client = std::make_unique<ServerClient>(m_server.baseUrl());
 }
 
-void TestServerFormulas::postScriptNeverRuns_data() {
+void TestServerFormulas::postScriptNeverRuns_data()
+{
     QTest::addColumn<QByteArray>("before");
     QTest::addColumn<QByteArray>("after");
     QTest::newRow("special") << QByteArray("x\\special{") << QByteArray("}");
@@ -136,12 +144,14 @@ void TestServerFormulas::postScriptNeverRuns_data() {
     QTest::newRow("special spelt with ^^") << QByteArray("x\\spe^^63ial{") << QByteArray("}");
 }
 
-void TestServerFormulas::postScriptNeverRuns() {
+void TestServerFormulas::postScriptNeverRuns()
+{
     QFETCH(QByteArray, before);
     QFETCH(QByteArray, after);
-    const QString target = QDir::tempPath() + QStringLiteral("/quenmo-ps-%1-%2")
-                                                  .arg(QCoreApplication::applicationPid())
-                                                  .arg(QString::number(qHash(before)));
+    const QString target = QDir::tempPath()
+        + QStringLiteral("/quenmo-ps-%1-%2")
+              .arg(QCoreApplication::applicationPid())
+              .arg(QString::number(qHash(before)));
     QFile::remove(target);
     const QByteArray postScript = "ps: (" + target.toUtf8() + ") (w) file closefile";
     const ServerClient::Reply reply = m_client->get(formulaPath(before + postScript + after));
@@ -154,7 +164,8 @@ void TestServerFormulas::postScriptNeverRuns() {
     QVERIFY(!reply.body.isEmpty() && reply.body.size() < 300);
 }
 
-void TestServerFormulas::waysOutAreRefusedBeforeTeX_data() {
+void TestServerFormulas::waysOutAreRefusedBeforeTeX_data()
+{
     QTest::addColumn<QByteArray>("formula");
     QTest::newRow("read a file") << QByteArray("\\input{formula.tex}");
     QTest::newRow("file test in camel case") << QByteArray("\\IfFileExists{x}{a}{b}");
@@ -167,34 +178,39 @@ void TestServerFormulas::waysOutAreRefusedBeforeTeX_data() {
     QTest::newRow("file environment") << QByteArray("\\begin{filecontents}x\\end{filecontents}");
 }
 
-void TestServerFormulas::waysOutAreRefusedBeforeTeX() {
+void TestServerFormulas::waysOutAreRefusedBeforeTeX()
+{
     QFETCH(QByteArray, formula);
     const ServerClient::Reply reply = m_client->get(formulaPath(formula));
     QCOMPARE(reply.httpStatus, 200);
     QVERIFY2(reply.body.contains("not allowed") || reply.body.contains("needs an environment"),
-             reply.body.constData());
+        reply.body.constData());
 }
 
-void TestServerFormulas::ordinaryMathStillRenders_data() {
+void TestServerFormulas::ordinaryMathStillRenders_data()
+{
     QTest::addColumn<QByteArray>("formula");
     QTest::newRow("matrix") << QByteArray("\\begin{pmatrix} a & b \\\\ c & d \\end{pmatrix}");
     QTest::newRow("space before the name") << QByteArray("\\begin {cases} x \\end {cases}");
     QTest::newRow("array") << QByteArray("\\left(\\begin{array}{cc} 1 & 2 \\end{array}\\right)");
-    QTest::newRow("operators") << QByteArray("\\operatorname{sin} x \\bullet \\mathopen{[}y\\mathclose{]}");
+    QTest::newRow("operators") << QByteArray(
+        "\\operatorname{sin} x \\bullet \\mathopen{[}y\\mathclose{]}");
     QTest::newRow("a trailing backslash") << QByteArray("x+1\\");
 }
 
-void TestServerFormulas::ordinaryMathStillRenders() {
+void TestServerFormulas::ordinaryMathStillRenders()
+{
     QFETCH(QByteArray, formula);
     const ServerClient::Reply reply = m_client->get(formulaPath(formula));
     QVERIFY2(!QImage::fromData(reply.body).isNull(), reply.body.constData());
 }
 
-void TestServerFormulas::giantRuleTakesNoMemory() {
+void TestServerFormulas::giantRuleTakesNoMemory()
+{
     const qint64 pid = m_server.processId();
     QVERIFY(pid > 0);
-    std::atomic<bool> sampling{true};
-    std::atomic<qint64> peakKb{0};
+    std::atomic<bool> sampling {true};
+    std::atomic<qint64> peakKb {0};
     std::thread sampler([&] {
         while (sampling) {
             const qint64 kb = treeRssKb(pid);
@@ -204,8 +220,8 @@ void TestServerFormulas::giantRuleTakesNoMemory() {
         }
     });
     QNetworkAccessManager manager;
-    QNetworkReply *rule = manager.get(QNetworkRequest(
-        QUrl(m_server.baseUrl() + formulaPath("\\rule{16000pt}{16000pt}"))));
+    QNetworkReply *rule = manager.get(
+        QNetworkRequest(QUrl(m_server.baseUrl() + formulaPath("\\rule{16000pt}{16000pt}"))));
     // Teachers keep logging in while it renders.
     ServerClient other(m_server.baseUrl());
     for (int i = 0; i < 3; ++i)
@@ -221,7 +237,8 @@ void TestServerFormulas::giantRuleTakesNoMemory() {
     QCOMPARE(m_client->login(QStringLiteral("13800000001")).status(), 0);
 }
 
-void TestServerFormulas::crowdBeyondTheLineIsAnsweredAtOnce() {
+void TestServerFormulas::crowdBeyondTheLineIsAnsweredAtOnce()
+{
     // Two render at a time and sixteen may wait: of forty at once, some must be turned away
     // with the short text rather than wait for all the others.
     QStringList paths;
@@ -241,27 +258,115 @@ void TestServerFormulas::crowdBeyondTheLineIsAnsweredAtOnce() {
     QCOMPARE(images + refused, 40);
 }
 
-void TestServerFormulas::lineIsFirstComeFirstServed() {
-    // Two long renders hold both turns; ten short ones then queue one after another and leave
-    // the line two at a time, in the order they came: a pair ends before the pair after next.
-    QStringList paths;
-    paths << formulaPath(slowFormula(4, "holdA")) << formulaPath(slowFormula(4, "holdB"));
-    for (int i = 0; i < 10; ++i)
-        paths << formulaPath(slowFormula(1, "line" + QByteArray::number(i)));
-    const std::vector<Answer> answers = getAll(m_server.baseUrl(), paths, 30, 120000);
-    for (const Answer &answer : answers)
-        QVERIFY(answer.isImage());
-    for (int i = 2; i < 12; ++i)
-        for (int j = i + 1; j < 12; ++j)
-            if ((i - 2) / 2 + 2 <= (j - 2) / 2)
-                QVERIFY2(answers[size_t(i)].order < answers[size_t(j)].order,
-                         qPrintable(QStringLiteral("%1 before %2").arg(j).arg(i)));
+void TestServerFormulas::lineIsFirstComeFirstServed()
+{
+    // Two long renders hold both turns; ten short ones then join the line one after another,
+    // each sent once the one before it is in line (the server says so in its log) or already
+    // rendering. They must take their turns in that order: the order their scratch folders
+    // show up in, not the order of their answers, which two turns may swap.
+    const QString scratch = m_server.dataDir() + QStringLiteral("/scratch");
+    QMap<QString, int> firstSeen; // tag -> the look that first found its render
+    int looks = 0;
+    auto look = [&] {
+        ++looks;
+        const QStringList dirs = QDir(scratch).entryList({QStringLiteral("formula-*")}, QDir::Dirs);
+        for (const QString &dir : dirs) {
+            QFile tex(scratch + QLatin1Char('/') + dir + QStringLiteral("/formula.tex"));
+            if (!tex.open(QIODevice::ReadOnly))
+                continue;
+            const QByteArray text = tex.readAll();
+            const int at = text.indexOf("x_{");
+            const int end = text.indexOf('}', at);
+            if (at < 0 || end < 0)
+                continue;
+            const QString tag = QString::fromLatin1(text.mid(at + 3, end - at - 3));
+            if (!firstSeen.contains(tag))
+                firstSeen[tag] = looks;
+        }
+    };
+    auto waitsLogged = [&] { return m_server.log().count("formula waits for a turn"); };
+
+    std::vector<std::unique_ptr<QNetworkAccessManager>> managers; // a connection each
+    std::vector<int> order; // answer order by request
+    std::vector<QByteArray> bodies;
+    std::vector<QByteArray> types;
+    int answered = 0;
+    auto send = [&](const QByteArray &formula) {
+        const size_t i = order.size();
+        order.push_back(-1);
+        bodies.emplace_back();
+        types.emplace_back();
+        managers.push_back(std::make_unique<QNetworkAccessManager>());
+        QNetworkReply *reply = managers.back()->get(
+            QNetworkRequest(QUrl(m_server.baseUrl() + formulaPath(formula))));
+        QObject::connect(reply, &QNetworkReply::finished, reply, [&, reply, i] {
+            bodies[i] = reply->readAll();
+            types[i] = reply->header(QNetworkRequest::ContentTypeHeader).toByteArray();
+            order[i] = answered++;
+            reply->deleteLater();
+        });
+    };
+    // Waits (looking at the scratch folder all along) until done() or the time is up.
+    auto waitFor = [&](const std::function<bool()> &done, int timeoutMs) {
+        QElapsedTimer clock;
+        clock.start();
+        while (!done() && clock.elapsed() < timeoutMs) {
+            QTest::qWait(5);
+            look();
+        }
+        return done();
+    };
+
+    send(slowFormula(4, "holdA"));
+    send(slowFormula(4, "holdB"));
+    QVERIFY(waitFor(
+        [&] {
+            return firstSeen.contains(QStringLiteral("holdA"))
+                && firstSeen.contains(QStringLiteral("holdB"));
+        },
+        30000));
+    const int lineLength = 10;
+    for (int k = 0; k < lineLength; ++k) {
+        const QString tag = QStringLiteral("line%1").arg(k);
+        const int waitsBefore = waitsLogged();
+        send(slowFormula(1, tag.toLatin1()));
+        const size_t i = order.size() - 1;
+        QVERIFY2(waitFor(
+                     [&] {
+                         return waitsLogged() > waitsBefore || firstSeen.contains(tag)
+                             || order[i] >= 0;
+                     },
+                     30000),
+            qPrintable(tag));
+    }
+    QVERIFY(waitFor([&] { return answered == lineLength + 2; }, 120000));
+    for (size_t i = 0; i < order.size(); ++i)
+        QVERIFY2(types[i] == "image/png" && !QImage::fromData(bodies[i]).isNull(),
+            bodies[i].left(200).constData());
+
+    // Some of them waited (else the line was never tested), and every render seen started in
+    // the order its request joined the line.
+    QVERIFY2(waitsLogged() >= lineLength / 2, qPrintable(QString::number(waitsLogged())));
+    QStringList seen;
+    for (int k = 0; k < lineLength; ++k)
+        if (firstSeen.contains(QStringLiteral("line%1").arg(k)))
+            seen << QStringLiteral("line%1").arg(k);
+    QVERIFY2(seen.size() >= lineLength / 2, qPrintable(seen.join(QLatin1Char(' '))));
+    // Two found by the same look may have started in either order.
+    for (int a = 0; a + 1 < seen.size(); ++a)
+        QVERIFY2(firstSeen[seen[a]] <= firstSeen[seen[a + 1]],
+            qPrintable(QStringLiteral("%1 at look %2, %3 at look %4")
+                           .arg(seen[a])
+                           .arg(firstSeen[seen[a]])
+                           .arg(seen[a + 1])
+                           .arg(firstSeen[seen[a + 1]])));
 }
 
-void TestServerFormulas::cacheKeepsToItsSize() {
+void TestServerFormulas::cacheKeepsToItsSize()
+{
     LocalServer small;
     QVERIFY2(small.start({QStringLiteral("--formula-cache-kb"), QStringLiteral("4")}),
-             qPrintable(small.errorString()));
+        qPrintable(small.errorString()));
     ServerClient client(small.baseUrl());
     QByteArray first;
     for (int i = 0; i < 10; ++i) {
@@ -273,15 +378,15 @@ void TestServerFormulas::cacheKeepsToItsSize() {
     }
     sqlite3 *db = nullptr;
     QCOMPARE(sqlite3_open_v2((small.dataDir() + QStringLiteral("/quenmo.db")).toUtf8().constData(),
-                             &db, SQLITE_OPEN_READONLY, nullptr),
-             SQLITE_OK);
+                 &db, SQLITE_OPEN_READONLY, nullptr),
+        SQLITE_OK);
     sqlite3_busy_timeout(db, 5000);
     sqlite3_stmt *statement = nullptr;
     QCOMPARE(sqlite3_prepare_v2(db,
-                                "SELECT COALESCE(SUM(length(png)), 0), COUNT(*), "
-                                "SUM(formula LIKE '%+ 0'), SUM(formula LIKE '%+ 9') FROM formulas",
-                                -1, &statement, nullptr),
-             SQLITE_OK);
+                 "SELECT COALESCE(SUM(length(png)), 0), COUNT(*), "
+                 "SUM(formula LIKE '%+ 0'), SUM(formula LIKE '%+ 9') FROM formulas",
+                 -1, &statement, nullptr),
+        SQLITE_OK);
     QCOMPARE(sqlite3_step(statement), SQLITE_ROW);
     const qint64 bytes = sqlite3_column_int64(statement, 0);
     const int rows = sqlite3_column_int(statement, 1);

@@ -8,6 +8,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QRegularExpression>
 #include <QTcpSocket>
 #include <QThread>
 #include <QTimer>
@@ -95,44 +96,100 @@ void TestServerLoad::loginStormKeepsMemoryBounded()
         0);
 }
 
+namespace {
+
+// A login reply with the moments, on one clock, the request went out and its reply came in:
+// the server decided it somewhere between the two.
+struct TimedReply {
+    QJsonObject json;
+    qint64 sent = 0;
+    qint64 received = 0;
+};
+
+// The seconds a refusal asks to wait, 0 for an answer that is not a refusal.
+int waitAsked(const QJsonObject &reply)
+{
+    static const QRegularExpression refusal(QStringLiteral("^登录失败次数过多，请(\\d+)秒后再试$"));
+    const QRegularExpressionMatch match
+        = refusal.match(reply.value(QStringLiteral("msg")).toString());
+    return match.hasMatch() ? match.captured(1).toInt() : 0;
+}
+
+} // namespace
+
 void TestServerLoad::repeatedFailuresMakeANumberWait()
 {
     const QString phone = QStringLiteral("13800000003");
     const QString right = QStringLiteral("quenmo123");
     const QString wrongText = QStringLiteral("用户名或密码错误");
-    auto waitText
-        = [](int seconds) { return QStringLiteral("登录失败次数过多，请%1秒后再试").arg(seconds); };
-    QElapsedTimer sinceFailure;
+    QElapsedTimer clock;
+    clock.start();
+    auto timedLogin = [&](const QString &password) {
+        TimedReply reply;
+        reply.sent = clock.elapsed();
+        reply.json = login(phone, password);
+        reply.received = clock.elapsed();
+        return reply;
+    };
+    auto sleepUntil = [&](const TimedReply &failure, qint64 ms) {
+        QThread::msleep(quint64(qMax<qint64>(0, failure.received + ms - clock.elapsed())));
+    };
+    // The wait asked must be the one left at some moment the server may have decided the
+    // attempt in: seconds rounded up, none once delayMs have passed since the failure. On a
+    // machine that keeps up the span is a few milliseconds wide and allows one answer; a
+    // stall widens it instead of failing the test. Returns the seconds asked.
+    auto checkWait = [&](const TimedReply &failure, const TimedReply &attempt, qint64 delayMs) {
+        const qint64 earliest = attempt.sent - failure.received;
+        const qint64 latest = attempt.received - failure.sent;
+        auto asked = [delayMs](qint64 elapsed) {
+            return elapsed >= delayMs ? 0 : int((delayMs - elapsed + 999) / 1000);
+        };
+        const int got = waitAsked(attempt.json);
+        [&] {
+            QVERIFY2(got <= asked(earliest) && got >= asked(latest),
+                qPrintable(QStringLiteral("asked %1 s, %2-%3 ms after the failure")
+                               .arg(got)
+                               .arg(earliest)
+                               .arg(latest)));
+            // Refused, or let in with the right password.
+            QCOMPARE(attempt.json.value(QStringLiteral("status")).toInt(), got > 0 ? 1 : 0);
+        }();
+        return got;
+    };
+
+    TimedReply failure;
     for (int i = 0; i < 5; ++i) {
-        const QJsonObject reply = login(phone, QStringLiteral("wrong"));
-        sinceFailure.start();
-        QCOMPARE(reply.value(QStringLiteral("msg")).toString(), wrongText);
+        failure = timedLogin(QStringLiteral("wrong"));
+        QCOMPARE(failure.json.value(QStringLiteral("msg")).toString(), wrongText);
     }
     // Five failures: even the right password waits a second.
-    QJsonObject reply = login(phone, right);
-    QCOMPARE(reply.value(QStringLiteral("status")).toInt(), 1);
-    QCOMPARE(reply.value(QStringLiteral("msg")).toString(), waitText(1));
+    const bool waited = checkWait(failure, timedLogin(right), 1000) > 0;
+    QVERIFY(!QTest::currentTestFailed());
     // Other numbers are not held up.
     QCOMPARE(
         login(QStringLiteral("13800000002"), right).value(QStringLiteral("status")).toInt(), 0);
-
-    QThread::msleep(quint64(qMax<qint64>(0, 1100 - sinceFailure.elapsed())));
-    reply = login(phone, right);
-    QCOMPARE(reply.value(QStringLiteral("status")).toInt(), 0);
+    if (waited) {
+        sleepUntil(failure, 1100);
+        QCOMPARE(timedLogin(right).json.value(QStringLiteral("status")).toInt(), 0);
+    }
 
     // A success starts the count again; then each further failure doubles the wait.
-    for (int i = 0; i < 5; ++i)
-        QCOMPARE(login(phone, QStringLiteral("wrong")).value(QStringLiteral("msg")).toString(),
-            wrongText);
-    QThread::msleep(1100);
-    QCOMPARE(
-        login(phone, QStringLiteral("wrong")).value(QStringLiteral("msg")).toString(), wrongText);
-    sinceFailure.start();
-    QCOMPARE(login(phone, right).value(QStringLiteral("msg")).toString(), waitText(2));
-    QThread::msleep(quint64(qMax<qint64>(0, 1200 - sinceFailure.elapsed())));
-    QCOMPARE(login(phone, right).value(QStringLiteral("msg")).toString(), waitText(1));
-    QThread::msleep(quint64(qMax<qint64>(0, 2100 - sinceFailure.elapsed())));
-    QCOMPARE(login(phone, right).value(QStringLiteral("status")).toInt(), 0);
+    for (int i = 0; i < 5; ++i) {
+        failure = timedLogin(QStringLiteral("wrong"));
+        QCOMPARE(failure.json.value(QStringLiteral("msg")).toString(), wrongText);
+    }
+    sleepUntil(failure, 1100);
+    failure = timedLogin(QStringLiteral("wrong"));
+    QCOMPARE(failure.json.value(QStringLiteral("msg")).toString(), wrongText);
+    // A login let in (after a stall longer than the wait) starts the count over: the rest
+    // cannot follow.
+    if (checkWait(failure, timedLogin(right), 2000) == 0 || QTest::currentTestFailed())
+        return;
+    sleepUntil(failure, 1200);
+    if (checkWait(failure, timedLogin(right), 2000) == 0 || QTest::currentTestFailed())
+        return;
+    sleepUntil(failure, 2100);
+    QCOMPARE(timedLogin(right).json.value(QStringLiteral("status")).toInt(), 0);
 }
 
 void TestServerLoad::concurrentFailuresOfOneNumberAreCutShort()
@@ -217,12 +274,15 @@ void TestServerLoad::idleAndSlowConnectionsLeaveRoomForOthers()
     sendByte();
     QTest::qWait(1500);
 
-    // Meanwhile a login and a list each answer within a second.
+    // Meanwhile a login and a list are answered while every slow client is still sending its
+    // headers (they take over a minute): none of those connections holds them up. How quickly
+    // they answer under such a crowd is measured by the server benchmark.
+    const int bound = 15000;
     const QList<QByteArray> login = ConcurrentRequests::send(m_server.port(),
-        {loginRequest(QStringLiteral("13800000002"), QStringLiteral("quenmo123"))}, 1000);
+        {loginRequest(QStringLiteral("13800000002"), QStringLiteral("quenmo123"))}, bound);
     const QJsonObject loginReply
         = QJsonDocument::fromJson(ConcurrentRequests::bodyOf(login.first())).object();
-    QVERIFY2(!login.first().isEmpty(), "no login reply within a second");
+    QVERIFY2(!login.first().isEmpty(), "no login reply while the slow clients were there");
     QCOMPARE(loginReply.value(QStringLiteral("status")).toInt(), 0);
 
     const QJsonObject query {{QStringLiteral("groupId"), groupId},
@@ -231,8 +291,8 @@ void TestServerLoad::idleAndSlowConnectionsLeaveRoomForOthers()
     const QList<QByteArray> list = ConcurrentRequests::send(m_server.port(),
         {ConcurrentRequests::post(
             "/library/fetch/exercise", QJsonDocument(query).toJson(), teacher.token())},
-        1000);
-    QVERIFY2(!list.first().isEmpty(), "no list reply within a second");
+        bound);
+    QVERIFY2(!list.first().isEmpty(), "no list reply while the slow clients were there");
     const int status = QJsonDocument::fromJson(ConcurrentRequests::bodyOf(list.first()))
                            .object()
                            .value(QStringLiteral("status"))

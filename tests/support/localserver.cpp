@@ -116,6 +116,13 @@ bool LocalServer::launch()
     return false;
 }
 
+QByteArray LocalServer::log()
+{
+    if (m_process)
+        m_log += m_process->readAll();
+    return m_log;
+}
+
 void LocalServer::stop()
 {
     if (!m_process)

@@ -27,7 +27,8 @@ public:
     QString baseUrl() const; // "http://127.0.0.1:PORT"
     QString dataDir() const;
     QString errorString() const { return m_error; }
-    QByteArray log() const { return m_log; }
+    // What the server wrote to stdout and stderr so far (as far as the event loop has read it).
+    QByteArray log();
 
     static QString serverPath();
     static quint16 freePort();
