@@ -167,6 +167,7 @@ private slots:
     void cancelReportsNothing();
     void typeGuessOtherCatalogue();
     void commandLine();
+    void answerLettersKeepTheirReasons();
 
 private:
     QTemporaryDir m_dir;
@@ -406,6 +407,35 @@ void tst_PaperReader::englishPaper()
     QCOMPARE(q3.questionContent,
         QStringLiteral("<doc>The plural of “child” is <s3><c></c></s3>.</doc>"));
     QCOMPARE(q3.answers.at(0).content, QStringLiteral("<doc>children</doc>"));
+}
+
+void tst_PaperReader::answerLettersKeepTheirReasons()
+{
+    // "【答案】B. 因为……": the letters mark the options, the words after them (and the
+    // paragraphs of the answer that follow) explain them
+    PaperMaker maker(m_dir.path());
+    const QString path = maker.fromMarkdown(QStringLiteral("reasons"),
+        QStringLiteral("一、选择题\n\n"
+                       "1. 下列数中最大的是（　　）\n\n"
+                       "A. 1　B. 3　C. 2　D. 0\n\n"
+                       "【答案】B. 因为 3 比其余的都大\n\n"
+                       "所以选 B\n\n"
+                       "2. 下列数中是偶数的有（　　）\n\n"
+                       "A. 2　B. 3　C. 4　D. 5\n\n"
+                       "【答案】A、C\n\n"
+                       "【解析】2 与 4 都能被 2 整除\n"));
+    QVERIFY2(!path.isEmpty(), qPrintable(maker.error()));
+    const Read read = readPaper(path);
+    QCOMPARE(read.failure, QString());
+    QCOMPARE(read.drafts.size(), 2);
+    const QuestionInfo &q1 = read.drafts.at(0).exercise.questions.at(0);
+    QCOMPARE(marked(q1.options), QStringLiteral("B"));
+    QCOMPARE(q1.questionExplain, QStringLiteral("<doc>因为 3 比其余的都大<n/>所以选 B</doc>"));
+    QCOMPARE(read.drafts.at(0).exerciseTypeName, QStringLiteral("单选题"));
+    const QuestionInfo &q2 = read.drafts.at(1).exercise.questions.at(0);
+    QCOMPARE(marked(q2.options), QStringLiteral("AC"));
+    QCOMPARE(q2.questionExplain, QStringLiteral("<doc>2 与 4 都能被 2 整除</doc>"));
+    QCOMPARE(read.drafts.at(1).exerciseTypeName, QStringLiteral("多选题"));
 }
 
 void tst_PaperReader::withoutNumbers()
