@@ -348,6 +348,14 @@ void TestServerExercises::modifyReshapesQuestionsAndAnswers_data()
     QTest::newRow("the choice becomes open, its answers dropped") << "open";
     QTest::newRow("one answer's text alone") << "answer";
     QTest::newRow("nothing changed") << "same";
+    // One member of the choice question alone.
+    QTest::newRow("its index") << "questionIndex";
+    QTest::newRow("its knowledge points") << "knowledgeIds";
+    QTest::newRow("its score") << "score";
+    QTest::newRow("its text") << "questionContent";
+    QTest::newRow("its analysis") << "questionExplain";
+    QTest::newRow("its options") << "optionContent";
+    QTest::newRow("its answer's index") << "answerIdx";
 }
 
 void TestServerExercises::modifyReshapesQuestionsAndAnswers()
@@ -386,6 +394,23 @@ void TestServerExercises::modifyReshapesQuestionsAndAnswers()
         wraps = {was[0], wrap(opened, answers({}))};
     } else if (shape == "answer") {
         wraps = {was[0], wrap(choice, answers({QStringLiteral("BD")}))};
+    } else if (shape == "answerIdx") {
+        wraps = {was[0],
+            wrap(choice,
+                {QJsonObject {{QStringLiteral("answer"),
+                    QJsonObject {{QStringLiteral("answerIdx"), 3},
+                        {QStringLiteral("content"), QStringLiteral("AC")}}}}})};
+    } else if (shape != "same") {
+        const QHash<QString, QJsonValue> changed {{QStringLiteral("questionIndex"), 7},
+            {QStringLiteral("knowledgeIds"), QString::number(m_knowledgeId)},
+            {QStringLiteral("score"), 4.5},
+            {QStringLiteral("questionContent"), QStringLiteral("<doc>改过的选择</doc>")},
+            {QStringLiteral("questionExplain"), QStringLiteral("<doc>新解析</doc>")},
+            {QStringLiteral("optionContent"), options(4, true)}};
+        QJsonObject edited = choice;
+        QVERIFY(edited.value(shape) != changed.value(shape));
+        edited[shape] = changed.value(shape);
+        wraps = {was[0], wrap(edited, was[1].toObject()[QStringLiteral("answers")].toArray())};
     } else {
         wraps = was;
     }
