@@ -245,17 +245,22 @@ void TestServerFormulas::crowdBeyondTheLineIsAnsweredAtOnce()
     for (int i = 0; i < 40; ++i)
         paths << formulaPath(slowFormula(2, "crowd" + QByteArray::number(i)));
     const std::vector<Answer> answers = getAll(m_server.baseUrl(), paths, 0, 120000);
-    int images = 0, refused = 0;
+    // (on a machine busy with other work a render in line may pass its time limit: that is
+    // still an answer, and says so)
+    int images = 0, refused = 0, late = 0;
     for (const Answer &answer : answers) {
         QVERIFY(answer.order >= 0);
         if (answer.isImage())
             ++images;
         else if (answer.body.contains("try again"))
             ++refused;
+        else if (answer.body.contains("took longer than 5 s"))
+            ++late;
     }
     QVERIFY2(images >= 2, qPrintable(QString::number(images)));
     QVERIFY2(refused >= 10, qPrintable(QString::number(refused)));
-    QCOMPARE(images + refused, 40);
+    QVERIFY2(late <= 4, qPrintable(QString::number(late)));
+    QCOMPARE(images + refused + late, 40);
 }
 
 void TestServerFormulas::lineIsFirstComeFirstServed()
