@@ -46,6 +46,7 @@ void TestFormulaRecognizer::cleanFormulasAreRecognisedExactly_data()
     QTest::newRow("italic a beside a digit") << 22 << "4a+1";
     QTest::newRow("italic x of two arcs") << 23 << "4x+1";
     QTest::newRow("italic z standing on the line") << 24 << "4z+1";
+    QTest::newRow("letter after a Greek letter") << 25 << "\\pi n";
 }
 
 void TestFormulaRecognizer::cleanFormulasAreRecognisedExactly()
@@ -164,6 +165,10 @@ void TestFormulaRecognizer::cleanFormulasAreRecognisedExactly()
         page.write("3");
         page.write("z script", 1.0, 0.0, 1.3);
         page.write("1", 0.6, -6);
+        break;
+    case 25:
+        page.write("\\pi");
+        page.write("n");
         break;
     case 22:
     case 23:
