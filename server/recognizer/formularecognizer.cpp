@@ -185,7 +185,7 @@ Kind kindOf(const std::string &label)
 // Script hands write z with a long tail below the line, like y.
 Kind kindOf(const Symbol &s)
 {
-    if (s.label == "z" && s.box.height() > 1.3 * s.box.width())
+    if (s.label == "z" && (s.tail || s.box.height() > 1.3 * s.box.width()))
         return Kind::Descender;
     // Until its neighbours say otherwise a cross is placed like the letter x.
     if (s.label == "\\times")
@@ -389,7 +389,9 @@ std::string lineTex(Line &nodes)
             double baseline = 0, height = 0;
             int count = 0;
             for (const Node *n : {prev, next}) {
-                if (!n->unit.axial && n->unit.kind != Kind::Descender) {
+                // A root's sign dips below the line and rises over its body: no measure.
+                if (!n->unit.axial && n->unit.kind != Kind::Descender
+                    && n->unit.kind != Kind::Root) {
                     baseline += n->unit.baseline;
                     height += n->unit.height;
                     ++count;
@@ -714,21 +716,21 @@ double crownDepth(const std::vector<Stroke> &strokes, const Box &box)
     return (first - box.top) / box.height();
 }
 
-// How much of a symbol's width the ink covers in its top band: a pi's bar spans it, the
-// arch of an n leaves its corners open.
-double crownCover(const std::vector<Stroke> &strokes, const Box &box)
+// How much of a symbol's width the ink covers in its top or bottom band: a pi's bar spans
+// the top, the arch of an n leaves its corners open.
+double bandCover(const std::vector<Stroke> &strokes, const Box &box, bool top)
 {
     if (box.width() <= 0 || box.height() <= 0)
         return 0;
     constexpr int bins = 20;
     bool hit[bins] = {};
-    const double band = box.top + 0.15 * box.height();
+    const double band = top ? box.top + 0.15 * box.height() : box.bottom - 0.15 * box.height();
     for (const Stroke &s : strokes) {
         for (std::size_t i = 0; i < s.size(); ++i) {
             const Point &a = s[i], &b = s[i + 1 < s.size() ? i + 1 : i];
             for (int k = 0; k <= 8; ++k) {
                 const double x = a.x + k / 8.0 * (b.x - a.x), y = a.y + k / 8.0 * (b.y - a.y);
-                if (y <= band)
+                if (top ? y <= band : y >= band)
                     hit[std::clamp(
                         static_cast<int>((x - box.left) / box.width() * bins), 0, bins - 1)]
                         = true;
@@ -738,15 +740,105 @@ double crownCover(const std::vector<Stroke> &strokes, const Box &box)
     return static_cast<double>(std::count(hit, hit + bins, true)) / bins;
 }
 
+// How far left the ink reaches in the upper middle of a symbol, as a share of its width: a
+// 5 has its stem there, a 3 is open on its left.
+double leftReach(const std::vector<Stroke> &strokes, const Box &box)
+{
+    if (box.width() <= 0 || box.height() <= 0)
+        return 0;
+    double reach = 0;
+    for (double share : {0.25, 0.3, 0.35}) {
+        const double y = box.top + share * box.height();
+        double left = box.right;
+        for (const Stroke &s : strokes) {
+            for (std::size_t i = 1; i < s.size(); ++i) {
+                const Point &a = s[i - 1], &b = s[i];
+                if ((a.y - y) * (b.y - y) > 0 || a.y == b.y)
+                    continue;
+                left = std::min(left, a.x + (y - a.y) / (b.y - a.y) * (b.x - a.x));
+            }
+        }
+        reach = std::max(reach, (left - box.left) / box.width());
+    }
+    return reach;
+}
+
+// The mean run of the ink across the middle band of a symbol, left per unit down: about -1
+// on the diagonal of a z, near 0 on the upright arcs of an italic x.
+double middleRun(const std::vector<Stroke> &strokes, const Box &box)
+{
+    const double low = box.top + 0.35 * box.height(), high = box.top + 0.65 * box.height();
+    double across = 0, down = 0;
+    for (const Stroke &s : strokes) {
+        for (std::size_t i = 1; i < s.size(); ++i) {
+            const Point &a = s[i - 1], &b = s[i];
+            const double y = (a.y + b.y) / 2;
+            if (y < low || y > high)
+                continue;
+            across += b.y >= a.y ? b.x - a.x : a.x - b.x;
+            down += std::fabs(b.y - a.y);
+        }
+    }
+    return down > 0 ? across / down : 0;
+}
+
+// Pairs whose outlines lie close but whose build differs: the proportions, an open side or
+// the run of a diagonal tell them apart.
+void relabelByShape(Symbol &s, const std::vector<Stroke> &parts)
+{
+    const double aspect = s.box.height() / std::max(1e-9, s.box.width());
+    auto relabel = [&s](const std::string &other) {
+        s.alternatives.erase(
+            std::remove(s.alternatives.begin(), s.alternatives.end(), other), s.alternatives.end());
+        s.alternatives.insert(s.alternatives.begin(), s.label);
+        s.label = other;
+    };
+    if (s.label == "3" || s.label == "5") {
+        const double reach = leftReach(parts, s.box);
+        if (s.label == "5" && reach > 0.6)
+            relabel("3");
+        else if (s.label == "3" && reach < 0.3)
+            relabel("5");
+    } else if (s.label == "b" && aspect < 0.95) {
+        // A b's stem rises well above its bowl.
+        relabel("n");
+    } else if (s.label == "9" && aspect < 0.98) {
+        relabel("a");
+    } else if (s.label == "z" && aspect < 1.05 && middleRun(parts, s.box) > -0.3
+        && std::find_if(s.alternatives.begin(), s.alternatives.end(),
+               [](const std::string &a) { return a == "x" || a == "\\times"; })
+            != s.alternatives.end()) {
+        relabel("x");
+    }
+}
+
+// A stroke of its own across the top of a symbol of several strokes, like the bar of a pi.
+bool barred(const std::vector<Stroke> &strokes, const Box &box)
+{
+    if (strokes.size() < 2 || box.width() <= 0 || box.height() <= 0)
+        return false;
+    for (const Stroke &s : strokes) {
+        const Box b = boxOf(s);
+        if (b.width() >= 0.75 * box.width() && b.height() <= 0.3 * box.height()
+            && b.centerY() < box.top + 0.3 * box.height())
+            return true;
+    }
+    return false;
+}
+
+// How much farther than its first choice the best letter may lie for a digit standing as a
+// letter on its line.
+constexpr float letterReach = 1.6f;
+
 // Shapes alike in outline (z and 2, y and 9, c and the parenthesis)
 // are told apart by their size and place against their neighbours on the line.
-void resolveBySize(std::vector<Symbol> &symbols)
+void resolveBySize(std::vector<Symbol> &symbols, const std::vector<Stroke> &strokes)
 {
     std::vector<std::string> decided(symbols.size());
     for (std::size_t i = 0; i < symbols.size(); ++i) {
         const Symbol &s = symbols[i];
         const Kind kind = kindOf(s.label);
-        if (s.alternatives.empty() || kind == Kind::Operator || kind == Kind::Root)
+        if (kind == Kind::Operator || kind == Kind::Root)
             continue;
         double baseline = 0, height = 0;
         if (!neighbourLine(symbols, i, baseline, height))
@@ -763,11 +855,29 @@ void resolveBySize(std::vector<Symbol> &symbols)
         };
         if (fits(s.label))
             continue;
+        const double aspect = s.box.height() / std::max(1e-9, s.box.width());
         for (const std::string &alt : s.alternatives) {
+            // A b and a 9 rise well above their bowls.
+            if ((alt == "b" || alt == "9") && aspect < 0.95)
+                continue;
             if (fits(alt)) {
                 decided[i] = alt;
                 break;
             }
+        }
+        // A digit no taller than the line's letters and standing on its baseline is a letter
+        // whose outline came out nearer a digit (an italic z, like a 2); scripts stand off it.
+        if (decided[i].empty() && small && kind == Kind::Digit
+            && std::fabs(s.box.bottom - baseline) < 0.12 * height) {
+            std::vector<Stroke> parts;
+            for (int k : s.strokes)
+                parts.push_back(strokes[k]);
+            const auto letters
+                = SymbolClassifier::instance().classify(parts, 1, [](const std::string &label) {
+                      return kindOf(label) == Kind::Small && label != "\\times";
+                  });
+            if (!letters.empty() && letters[0].distance < letterReach * s.distance)
+                decided[i] = letters[0].label;
         }
     }
     for (std::size_t i = 0; i < symbols.size(); ++i)
@@ -968,8 +1078,10 @@ std::vector<Symbol> FormulaRecognizer::symbols(const std::vector<Stroke> &input)
             for (int k : s.strokes)
                 parts.push_back(strokes[k]);
             const auto candidates = classifier.classify(parts, 4);
-            if (!candidates.empty())
+            if (!candidates.empty()) {
                 s.label = candidates[0].label;
+                s.distance = candidates[0].distance;
+            }
             for (std::size_t c = 1; c < candidates.size(); ++c)
                 if (candidates[c].distance < 1.35f * candidates[0].distance)
                     s.alternatives.push_back(candidates[c].label);
@@ -988,10 +1100,21 @@ std::vector<Symbol> FormulaRecognizer::symbols(const std::vector<Stroke> &input)
                         s.alternatives.end());
                     s.alternatives.insert(s.alternatives.begin(), was);
                 }
+                // A crown open this deep is no 9, wherever the symbol stands.
+                if (was == "9" && depth > 0.5)
+                    s.alternatives.erase(
+                        std::remove_if(s.alternatives.begin(), s.alternatives.end(),
+                            [](const std::string &a) {
+                                return a == "9" || a == "0" || a == "8" || a == "6";
+                            }),
+                        s.alternatives.end());
             }
             if (s.label == "n" || s.label == "\\pi") {
                 const std::string other = s.label == "n" ? "\\pi" : "n";
-                if ((crownCover(parts, s.box) >= 0.9) == (other == "\\pi")) {
+                // A pi's bar is a stroke of its own; a single stroke has only its outline.
+                const bool pi = parts.size() > 1 ? barred(parts, s.box)
+                                                 : bandCover(parts, s.box, true) >= 0.9;
+                if (pi == (other == "\\pi")) {
                     std::replace(s.alternatives.begin(), s.alternatives.end(), other, s.label);
                     s.label = other;
                 }
@@ -1005,11 +1128,21 @@ std::vector<Symbol> FormulaRecognizer::symbols(const std::vector<Stroke> &input)
                     s.label = other;
                 }
             }
+            relabelByShape(s, parts);
         }
         if (!s.label.empty())
             out.push_back(std::move(s));
     }
-    resolveBySize(out);
+    resolveBySize(out, strokes);
+    for (Symbol &s : out) {
+        if (s.label != "z")
+            continue;
+        std::vector<Stroke> parts;
+        for (int k : s.strokes)
+            parts.push_back(strokes[k]);
+        // A flat foot spans the z; a tail's loop only part of it.
+        s.tail = bandCover(parts, s.box, false) < 0.55;
+    }
     return out;
 }
 

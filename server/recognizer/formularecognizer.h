@@ -25,6 +25,8 @@ public:
         Box box;
         std::string label;
         std::vector<std::string> alternatives; // other labels the classifier found nearly as close
+        float distance = 0; // the classifier's distance to the label it chose first
+        bool tail = false; // a z with a loop below the line, as script hands write it
     };
 
     static const FormulaRecognizer &instance();

@@ -27,7 +27,8 @@ const SymbolClassifier &SymbolClassifier::instance()
 }
 
 std::vector<SymbolClassifier::Candidate> SymbolClassifier::classify(
-    const std::vector<Stroke> &strokes, std::size_t count) const
+    const std::vector<Stroke> &strokes, std::size_t count,
+    const std::function<bool(const std::string &)> &only) const
 {
     const PointCloud::Points input = PointCloud::normalized(strokes);
     // Rank all prototypes cheaply, then match the most promising ones fully.
@@ -35,7 +36,8 @@ std::vector<SymbolClassifier::Candidate> SymbolClassifier::classify(
     std::vector<std::pair<float, std::size_t>> ranked;
     ranked.reserve(prototypes.size());
     for (std::size_t i = 0; i < prototypes.size(); ++i)
-        ranked.emplace_back(PointCloud::quickDistance(input, prototypes[i].points), i);
+        if (!only || only(prototypes[i].label))
+            ranked.emplace_back(PointCloud::quickDistance(input, prototypes[i].points), i);
     const std::size_t keep = std::min(shortlist, ranked.size());
     std::partial_sort(ranked.begin(), ranked.begin() + static_cast<long>(keep), ranked.end());
     std::map<std::string, float> best;

@@ -2,6 +2,7 @@
 
 #include "pointcloud.h"
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -18,9 +19,10 @@ public:
 
     static const SymbolClassifier &instance();
 
-    // The best distinct labels, nearest first (at most `count`).
-    std::vector<Candidate> classify(
-        const std::vector<Stroke> &strokes, std::size_t count = 3) const;
+    // The best distinct labels, nearest first (at most `count`); with `only`, among the labels
+    // it accepts.
+    std::vector<Candidate> classify(const std::vector<Stroke> &strokes, std::size_t count = 3,
+        const std::function<bool(const std::string &)> &only = {}) const;
 
 private:
     SymbolClassifier();

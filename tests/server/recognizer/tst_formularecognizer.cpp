@@ -6,7 +6,8 @@
 using handwriting::Page;
 using quenmo::RecognitionService;
 
-class TestFormulaRecognizer : public QObject {
+class TestFormulaRecognizer : public QObject
+{
     Q_OBJECT
 
 private slots:
@@ -16,7 +17,8 @@ private slots:
     void mouseWritingIsRecognisedExactly();
 };
 
-void TestFormulaRecognizer::cleanFormulasAreRecognisedExactly_data() {
+void TestFormulaRecognizer::cleanFormulasAreRecognisedExactly_data()
+{
     QTest::addColumn<int>("formula");
     QTest::addColumn<QString>("latex");
     QTest::newRow("digit") << 0 << "7";
@@ -37,9 +39,18 @@ void TestFormulaRecognizer::cleanFormulasAreRecognisedExactly_data() {
     QTest::newRow("power of theta") << 15 << "\\theta^2";
     QTest::newRow("times before beta") << 16 << "2\\times\\beta";
     QTest::newRow("index of three symbols") << 17 << "a_{n+1}";
+    QTest::newRow("pi with doubled strokes") << 18 << "4\\pi+1";
+    QTest::newRow("index of a pi") << 19 << "\\pi_n";
+    QTest::newRow("index of a wide script z") << 20 << "z_1+3";
+    QTest::newRow("script z with an index after a digit") << 21 << "3z_1";
+    QTest::newRow("italic a beside a digit") << 22 << "4a+1";
+    QTest::newRow("italic x of two arcs") << 23 << "4x+1";
+    QTest::newRow("italic z standing on the line") << 24 << "4z+1";
+    QTest::newRow("letter after a Greek letter") << 25 << "\\pi n";
 }
 
-void TestFormulaRecognizer::cleanFormulasAreRecognisedExactly() {
+void TestFormulaRecognizer::cleanFormulasAreRecognisedExactly()
+{
     QFETCH(int, formula);
     QFETCH(QString, latex);
     Page page;
@@ -135,12 +146,50 @@ void TestFormulaRecognizer::cleanFormulasAreRecognisedExactly() {
         for (const char *s : {"n", "+", "1"})
             page.write(s, 0.6, -6);
         break;
+    case 18:
+        for (const char *s : {"4", "\\pi", "+", "1"})
+            page.write(s);
+        break;
+    case 19:
+        page.write("\\pi");
+        page.write("n", 0.6, -6);
+        break;
+    case 20:
+        // Written wider than it is tall above the line, its loop still hangs below it.
+        page.write("z script", 1.0, 0.0, 1.3);
+        page.write("1", 0.6, -6);
+        page.write("+");
+        page.write("3");
+        break;
+    case 21:
+        page.write("3");
+        page.write("z script", 1.0, 0.0, 1.3);
+        page.write("1", 0.6, -6);
+        break;
+    case 25:
+        page.write("\\pi");
+        page.write("n");
+        break;
+    case 22:
+    case 23:
+    case 24:
+        page.write("4");
+        if (formula == 22)
+            page.write("a italic", 0.55);
+        else if (formula == 23)
+            page.write("x italic", 0.8);
+        else
+            page.write("z italic", 0.85, 0.0, 0.8);
+        page.write("+");
+        page.write("1");
+        break;
     }
     QCOMPARE(QString::fromStdString(RecognitionService::recognize(page.strokes)), latex);
 }
 
 // Drawn as a quick mouse does: small, with a sample every 12 pixels.
-void TestFormulaRecognizer::mouseWritingIsRecognisedExactly_data() {
+void TestFormulaRecognizer::mouseWritingIsRecognisedExactly_data()
+{
     QTest::addColumn<int>("formula");
     QTest::addColumn<QString>("latex");
     QTest::newRow("pi with a bar over its legs") << 0 << "2\\pi";
@@ -155,10 +204,12 @@ void TestFormulaRecognizer::mouseWritingIsRecognisedExactly_data() {
     QTest::newRow("index a little below") << 9 << "x_2";
     QTest::newRow("sign after a short tipped root") << 11 << "\\sqrt{x^2}+1";
     QTest::newRow("numerator standing on its bar") << 12 << "\\frac{1}{2+3}";
+    QTest::newRow("italic x of two arcs") << 13 << "4x+1";
     QTest::newRow("twenty strokes") << 10 << "\\frac{x_1+2}{3}-\\sqrt{y+1}<2\\pi";
 }
 
-void TestFormulaRecognizer::mouseWritingIsRecognisedExactly() {
+void TestFormulaRecognizer::mouseWritingIsRecognisedExactly()
+{
     QFETCH(int, formula);
     QFETCH(QString, latex);
     Page page(2.0, 12);
@@ -181,8 +232,7 @@ void TestFormulaRecognizer::mouseWritingIsRecognisedExactly() {
     case 2:
         page.write("2");
         page.polyline({{22, 7}, {23, -4}, {24, -14}, {26, -19}, {29, -21}, {32, -20}, {33, -17},
-                       {31, -13}, {27, -11}, {31, -10}, {34, -7}, {34, -3}, {31, 0}, {27, 0},
-                       {24, -2}});
+            {31, -13}, {27, -11}, {31, -10}, {34, -7}, {34, -3}, {31, 0}, {27, 0}, {24, -2}});
         break;
     case 3:
         page.pen = 16;
@@ -251,6 +301,12 @@ void TestFormulaRecognizer::mouseWritingIsRecognisedExactly() {
         page.write("2", 0.8, -9.8);
         page.write("+", 0.8, -9.8);
         page.write("3", 0.8, -9.8);
+        break;
+    case 13:
+        page.write("4");
+        page.write("x italic", 0.7);
+        page.write("+");
+        page.write("1");
         break;
     case 10:
         page.pen = 2;
