@@ -127,12 +127,12 @@ void tst_DrawTexDialog::everyChangeRequestsRendering()
     QFETCH(QString, tex);
     QFETCH(QByteArray, target);
     m_dialog->textEdit()->setPlainText(tex);
+    QCOMPARE(m_dialog->formula(), tex);
     QVERIFY(m_responder.waitForRequests(formulaPath, 1));
     const ScriptedHttpResponder::Request request = m_responder.requestsTo(formulaPath).last();
     QCOMPARE(request.method, QByteArray("GET"));
     QCOMPARE(request.target, target);
     QVERIFY(!request.headers.contains("logintoken"));
-    QCOMPARE(m_dialog->formula(), tex);
 
     // Clearing the box is a change too, sent with the empty text.
     m_dialog->textEdit()->clear();
@@ -176,13 +176,15 @@ void tst_DrawTexDialog::failedRenderingWarns()
     m_dialog->textEdit()->setPlainText(QStringLiteral("x"));
     QTRY_COMPARE(m_dialog->pictureBox()->pixmap().size(), QSize(40, 20));
     m_responder.reset(formulaPath);
-    m_responder.respondRaw(formulaPath, "no", 500, "text/plain");
+    // A failed reply whose body still decodes as a picture must not replace the shown one.
+    m_responder.respondRaw(formulaPath, pngBytes(QSize(70, 30), Qt::blue), 500, "image/png");
     m_dialog->textEdit()->setPlainText(QStringLiteral("y"));
     QVERIFY(answerer.waitForCount(1));
     QCOMPARE(answerer.last().className, QStringLiteral("QMessageBox"));
     QCOMPARE(answerer.last().title, QStringLiteral("警告"));
     QVERIFY(!answerer.last().text.isEmpty());
     QCOMPARE(answerer.last().buttons, QStringList {QStringLiteral("确定")});
+    QTest::qWait(50);
     QCOMPARE(m_dialog->pictureBox()->pixmap().size(), QSize(40, 20));
 }
 

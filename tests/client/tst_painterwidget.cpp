@@ -151,6 +151,16 @@ void tst_PainterWidget::cleanCanBeUndoneAndRedone()
     QCOMPARE(m_canvas->strokes().size(), 1);
     m_canvas->redo();
     QVERIFY(m_canvas->strokes().isEmpty());
+
+    // Back to the blank start and forward again from there.
+    m_canvas->undo();
+    m_canvas->undo();
+    QCOMPARE(m_canvas->historyIndex(), 0);
+    QVERIFY(m_canvas->strokes().isEmpty());
+    m_canvas->redo();
+    QCOMPARE(m_canvas->historyIndex(), 1);
+    QCOMPARE(
+        m_canvas->strokes(), QVector<QPolygon> {QPolygon(QVector<QPoint> {{10, 10}, {20, 20}})});
 }
 
 void tst_PainterWidget::onePointStrokeRequest()
@@ -192,10 +202,21 @@ void tst_PainterWidget::movesWithoutButtonDrawNothing()
     QApplication::sendEvent(m_canvas, &release);
     QVERIFY(m_canvas->strokes().isEmpty());
     QCOMPARE(m_canvas->historySize(), 1);
+    QCOMPARE(m_responder.requests().size(), 0);
 
+    // The pointing hand shows while the pen is down.
     m_responder.respondRaw(recognitionPath, recognitionReply(QStringLiteral("x")));
-    stroke({{1, 2}, {3, 4}, {5, 6}});
-    QCOMPARE(m_canvas->strokes().first(), QPolygon(QVector<QPoint> {{1, 2}, {3, 4}, {5, 6}}));
+    QMouseEvent press(
+        QEvent::MouseButtonPress, QPoint(1, 2), Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(m_canvas, &press);
+    QCOMPARE(m_canvas->cursor().shape(), Qt::PointingHandCursor);
+    QMouseEvent drag(QEvent::MouseMove, QPoint(3, 4), Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(m_canvas, &drag);
+    QMouseEvent up(
+        QEvent::MouseButtonRelease, QPoint(5, 6), Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(m_canvas, &up);
+    QCOMPARE(m_canvas->cursor().shape(), Qt::ArrowCursor);
+    QCOMPARE(m_canvas->strokes().first(), QPolygon(QVector<QPoint> {{1, 2}, {3, 4}}));
 }
 
 void tst_PainterWidget::replyEmitsLatex_data()

@@ -66,6 +66,7 @@ private slots:
     void serverMessagesShown();
     void rememberedLogin();
     void passwordForgottenWhenBoxTurnedOff();
+    void updaterGetsTheAddressAsOneArgument_data();
     void updaterGetsTheAddressAsOneArgument();
 
 private:
@@ -366,12 +367,20 @@ void tst_TeacherLoginDialog::passwordForgottenWhenBoxTurnedOff()
 
 // The real launcher: the updater beside the program gets the address as its one argument, even
 // with a quote and a space in it.
+void tst_TeacherLoginDialog::updaterGetsTheAddressAsOneArgument_data()
+{
+    QTest::addColumn<QString>("updaterName");
+    QTest::newRow("installed without suffix") << QStringLiteral("Tarvel");
+    QTest::newRow("copied from Windows") << QStringLiteral("Tarvel.exe");
+}
+
 void tst_TeacherLoginDialog::updaterGetsTheAddressAsOneArgument()
 {
+    QFETCH(QString, updaterName);
     QTemporaryDir out;
     QVERIFY(out.isValid());
     const QString record = out.filePath(QStringLiteral("args"));
-    QFile updater(QCoreApplication::applicationDirPath() + QStringLiteral("/Tarvel.exe"));
+    QFile updater(QCoreApplication::applicationDirPath() + QLatin1Char('/') + updaterName);
     QVERIFY(updater.open(QIODevice::WriteOnly));
     updater.write(
         QStringLiteral("#!/bin/sh\nprintf '%s\\n' \"$#\" \"$1\" > '%1.part' && mv '%1.part' "

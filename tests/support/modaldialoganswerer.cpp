@@ -22,8 +22,14 @@ ModalDialogAnswerer::ModalDialogAnswerer(QObject *parent)
 void ModalDialogAnswerer::clickButton(const QString &text)
 {
     m_answers << [text](QWidget *dialog) {
-        if (!clickButtonIn(dialog, text))
-            qWarning("ModalDialogAnswerer: no button %s", qPrintable(text));
+        if (clickButtonIn(dialog, text))
+            return;
+        qWarning("ModalDialogAnswerer: no button %s", qPrintable(text));
+        // a missing button is a failure to report, not a dialog left open for ever
+        if (auto d = qobject_cast<QDialog *>(dialog))
+            d->reject();
+        else
+            dialog->close();
     };
 }
 
