@@ -217,6 +217,9 @@ private:
     // seen and left alone.
     void importPaper();
     bool waitForDraft(int position, int count);
+    // A new window for the same teacher, as after a crash; the first question it asks gets
+    // the answer given here.
+    bool restartAnswering(const QString &button);
     QLabel *positionLabel();
     QPushButton *headerButton(const QString &name);
     int bankCount();
@@ -331,6 +334,16 @@ void tst_PaperImport::cleanup()
     m_answerer.reset();
     m_reader.reset();
     QFileInfo(PaperImportQueue::pathFor(m_seeder->userId())).dir().removeRecursively();
+}
+
+bool tst_PaperImport::restartAnswering(const QString &button)
+{
+    m_window.reset();
+    m_answerer = std::make_unique<ModalDialogAnswerer>();
+    m_answerer->clickButton(button);
+    m_window = std::make_unique<MainWindow>();
+    m_window->keepDrafts();
+    return ComposerDriver::start(*m_window) && m_answerer->waitForCount(1);
 }
 
 QLabel *tst_PaperImport::positionLabel()
@@ -622,13 +635,7 @@ void tst_PaperImport::queueComesBackAfterANewStart()
     QCOMPARE(position, 1);
 
     // the window goes away without closing (as in a crash); the next start offers it all back
-    m_window.reset();
-    m_answerer = std::make_unique<ModalDialogAnswerer>();
-    m_answerer->clickButton(QStringLiteral("确定"));
-    m_window = std::make_unique<MainWindow>();
-    m_window->keepDrafts();
-    QVERIFY(ComposerDriver::start(*m_window));
-    QVERIFY(m_answerer->waitForCount(1));
+    QVERIFY(restartAnswering(QStringLiteral("确定")));
     QCOMPARE(m_answerer->last().text, MainWindow::draftQuestion);
     QVERIFY(waitForDraft(2, 3));
     QCOMPARE(questionText(*m_window), corrected);
@@ -638,13 +645,7 @@ void tst_PaperImport::queueComesBackAfterANewStart()
     QVERIFY(questionText(*m_window).contains(QStringLiteral("<tex>x^2+1=5</tex>")));
 
     // declined at the following start, the queue is gone for good
-    m_window.reset();
-    m_answerer = std::make_unique<ModalDialogAnswerer>();
-    m_answerer->clickButton(QStringLiteral("取消"));
-    m_window = std::make_unique<MainWindow>();
-    m_window->keepDrafts();
-    QVERIFY(ComposerDriver::start(*m_window));
-    QVERIFY(m_answerer->waitForCount(1));
+    QVERIFY(restartAnswering(QStringLiteral("取消")));
     QTRY_VERIFY(!QFile::exists(queueFile));
     QTest::qWait(200);
     QVERIFY(!positionLabel()->isVisible());
@@ -925,13 +926,7 @@ void tst_PaperImport::unreadableQueueIsSetAside()
     file.write("{\"kind\": \"quenmo-paper-import\", \"version\": 1, \"position\": 0, \"exerc");
     file.close();
 
-    m_window.reset();
-    m_answerer = std::make_unique<ModalDialogAnswerer>();
-    m_answerer->clickButton(QStringLiteral("确定"));
-    m_window = std::make_unique<MainWindow>();
-    m_window->keepDrafts();
-    QVERIFY(ComposerDriver::start(*m_window));
-    QVERIFY(m_answerer->waitForCount(1));
+    QVERIFY(restartAnswering(QStringLiteral("确定")));
     const QString text = m_answerer->last().text;
     const QString prefix = QStringLiteral("未提交的题目无法读取，已另存为：");
     QVERIFY2(text.startsWith(prefix), qPrintable(text));
