@@ -10,6 +10,7 @@
 #include "composer/exercisequestionstemwidget.h"
 #include "composer/exercisequestionwidget.h"
 #include "composer/knowledgebuttonwidget.h"
+#include "model/exercisetypedetail.h"
 
 #include "modaldialoganswerer.h"
 #include "scriptedhttpresponder.h"
@@ -160,8 +161,25 @@ void tst_Composer::buildComposer(const QJsonObject &typeDetail)
     // a type's detail is fetched once per window: each detail here comes as a type of its own
     const int before = m_responder.count(detailPath);
     m_window->fetchExerciseType(1000 + before);
+    // the request seen is not yet the reply applied: wait for the body of this detail
+    const ExerciseTypeDetail wanted = ExerciseTypeDetail::fromJson(typeDetail);
+    auto applied = [this, &wanted] {
+        const ExerciseTypeDetail &shown = m_window->currentTypeDetail();
+        if (shown.hasExerciseContentCode != wanted.hasExerciseContentCode
+            || shown.hasMoreQuestionCode != wanted.hasMoreQuestionCode
+            || shown.questionTypes.size() != wanted.questionTypes.size())
+            return false;
+        for (int i = 0; i < wanted.questionTypes.size(); ++i) {
+            if (shown.questionTypes.at(i).questionTypeId
+                    != wanted.questionTypes.at(i).questionTypeId
+                || shown.questionTypes.at(i).optionNum != wanted.questionTypes.at(i).optionNum
+                || shown.questionTypes.at(i).typeCode != wanted.questionTypes.at(i).typeCode)
+                return false;
+        }
+        return true;
+    };
     QTRY_VERIFY(m_responder.count(detailPath) > before && m_window->questionTabs()
-        && !m_window->isBodyPending());
+        && !m_window->isBodyPending() && applied());
 }
 
 void tst_Composer::fillPage(ExerciseQuestionWidget *p)
