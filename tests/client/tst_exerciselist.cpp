@@ -471,6 +471,7 @@ void tst_ExerciseList::supersededRepliesAreDropped()
         m_responder.respondEnvelope(listPath, 0, listData({42, 43}));
         const int before = m_responder.count(listPath);
         difficultyRow()->buttons().at(1)->click();
+        QVERIFY(m_responder.waitForRequests(listPath, before + 1));
         difficultyRow()->buttons().at(2)->click();
         QVERIFY(m_responder.waitForRequests(listPath, before + 2));
         QTRY_COMPARE(cardIds(), QList<int>({42, 43}));
@@ -489,7 +490,10 @@ void tst_ExerciseList::supersededRepliesAreDropped()
     m_responder.respond(typesPath, slowTypes);
     m_responder.respondEnvelope(typesPath, 0,
         QJsonArray {QJsonObject {{QStringLiteral("id"), 50}, {QStringLiteral("name"), "判断题"}}});
+    // the slow answer must go to the first click: its request has to arrive first
+    const int typesBefore = m_responder.count(typesPath);
     QTest::mouseClick(panel()->rows().at(1), Qt::LeftButton);
+    QVERIFY(m_responder.waitForRequests(typesPath, typesBefore + 1));
     QTest::mouseClick(panel()->rows().at(0), Qt::LeftButton);
     QTRY_COMPARE(typeRow()->items(), QStringList({"全部", "判断题"}));
     QTest::qWait(800);
