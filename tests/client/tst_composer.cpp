@@ -2,6 +2,7 @@
 #include "app/usersession.h"
 #include "browser/mainwindow.h"
 #include "composer/exerciseheaderwidget.h"
+#include "composer/exercisedraft.h"
 #include "composer/exercisequestionanalysiswidget.h"
 #include "composer/exercisequestionanswerwidget.h"
 #include "composer/exercisequestioncontentwidget.h"
@@ -27,6 +28,7 @@
 #include <QStackedWidget>
 #include <QTabBar>
 #include <QTabWidget>
+#include <QTemporaryDir>
 #include <QtTest>
 
 namespace {
@@ -93,6 +95,8 @@ private slots:
     void modifySucceedsAndShowsBank();
     void cancelSetsThreeStarsAndEndsModification();
     void failedPreviewKeepsModification();
+    void draftIsOfferedWhicheverReplyComesLast_data();
+    void draftIsOfferedWhicheverReplyComesLast();
 
 private:
     void buildComposer(const QJsonObject &typeDetail);
@@ -103,6 +107,11 @@ private:
     // Fills a page so that it passes every check.
     void fillPage(ExerciseQuestionWidget *page);
     QList<QWidget *> shownComposer();
+    // A draft with a question text in a new home; returns the file's bytes.
+    QByteArray writeDraft(const QTemporaryDir &home);
+    // A window that keeps drafts, asking for groups, knowledge points and the detail of type 33.
+    void startKeepingDrafts(const QString &heldPath = QString(),
+        const ScriptedHttpResponder::Response &held = ScriptedHttpResponder::Response());
     QJsonObject lastBody(const QString &path)
     {
         return QJsonDocument::fromJson(m_responder.requestsTo(path).last().body).object();
@@ -675,4 +684,81 @@ void tst_Composer::failedPreviewKeepsModification()
 }
 
 QTEST_MAIN(tst_Composer)
+QByteArray tst_Composer::writeDraft(const QTemporaryDir &home)
+{
+    // the work of a teacher whose Quenmo was killed while composing
+    qputenv("XDG_DATA_HOME", home.path().toUtf8());
+    const QString path = ExerciseDraft::pathFor(UserSession::instance().userId);
+    ExerciseInfo work;
+    work.folderId = 40;
+    work.exerciseTypeId = 33;
+    work.difficultyDegree = 3;
+    QuestionInfo question;
+    question.questionContent = code(QStringLiteral("上次没交的题"));
+    work.questions << question;
+    if (!ExerciseDraft(path).write(work))
+        return QByteArray();
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void tst_Composer::startKeepingDrafts(
+    const QString &heldPath, const ScriptedHttpResponder::Response &held)
+{
+    m_responder.reset(detailPath);
+    m_responder.respondEnvelope(
+        detailPath, 0, detail(false, false, {questionType(1, QStringLiteral("单选"), 1, 4, 0)}));
+    if (!heldPath.isEmpty()) {
+        m_responder.reset(heldPath);
+        m_responder.respond(heldPath, held);
+    }
+    m_window = std::make_unique<MainWindow>();
+    m_window->keepDrafts();
+    m_window->fetchGroups();
+    m_window->fetchExerciseKnowledge();
+    m_window->fetchExerciseType(33);
+    m_window->show();
+}
+
+void tst_Composer::draftIsOfferedWhicheverReplyComesLast_data()
+{
+    QTest::addColumn<QString>("lastPath");
+    QTest::newRow("groups") << groupsPath;
+    QTest::newRow("knowledge points") << QStringLiteral("/library/fetch/exerciseKnowledge");
+    QTest::newRow("type detail") << detailPath;
+}
+
+void tst_Composer::draftIsOfferedWhicheverReplyComesLast()
+{
+    QFETCH(QString, lastPath);
+    QTemporaryDir home;
+    const QByteArray oldHome = qgetenv("XDG_DATA_HOME");
+    QVERIFY(!writeDraft(home).isEmpty());
+    m_window.reset();
+    ModalDialogAnswerer answerer;
+    answerer.clickButton(QStringLiteral("确定"));
+    // one reply held back until the others are in
+    const QByteArray held = lastPath == groupsPath
+        ? ScriptedHttpResponder::envelope(0,
+            QJsonArray {QJsonObject {{QStringLiteral("groupId"), 40},
+                {QStringLiteral("groupName"), QStringLiteral("a")}, {QStringLiteral("count"), 0}}},
+            QString())
+        : lastPath == detailPath
+        ? ScriptedHttpResponder::envelope(
+            0, detail(false, false, {questionType(1, QStringLiteral("单选"), 1, 4, 0)}), QString())
+        : ScriptedHttpResponder::envelope(0,
+            QJsonDocument::fromJson(R"([{"knowledgeId": 12, "name": "方程"}])").array(),
+            QString());
+    ScriptedHttpResponder::Response slow;
+    slow.body = held;
+    slow.delayMs = 600;
+    startKeepingDrafts(lastPath, slow);
+    QVERIFY(answerer.waitForCount(1));
+    QCOMPARE(answerer.last().text, QStringLiteral("有未提交的题目，是否恢复？"));
+    QTRY_VERIFY(m_window->questionTabs() && !m_window->isBodyPending());
+    QTRY_COMPARE(page(0)->contentPanel()->text(), code(QStringLiteral("上次没交的题")));
+    m_window.reset();
+    qputenv("XDG_DATA_HOME", oldHome);
+}
+
 #include "tst_composer.moc"

@@ -532,6 +532,9 @@ void tst_ExerciseList::batchRemovalSendsCheckedCardsInOrder()
     QCOMPARE(answerer.last().className, QStringLiteral("MessageDialog"));
     QCOMPARE(answerer.last().title, QStringLiteral("删除"));
     QCOMPARE(answerer.last().text, QStringLiteral("是否删除选中题？"));
+    // a question the teacher can say no to, not a notice
+    QVERIFY(answerer.last().buttons.contains(QStringLiteral("确定")));
+    QVERIFY(answerer.last().buttons.contains(QStringLiteral("取消")));
     QTest::qWait(50);
     QCOMPARE(m_responder.count(batchRemovePath), 0);
 

@@ -210,6 +210,7 @@ private slots:
     void wordPaperReachesTheComposerThroughPandoc();
     void walkingThePaperShowsEachExerciseAsItIs();
     void openModificationIsNotReplacedUnasked();
+    void cancellingTakesOnlyThePapersOwnExerciseOff();
     void unreadableQueueIsSetAside();
 
 private:
@@ -466,6 +467,9 @@ void tst_PaperImport::importedPaperIsWalkedThroughAndEntered()
     QVERIFY2(window.stem()->text().contains(QStringLiteral("width=\"60\" height=\"40\"")),
         qPrintable(window.stem()->text()));
     QCOMPARE(window.questionTabs()->count(), 2);
+    QCOMPARE(window.questionTabs()->tabText(0), QStringLiteral("小问1"));
+    QCOMPARE(window.questionTabs()->tabText(1), QStringLiteral("小问2"));
+    QVERIFY(window.questionTabs()->tabsClosable());
     QVERIFY(!headerButton(QStringLiteral("nextPaperPushButton"))->isEnabled());
 
     // the first goes into the bank with a knowledge point; then the last one comes
@@ -914,6 +918,68 @@ void tst_PaperImport::openModificationIsNotReplacedUnasked()
     QVERIFY2(!bank.contains(QStringLiteral("改过")), qPrintable(bank));
     QCOMPARE(window.paperImport()->exercises().at(0).questions.value(0).questionContent,
         doc(QStringLiteral("导入后改过")));
+}
+
+void tst_PaperImport::cancellingTakesOnlyThePapersOwnExerciseOff()
+{
+    MainWindow &window = *m_window;
+    const int stored = m_seeder->addChoiceExercise(m_groupId, QStringLiteral("单选题"), 1,
+        BankSeeder::doc(QStringLiteral("库里的另一道题")),
+        {BankSeeder::doc(QStringLiteral("a")), BankSeeder::doc(QStringLiteral("b")),
+            BankSeeder::doc(QStringLiteral("c")), BankSeeder::doc(QStringLiteral("d"))});
+    QVERIFY(stored > 0);
+    const int before = bankCount();
+    importPaper();
+    QVERIFY(waitForDraft(1, 3));
+    QPushButton *cancel = window.composerButtons()->button(QDialogButtonBox::Cancel);
+    QCOMPARE(cancel->text(), QStringLiteral("取消"));
+
+    // declined: the paper's exercise stays where it was
+    m_answerer->clear();
+    m_answerer->clickButton(QStringLiteral("取消"));
+    QTest::mouseClick(cancel, Qt::LeftButton);
+    QVERIFY(m_answerer->waitForCount(1));
+    QCOMPARE(m_answerer->last().text, QStringLiteral("是否取消录题？"));
+    QTest::qWait(100);
+    QCOMPARE(window.paperImport()->exercises().size(), 3);
+    QCOMPARE(positionLabel()->text(), QStringLiteral("第 1 / 3 题"));
+
+    // accepted: the paper's exercise is dropped and the next one takes its place
+    m_answerer->clear();
+    m_answerer->clickButton(QStringLiteral("确定"));
+    QTest::mouseClick(cancel, Qt::LeftButton);
+    QVERIFY(m_answerer->waitForCount(1));
+    QVERIFY(waitForDraft(1, 2));
+    QCOMPARE(ComposerDriver::typeCombo(window)->currentText(), QStringLiteral("填空题"));
+    QVERIFY(questionText(window).contains(QStringLiteral("<tex>\\sqrt{9}</tex>")));
+
+    // a stored exercise opened meanwhile and cancelled: the paper loses nothing and comes back
+    QTest::mouseClick(headerButton(QStringLiteral("repertoryPushButton")), Qt::LeftButton);
+    QTest::mouseClick(headerButton(QStringLiteral("refreshPushButton")), Qt::LeftButton);
+    ExerciseViewWidget *card = nullptr;
+    QTRY_VERIFY_WITH_TIMEOUT(
+        [&] {
+            for (ExerciseViewWidget *c : window.exerciseCardList()) {
+                if (c->exerciseId() == stored)
+                    card = c;
+            }
+            return card && card->isVisible();
+        }(),
+        10000);
+    QTest::mouseClick(
+        card->findChild<QPushButton *>(QStringLiteral("modifyPushButton")), Qt::LeftButton);
+    QTRY_VERIFY_WITH_TIMEOUT(window.modifyingId() == stored && !window.isBodyPending(), 10000);
+    QCOMPARE(questionText(window), BankSeeder::doc(QStringLiteral("库里的另一道题")));
+    m_answerer->clear();
+    m_answerer->clickButton(QStringLiteral("确定"));
+    QTest::mouseClick(
+        window.composerButtons()->button(QDialogButtonBox::Cancel), Qt::LeftButton);
+    QVERIFY(m_answerer->waitForCount(1));
+    QVERIFY(waitForDraft(1, 2));
+    QCOMPARE(window.modifyingId(), -1);
+    QCOMPARE(window.paperImport()->exercises().size(), 2);
+    QVERIFY(questionText(window).contains(QStringLiteral("<tex>\\sqrt{9}</tex>")));
+    QCOMPARE(bankCount(), before);
 }
 
 void tst_PaperImport::unreadableQueueIsSetAside()
