@@ -544,6 +544,10 @@ void TestServerExercises::badBodiesStoreNothing_data()
         << QStringLiteral("questionWraps.0.question.optionContent")
         << QJsonValue(QStringLiteral(R"([{"option_content":"a"}])"))
         << QStringLiteral("option_index");
+    QTest::newRow("an option not an object")
+        << QStringLiteral("questionWraps.0.question.optionContent")
+        << QJsonValue(QStringLiteral(R"([{"option_index":0,"option_content":"a"},5])"))
+        << QStringLiteral("optionContent[1]. 必须是对象");
     QTest::newRow("choice without options")
         << QStringLiteral("questionWraps.0.question.optionContent") << removed
         << QStringLiteral("optionContent");
