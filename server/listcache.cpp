@@ -78,7 +78,9 @@ void ListCache::storeItem(
     std::int64_t version, std::int64_t id, const std::string &baseUrl, std::string text)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
-    if (version != m_version || text.size() > m_maxItemBytes)
+    // Counted as eviction counts it: an item past the whole budget would first push out
+    // every other item and then itself.
+    if (version != m_version || text.size() + baseUrl.size() > m_maxItemBytes)
         return;
     Item &item = m_items[id];
     m_itemBytes -= item.text.size() + item.baseUrl.size();

@@ -29,6 +29,7 @@ private slots:
     void anotherVersionIsNeitherServedNorStored();
     void leastRecentlyUsedFiltersGoFirst();
     void itemsPastTheirBudgetGoOldestFirst();
+    void itemsAreKeptOnlyWithinTheBudget();
     void queuedWritesCommitTogetherAndFailAlone();
 
 private:
@@ -360,6 +361,27 @@ void TestListCache::itemsPastTheirBudgetGoOldestFirst()
         m_cache->storeItem(version, m_ids[size_t(round % 30)], address, std::string(30, 'x'));
     QVERIFY(m_cache->item(version, m_ids[size_t(1999 % 30)], address, text));
     QVERIFY(!m_cache->item(version, m_ids[size_t(1997 % 30)], address, text));
+}
+
+void TestListCache::itemsAreKeptOnlyWithinTheBudget()
+{
+    // A budget of 100 bytes, counting each item's text and its 10-byte address.
+    m_cache = std::make_unique<ListCache>(1000, 100);
+    m_db->setWriteListener(m_cache.get(), "exercises");
+    Database::Lease c = m_db->lease();
+    const std::int64_t version = ListCache::version(*c);
+    QVERIFY(m_cache->usable(version));
+    const std::string address = "http://a:1";
+    std::string text;
+    // An item as large as the whole budget is kept.
+    m_cache->storeItem(version, m_ids[0], address, std::string(90, 'a'));
+    QVERIFY(m_cache->item(version, m_ids[0], address, text));
+    QCOMPARE(text, std::string(90, 'a'));
+    // One byte more is not, and it does not push out what is held either.
+    m_cache->storeItem(version, m_ids[1], address, std::string(91, 'b'));
+    QVERIFY(!m_cache->item(version, m_ids[1], address, text));
+    QVERIFY(m_cache->item(version, m_ids[0], address, text));
+    QCOMPARE(text, std::string(90, 'a'));
 }
 
 void TestListCache::queuedWritesCommitTogetherAndFailAlone() {

@@ -20,6 +20,8 @@ private slots:
     void loginRefusesWrongCredentials();
     void loginNeedsBothTexts_data();
     void loginNeedsBothTexts();
+    void overlongLoginTextsAreRefusedUnread_data();
+    void overlongLoginTextsAreRefusedUnread();
     void versionCheckAnswersTheClientVersion();
     void versionCheckFollowsTheFlags();
     void pathsRequireAValidToken_data();
@@ -77,17 +79,22 @@ void TestServerBank::loginAnswersEveryUserMember_data() {
     QTest::addColumn<QString>("phone");
     QTest::addColumn<int>("subject");
     QTest::addColumn<QString>("realName");
-    QTest::newRow("chinese") << QStringLiteral("13800000001") << 1 << QStringLiteral("王语文");
-    QTest::newRow("math") << QStringLiteral("13800000002") << 2 << QStringLiteral("李数学");
-    QTest::newRow("english") << QStringLiteral("13800000003") << 3 << QStringLiteral("张英语");
-    QTest::newRow("closed subject")
-        << QStringLiteral("13800000004") << 4 << QStringLiteral("赵物理");
+    QTest::addColumn<QString>("username");
+    QTest::newRow("chinese") << QStringLiteral("13800000001") << 1 << QStringLiteral("王语文")
+                             << QStringLiteral("chinese");
+    QTest::newRow("math") << QStringLiteral("13800000002") << 2 << QStringLiteral("李数学")
+                          << QStringLiteral("math");
+    QTest::newRow("english") << QStringLiteral("13800000003") << 3 << QStringLiteral("张英语")
+                             << QStringLiteral("english");
+    QTest::newRow("closed subject") << QStringLiteral("13800000004") << 4
+                                    << QStringLiteral("赵物理") << QStringLiteral("physics");
 }
 
 void TestServerBank::loginAnswersEveryUserMember() {
     QFETCH(QString, phone);
     QFETCH(int, subject);
     QFETCH(QString, realName);
+    QFETCH(QString, username);
     ServerClient client(m_server.baseUrl());
     const ServerClient::Reply reply = client.login(phone);
     QCOMPARE(reply.httpStatus, 200);
@@ -99,12 +106,13 @@ void TestServerBank::loginAnswersEveryUserMember() {
     const QJsonObject user = data[QStringLiteral("user")].toObject();
     QVERIFY(user[QStringLiteral("userId")].toInt() > 0);
     QCOMPARE(user[QStringLiteral("phoneNumber")].toString(), phone);
-    QVERIFY(user[QStringLiteral("roleid")].isDouble());
-    QVERIFY(!user[QStringLiteral("rolename")].toString().isEmpty());
-    QVERIFY(!user[QStringLiteral("username")].toString().isEmpty());
+    // The demo teachers are all plain teachers of province 1.
+    QCOMPARE(user[QStringLiteral("roleid")].toInt(), 2);
+    QCOMPARE(user[QStringLiteral("rolename")].toString(), QStringLiteral("教师"));
+    QCOMPARE(user[QStringLiteral("username")].toString(), username);
     QCOMPARE(user[QStringLiteral("subjectCode")].toInt(), subject);
     QCOMPARE(user[QStringLiteral("realName")].toString(), realName);
-    QVERIFY(user[QStringLiteral("provinceId")].isDouble());
+    QCOMPARE(user[QStringLiteral("provinceId")].toInt(), 1);
 }
 
 void TestServerBank::loginIssuesAFreshTokenEachTime() {
@@ -170,6 +178,41 @@ void TestServerBank::loginNeedsBothTexts() {
     // The server is still there.
     ServerClient client(m_server.baseUrl());
     QCOMPARE(client.login(QStringLiteral("13800000003")).status(), 0);
+}
+
+void TestServerBank::overlongLoginTextsAreRefusedUnread_data() {
+    QTest::addColumn<QString>("phone");
+    QTest::addColumn<QString>("password");
+    QTest::addColumn<bool>("counted");
+    // Phone numbers up to 64 bytes and passwords up to 256 are checked, so their failures
+    // count towards the wait; longer ones are refused before and never make a number wait.
+    QTest::newRow("phone of 64 bytes")
+        << QString(64, QLatin1Char('7')) << QStringLiteral("quenmo123") << true;
+    QTest::newRow("phone of 65 bytes")
+        << QString(65, QLatin1Char('8')) << QStringLiteral("quenmo123") << false;
+    QTest::newRow("password of 256 bytes")
+        << QStringLiteral("13900000256") << QString(256, QLatin1Char('p')) << true;
+    QTest::newRow("password of 257 bytes")
+        << QStringLiteral("13900000257") << QString(257, QLatin1Char('p')) << false;
+}
+
+void TestServerBank::overlongLoginTextsAreRefusedUnread() {
+    QFETCH(QString, phone);
+    QFETCH(QString, password);
+    QFETCH(bool, counted);
+    ServerClient client(m_server.baseUrl());
+    // Five failures are free; the waits after the sixth and seventh (2 s, 4 s) are long enough
+    // for the next try to meet them even on a slow machine.
+    int waits = 0;
+    for (int attempt = 0; attempt < 8; ++attempt) {
+        const ServerClient::Reply reply = client.login(phone, password);
+        QVERIFY(reply.status() != 0);
+        if (reply.msg().startsWith(QStringLiteral("登录失败次数过多")))
+            ++waits;
+        else
+            QCOMPARE(reply.msg(), QStringLiteral("用户名或密码错误"));
+    }
+    QCOMPARE(waits > 0, counted);
 }
 
 void TestServerBank::versionCheckAnswersTheClientVersion() {

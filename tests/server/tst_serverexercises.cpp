@@ -15,6 +15,7 @@ private slots:
     void initTestCase();
     void roundTripKeepsEveryMember();
     void modifyReplacesTheExercise();
+    void aCompositeTakesUpToTwentySubQuestions();
     void modifyReshapesQuestionsAndAnswers_data();
     void modifyReshapesQuestionsAndAnswers();
     void everyDifficultyTheComposerSendsIsStored_data();
@@ -303,6 +304,30 @@ void TestServerExercises::compareStored(int id, const QJsonObject &body)
     }
 }
 
+void TestServerExercises::aCompositeTakesUpToTwentySubQuestions()
+{
+    // The composer offers at most 20 sub-question tabs: 20 are stored, a 21st is refused.
+    const int groupId = addGroup(QStringLiteral("二十小问"));
+    QJsonObject body = compositeBody(groupId);
+    QJsonArray wraps;
+    for (int i = 1; i <= 21; ++i)
+        wraps.append(wrap(question(i, m_types.compositeOpen, QString(), 1,
+                              QStringLiteral("<doc>第%1问</doc>").arg(i), QString()),
+            answers({QStringLiteral("<doc>答%1</doc>").arg(i)})));
+    body[QStringLiteral("questionWraps")] = wraps;
+    const int before = total();
+    const ServerClient::Reply refused
+        = m_client->post(QStringLiteral("/library/add/exercise"), body);
+    QVERIFY2(refused.status() != 0 && refused.status() != -1, refused.body.constData());
+    QCOMPARE(refused.msg(), QStringLiteral("questionWraps 最多20个小问"));
+    QCOMPARE(total(), before);
+    wraps.removeLast();
+    body[QStringLiteral("questionWraps")] = wraps;
+    const int id = add(body);
+    QVERIFY(id > 0);
+    compareStored(id, body);
+}
+
 void TestServerExercises::modifyReplacesTheExercise()
 {
     const int groupId = addGroup(QStringLiteral("修改"));
@@ -519,6 +544,10 @@ void TestServerExercises::badBodiesStoreNothing_data()
         << QStringLiteral("questionWraps.0.question.optionContent")
         << QJsonValue(QStringLiteral(R"([{"option_content":"a"}])"))
         << QStringLiteral("option_index");
+    QTest::newRow("an option not an object")
+        << QStringLiteral("questionWraps.0.question.optionContent")
+        << QJsonValue(QStringLiteral(R"([{"option_index":0,"option_content":"a"},5])"))
+        << QStringLiteral("optionContent[1]. 必须是对象");
     QTest::newRow("choice without options")
         << QStringLiteral("questionWraps.0.question.optionContent") << removed
         << QStringLiteral("optionContent");
