@@ -52,6 +52,15 @@ void tst_CodeText::roundTrip_data()
            "<tex>y</tex></td></tr></t>b</doc>";
     QTest::newRow("combined script opening a cell")
         << "<doc><t><tr><td><a/></td><td><g><h>2</h><f>n</f></g></td></tr></t></doc>";
+    // the mark leaves the edit's cursor in its cell; what follows belongs elsewhere
+    QTest::newRow("objects in the cell after a marked cell")
+        << "<doc><t><tr><td>1</td><td>2</td></tr><tr><td><a/></td><td><g><h>2</h><f>n</f></g>"
+           "<tex>z</tex><s2><c>x</c></s2></td></tr></t></doc>";
+    QTest::newRow("formula in the cell after a marked cell")
+        << "<doc><t><tr><td>1</td><td>2</td></tr><tr><td><a/></td><td><tex>z</tex></td></tr></t>"
+           "</doc>";
+    QTest::newRow("combined script after a table ending in a mark")
+        << "<doc><t><tr><td>1</td><td><a/></td></tr></t><g><h>a</h><f>b</f></g><a/></doc>";
     QTest::newRow("tab kept") << "<doc>a\tb</doc>";
     QTest::newRow("line feed of a stored text kept") << "<doc>a\nb</doc>";
 }
