@@ -218,6 +218,19 @@ void tst_CodeText::htmlImport_data()
                                                          << "<doc><b>a</b><n/><i>c</i></doc>";
     QTest::newRow("space opening an inline element is layout") << "<p>x<span> <b>a</b></span></p>"
                                                                << "<doc>x<b>a</b></doc>";
+    // a comment is invisible: the word space beside it stays, and it is no word itself
+    QTest::newRow("space beside a comment between words")
+        << "<b>a</b><!--x--> <i>b</i><u>c</u> <!--y--><s>d</s>"
+        << "<doc><b>a</b> <i>b</i><u>c</u> <d>d</d></doc>";
+    QTest::newRow("spaces on both sides of a comment are one") << "<b>a</b> <!--x--> <i>b</i>"
+                                                               << "<doc><b>a</b> <i>b</i></doc>";
+    QTest::newRow("space between a comment and a block is layout")
+        << "<p><b>a</b> <!--x--></p><!--y--> <p>c</p>"
+        << "<doc><b>a</b><n/>c</doc>";
+    // too deep a paste is refused whole, not cut off where the reader stops descending
+    QTest::newRow("nested deeper than allowed inserts nothing") << QStringLiteral("a")
+            + QString(QStringLiteral("<span>")).repeated(TextEdit::maxHtmlNesting + 1)
+            + QStringLiteral("x") << QString();
     QTest::newRow("many paragraphs are not too deep")
         << QString(QStringLiteral("<p>x")).repeated(many)
         << QStringLiteral("<doc>x") + QString(QStringLiteral("<n/>x")).repeated(many - 1)
