@@ -81,7 +81,22 @@ bool isInlineElement(const GumboNode *node)
     }
 }
 
-// Whitespace with inline content on both sides.
+// The nearest sibling from index in direction step (-1 or 1) that is not a comment, nor
+// whitespace when skipWhitespace; null when there is none.
+const GumboNode *nearestSibling(
+    const GumboVector &siblings, int index, int step, bool skipWhitespace)
+{
+    for (int i = index + step; i >= 0 && i < int(siblings.length); i += step) {
+        const auto sibling = static_cast<const GumboNode *>(siblings.data[i]);
+        if (sibling->type != GUMBO_NODE_COMMENT
+            && !(skipWhitespace && sibling->type == GUMBO_NODE_WHITESPACE))
+            return sibling;
+    }
+    return nullptr;
+}
+
+// Whitespace with inline content on both sides. A comment is not there at all, so the
+// whitespace around one is a single run: only its first part counts.
 bool separatesInlineContent(const GumboNode *node)
 {
     const GumboNode *parent = node->parent;
@@ -89,9 +104,10 @@ bool separatesInlineContent(const GumboNode *node)
         return false;
     const GumboVector &siblings = parent->v.element.children;
     const int index = int(node->index_within_parent);
-    return index > 0 && index + 1 < int(siblings.length)
-        && isInlineElement(static_cast<const GumboNode *>(siblings.data[index - 1]))
-        && isInlineElement(static_cast<const GumboNode *>(siblings.data[index + 1]));
+    const GumboNode *before = nearestSibling(siblings, index, -1, false);
+    const GumboNode *after = nearestSibling(siblings, index, 1, true);
+    return before && after && before->type != GUMBO_NODE_WHITESPACE && isInlineElement(before)
+        && isInlineElement(after);
 }
 
 QImage imageOfDataUrl(const QString &url)

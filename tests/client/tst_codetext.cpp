@@ -52,6 +52,15 @@ void tst_CodeText::roundTrip_data()
            "<tex>y</tex></td></tr></t>b</doc>";
     QTest::newRow("combined script opening a cell")
         << "<doc><t><tr><td><a/></td><td><g><h>2</h><f>n</f></g></td></tr></t></doc>";
+    // the mark leaves the edit's cursor in its cell; what follows belongs elsewhere
+    QTest::newRow("objects in the cell after a marked cell")
+        << "<doc><t><tr><td>1</td><td>2</td></tr><tr><td><a/></td><td><g><h>2</h><f>n</f></g>"
+           "<tex>z</tex><s2><c>x</c></s2></td></tr></t></doc>";
+    QTest::newRow("formula in the cell after a marked cell")
+        << "<doc><t><tr><td>1</td><td>2</td></tr><tr><td><a/></td><td><tex>z</tex></td></tr></t>"
+           "</doc>";
+    QTest::newRow("combined script after a table ending in a mark")
+        << "<doc><t><tr><td>1</td><td><a/></td></tr></t><g><h>a</h><f>b</f></g><a/></doc>";
     QTest::newRow("tab kept") << "<doc>a\tb</doc>";
     QTest::newRow("line feed of a stored text kept") << "<doc>a\nb</doc>";
 }
@@ -209,6 +218,19 @@ void tst_CodeText::htmlImport_data()
                                                          << "<doc><b>a</b><n/><i>c</i></doc>";
     QTest::newRow("space opening an inline element is layout") << "<p>x<span> <b>a</b></span></p>"
                                                                << "<doc>x<b>a</b></doc>";
+    // a comment is invisible: the word space beside it stays, and it is no word itself
+    QTest::newRow("space beside a comment between words")
+        << "<b>a</b><!--x--> <i>b</i><u>c</u> <!--y--><s>d</s>"
+        << "<doc><b>a</b> <i>b</i><u>c</u> <d>d</d></doc>";
+    QTest::newRow("spaces on both sides of a comment are one") << "<b>a</b> <!--x--> <i>b</i>"
+                                                               << "<doc><b>a</b> <i>b</i></doc>";
+    QTest::newRow("space between a comment and a block is layout")
+        << "<p><b>a</b> <!--x--></p><!--y--> <p>c</p>"
+        << "<doc><b>a</b><n/>c</doc>";
+    // too deep a paste is refused whole, not cut off where the reader stops descending
+    QTest::newRow("nested deeper than allowed inserts nothing") << QStringLiteral("a")
+            + QString(QStringLiteral("<span>")).repeated(TextEdit::maxHtmlNesting + 1)
+            + QStringLiteral("x") << QString();
     QTest::newRow("many paragraphs are not too deep")
         << QString(QStringLiteral("<p>x")).repeated(many)
         << QStringLiteral("<doc>x") + QString(QStringLiteral("<n/>x")).repeated(many - 1)

@@ -137,6 +137,7 @@ void tst_ImageTransfer::downloadSizes_data() {
     QTest::newRow("own size") << 0 << 0 << QSizeF(40, 30);
     QTest::newRow("width 120, height 0") << 120 << 0 << QSizeF(120, 30);
     QTest::newRow("both given") << 80 << 10 << QSizeF(80, 10);
+    QTest::newRow("one pixel") << 1 << 1 << QSizeF(1, 1);
 }
 
 void tst_ImageTransfer::downloadSizes() {
@@ -275,6 +276,8 @@ void tst_ImageTransfer::uploadFailures() {
     }
     QCOMPARE(edit.document()->characterCount(), 1);
     QCOMPARE(responder->count(QStringLiteral("/api/show/image")), 0);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QCOMPARE(edit.findChildren<QNetworkReply *>().size(), 0);
 }
 
 void tst_ImageTransfer::downloadFailureLeavesPlaceholderEmpty_data() {
@@ -306,6 +309,9 @@ void tst_ImageTransfer::downloadFailureLeavesPlaceholderEmpty() {
     // the failed picture keeps its key: saving the field does not drop the image
     QCOMPARE(imageAt(edit, 0).stringProperty(FileKeyProperty), QStringLiteral("k1"));
     QCOMPARE(edit.toCodeText(), QStringLiteral("<doc><v key=\"k1\" width=\"0\" height=\"0\"/></doc>"));
+    // every failed transfer lets go of its reply
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QCOMPARE(edit.findChildren<QNetworkReply *>().size(), 0);
 }
 
 void tst_ImageTransfer::pictureFollowsPlaceholderAfterEdits() {

@@ -263,6 +263,12 @@ void tst_TextEdit::alignmentToggles() {
     QCOMPARE(int(first.blockFormat().alignment()), alignment);
     QCOMPARE(int(first.next().blockFormat().alignment()), alignment);
     QCOMPARE(first.next().next().blockFormat().alignment(), Qt::AlignLeft);
+    // each command over both paragraphs is one step back
+    for (int i = 0; i < commands.size(); ++i)
+        QTest::keyClick(&edit, Qt::Key_Z, Qt::ControlModifier);
+    QCOMPARE(first.blockFormat().alignment(), Qt::AlignLeft);
+    QCOMPARE(first.next().blockFormat().alignment(), Qt::AlignLeft);
+    QCOMPARE(texts(edit), QStringLiteral("ab|cd|ef"));
 }
 
 void tst_TextEdit::insertedObjects() {
@@ -284,6 +290,11 @@ void tst_TextEdit::insertedObjects() {
     QCOMPARE(table->rows(), 2);
     QCOMPARE(table->columns(), 3);
     QCOMPARE(table->format().cellSpacing(), 0.0);
+    // the table goes back in one step; the mark before it stays
+    QTest::keyClick(&edit, Qt::Key_Z, Qt::ControlModifier);
+    QVERIFY(!edit.textCursor().currentTable());
+    QCOMPARE(edit.document()->characterCount(), 4);
+    QVERIFY(formatAt(edit, 2).boolProperty(QuestionNumProperty));
 }
 
 void tst_TextEdit::tabInsertsIndentOnlyAtBlockStart() {

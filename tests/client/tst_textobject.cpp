@@ -36,6 +36,9 @@ private slots:
     void wavePathAlternates();
     void cachedGlyphsDrawLikeText_data();
     void cachedGlyphsDrawLikeText();
+    void questionNumberMarkIsItsTwoCharactersAndALine();
+    void paintingLeavesThePainterAsItWas_data();
+    void paintingLeavesThePainterAsItWas();
 
 private:
     static QTextCharFormat object(const QString &text);
@@ -466,6 +469,7 @@ void tst_TextObject::wavePathAlternates()
     QCOMPARE(TextObject::wavePath(0).elementCount(), 1);
     for (qreal w : {1.0, step, 10.0, 100.0}) {
         const QPainterPath path = TextObject::wavePath(w);
+        QCOMPARE(QPointF(path.elementAt(0)), QPointF(0, 0)); // on the underline's left end
         const int segments = (path.elementCount() - 1) / 3; // quadratic as cubic: 3 elements
         QCOMPARE(segments, int(std::ceil(w / step - 1e-9)));
         const QPointF end = path.currentPosition();
@@ -511,6 +515,88 @@ void tst_TextObject::cachedGlyphsDrawLikeText()
     painter.drawText(QRectF(rect.x(), rect.y() + d, rect.width(), h - 2 * d), text, QTextOption());
     painter.end();
     QCOMPARE(drawn, expected);
+}
+
+// "题号" on one line from the mark's left edge, the line under the mark: nothing else, whatever
+// styles the mark carries
+void tst_TextObject::questionNumberMarkIsItsTwoCharactersAndALine()
+{
+    const QFontMetricsF fm(kai(false, false, 13));
+    const qreal w = 4 * fm.horizontalAdvance(QLatin1Char(' ')), h = fm.height() * 1.2;
+    const QRectF rect(10, 10, w, h);
+    QTextCharFormat f = object(QString());
+    f.setProperty(QuestionNumProperty, true);
+    f.setProperty(BoldProperty, true);
+    f.setProperty(UnderlineProperty, int(Rectangle));
+    f.setProperty(StrikeOutProperty, true);
+    QImage drawn(120, 60, QImage::Format_RGB32);
+    drawn.fill(Qt::white);
+    QPainter painter(&drawn);
+    TextObject().drawObject(&painter, rect, nullptr, 0, f);
+    painter.end();
+
+    QImage expected(drawn.size(), QImage::Format_RGB32);
+    expected.fill(Qt::white);
+    painter.begin(&expected);
+    painter.setFont(kai(false, false, 13));
+    QTextOption oneLine;
+    oneLine.setWrapMode(QTextOption::NoWrap);
+    painter.drawText(QRectF(10, 10 + h / 12, w, h / 1.2), QStringLiteral("题号"), oneLine);
+    painter.drawLine(QPointF(10, 10 + h - h / 24), QPointF(10 + w, 10 + h - h / 24));
+    painter.end();
+    QCOMPARE(drawn, expected);
+}
+
+void tst_TextObject::paintingLeavesThePainterAsItWas_data()
+{
+    QTest::addColumn<QTextCharFormat>("format");
+    QTextCharFormat f = object(QStringLiteral("W"));
+    QTest::newRow("character") << f;
+    f.setProperty(ItalicProperty, true);
+    QTest::newRow("italic") << f;
+    f = object(QStringLiteral("WW"));
+    QTest::newRow("two characters") << f;
+    for (int kind = SingleUnderline; kind <= Rectangle; ++kind) {
+        f = object(QStringLiteral("W"));
+        f.setProperty(UnderlineProperty, kind);
+        QTest::newRow(qPrintable(QStringLiteral("underline kind %1").arg(kind))) << f;
+    }
+    f = object(QStringLiteral("W"));
+    f.setProperty(StrikeOutProperty, true);
+    QTest::newRow("strike-out") << f;
+    f.setProperty(ScriptProperty, int(Subscript));
+    QTest::newRow("subscript") << f;
+    f = object(QStringLiteral("2 n"));
+    f.setProperty(ScriptProperty, int(SuperSubscript));
+    QTest::newRow("combined") << f;
+    f = object(QStringLiteral("甲"));
+    f.setProperty(SpaceLengthProperty, 4);
+    QTest::newRow("blank") << f;
+    f = object(QString());
+    f.setProperty(QuestionNumProperty, true);
+    QTest::newRow("question number") << f;
+}
+
+// the layout paints the next objects, the caret and the selection with the same painter
+void tst_TextObject::paintingLeavesThePainterAsItWas()
+{
+    QFETCH(QTextCharFormat, format);
+    QTextDocument doc;
+    QTextCursor cursor(&doc);
+    cursor.insertText(QString(QChar::ObjectReplacementCharacter), format);
+    QImage image(80, 60, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    const QPen pen(QColor(10, 20, 30), 3, Qt::DashLine);
+    painter.setPen(pen);
+    painter.setFont(QFont(QStringLiteral("Sans"), 21));
+    painter.setBrush(Qt::green);
+    const QFont font = painter.font();
+    TextObject().drawObject(&painter, QRectF(20, 10, 20, 24), &doc, 0, format);
+    QCOMPARE(painter.pen(), pen);
+    QCOMPARE(painter.font(), font);
+    QCOMPARE(painter.brush(), QBrush(Qt::green));
+    QCOMPARE(painter.transform(), QTransform());
 }
 
 QTEST_MAIN(tst_TextObject)
