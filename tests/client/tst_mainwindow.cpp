@@ -128,6 +128,11 @@ void tst_MainWindow::loadGroups(const QList<QPair<QString, int>> &groups)
     const int before = m_responder.count(typesPath);
     m_window->fetchGroups();
     QVERIFY(QTest::qWaitFor([&] { return panel()->rows().size() == groups.size(); }));
+    // each row names its own group; a row without it could never ask for the group's types
+    for (int i = 0; i < groups.size(); ++i) {
+        QCOMPARE(panel()->rows().at(i)->groupId(), 100 + i);
+        QCOMPARE(panel()->rows().at(i)->groupName(), groups.at(i).first);
+    }
     if (!groups.isEmpty())
         QVERIFY(waitForTypesOfGroup(m_responder, before, 100));
 }
