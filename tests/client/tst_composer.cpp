@@ -23,6 +23,8 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLineEdit>
+#include <QMouseEvent>
+#include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStackedWidget>
@@ -85,8 +87,11 @@ private slots:
     void optionPanelsBySingleOrMultiple();
     void freeTextAnswerTabs();
     void answerTabsByMouse();
+    void draggedAnswerTabsAreRenumbered();
     void pickingTypeOnEmptyPageAsksNothing();
     void storedMultipleAnswerOpensChecked();
+    void storedQuestionOfUnknownTypeOpensFirstType();
+    void nextExerciseReplacesEveryPanelText();
     void typeChangeCarriesTextsOver();
     void gatheringOrdersQuestionsBySort();
     void checkMessages_data();
@@ -379,6 +384,47 @@ void tst_Composer::answerTabsByMouse()
         code(QStringLiteral("second")));
 }
 
+void tst_Composer::draggedAnswerTabsAreRenumbered()
+{
+    m_window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+    buildComposer(detail(false, false, {questionType(3, QStringLiteral("填空"), 0, 0, 0)}));
+    QTabWidget *answers = page(0)->answerTabs();
+    QTRY_VERIFY(answers->isVisible());
+    QWidget *add = answers->cornerWidget(Qt::TopRightCorner);
+    QTest::mouseClick(add, Qt::LeftButton);
+    QTest::mouseClick(add, Qt::LeftButton);
+    QCOMPARE(answers->count(), 3);
+    auto answer = [answers](int i) {
+        return static_cast<ExerciseQuestionAnswerWidget *>(answers->widget(i));
+    };
+    answer(0)->setText(code(QStringLiteral("first")));
+    answer(2)->setText(code(QStringLiteral("third")));
+
+    // drag the third answer's tab onto the first one
+    QTabBar *bar = answers->tabBar();
+    const QPoint from = bar->tabRect(2).center();
+    const QPoint to(bar->tabRect(0).left() + 3, bar->tabRect(0).center().y());
+    QTest::mousePress(bar, Qt::LeftButton, Qt::NoModifier, from);
+    for (int step = 1; step <= 10; ++step) {
+        QMouseEvent move(QEvent::MouseMove, from + (to - from) * step / 10, Qt::NoButton,
+            Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(bar, &move);
+    }
+    QTest::mouseRelease(bar, Qt::LeftButton, Qt::NoModifier, to);
+    QTRY_COMPARE(answer(0)->text(), code(QStringLiteral("third")));
+    QCOMPARE(answer(1)->text(), code(QStringLiteral("first")));
+    // titles follow the positions, not the tabs
+    QTRY_COMPARE(answers->tabText(0), QStringLiteral("答案1"));
+    QCOMPARE(answers->tabText(1), QStringLiteral("答案2"));
+    QCOMPARE(answers->tabText(2), QStringLiteral("答案3"));
+    QuestionInfo gathered;
+    page(0)->getQuestionInfo(gathered, false, -1, -1);
+    QCOMPARE(gathered.answers.size(), 3);
+    QCOMPARE(gathered.answers.at(0).content, code(QStringLiteral("third")));
+    QCOMPARE(gathered.answers.at(0).answerIdx, 0);
+}
+
 void tst_Composer::pickingTypeOnEmptyPageAsksNothing()
 {
     m_window->show();
@@ -393,6 +439,8 @@ void tst_Composer::pickingTypeOnEmptyPageAsksNothing()
     QTRY_COMPARE(p->currentType().typeDesc, QStringLiteral("填空"));
     QVERIFY(p->optionPanels().isEmpty());
     QCOMPARE(p->answerTabs()->count(), 1);
+    QCOMPARE(p->answerTabs()->tabText(0), QStringLiteral("答案")); // one answer: no number
+    QVERIFY(!p->answerTabs()->tabsClosable());
     QTest::qWait(50);
     QCOMPARE(answerer.count(), 0); // an empty page is no mistake until it is submitted
 }
@@ -423,6 +471,85 @@ void tst_Composer::storedMultipleAnswerOpensChecked()
     QVERIFY(options.at(3)->isChecked());
     QCOMPARE(options.at(2)->text(), code(QStringLiteral("2")));
     QCOMPARE(page(0)->header()->knowledgeButtonWidget()->ids(), QStringLiteral("40"));
+}
+
+void tst_Composer::storedQuestionOfUnknownTypeOpensFirstType()
+{
+    ExerciseInfo exercise;
+    exercise.id = 501;
+    exercise.folderId = 40;
+    exercise.exerciseTypeId = 32;
+    QuestionInfo question;
+    question.questiontypeId = 99; // no longer offered by this exercise type
+    question.questionContent = code(QStringLiteral("旧内容"));
+    question.questionExplain = code(QStringLiteral("旧解析"));
+    exercise.questions << question;
+    m_responder.reset(detailPath);
+    m_responder.respondEnvelope(detailPath, 0, detail(false, false, mixedTypes));
+    m_window->loadExercise(exercise);
+    QTRY_VERIFY(m_window->questionTabs() && !m_window->isBodyPending());
+    // the type a new page opens with (多选, sort 0), its texts filled in all the same
+    QCOMPARE(page(0)->currentType().typeDesc, QStringLiteral("多选"));
+    auto types = page(0)->header()->findChild<QComboBox *>(QStringLiteral("comboBox"));
+    QCOMPARE(types->currentText(), QStringLiteral("多选"));
+    QCOMPARE(page(0)->optionPanels().size(), 4);
+    QCOMPARE(page(0)->contentPanel()->text(), code(QStringLiteral("旧内容")));
+    QCOMPARE(page(0)->analysisPanel()->text(), code(QStringLiteral("旧解析")));
+}
+
+void tst_Composer::nextExerciseReplacesEveryPanelText()
+{
+    // a body already built for this type takes the stored exercise's texts and marks
+    buildComposer(detail(false, false, mixedTypes)); // 多选, four options
+    fillPage(page(0)); // options A and B marked
+    ExerciseInfo exercise;
+    exercise.id = 502;
+    exercise.folderId = 40;
+    exercise.exerciseTypeId = 32;
+    QuestionInfo question;
+    question.questiontypeId = 2;
+    question.knowledgeIds = QStringLiteral("40");
+    for (int i = 0; i < 4; ++i)
+        question.options << OptionInfo {i, code(QStringLiteral("选项%1").arg(i)), false};
+    question.answers << AnswerInfo {0, QStringLiteral("AC")};
+    question.questionExplain = code(QStringLiteral("解析"));
+    exercise.questions << question;
+    m_window->loadExercise(exercise);
+    QTRY_COMPARE(m_window->modifyingId(), 502);
+    QTRY_VERIFY(!m_window->isBodyPending());
+    const auto options = page(0)->optionPanels();
+    QCOMPARE(options.size(), 4);
+    for (int i = 0; i < 4; ++i)
+        QCOMPARE(options.at(i)->text(), code(QStringLiteral("选项%1").arg(i)));
+    QVERIFY(options.at(0)->isChecked());
+    QVERIFY(!options.at(1)->isChecked());
+    QVERIFY(options.at(2)->isChecked());
+    QVERIFY(!options.at(3)->isChecked());
+    QCOMPARE(page(0)->analysisPanel()->text(), code(QStringLiteral("解析")));
+
+    // free-text answers: three tabs on screen, one stored answer
+    buildComposer(detail(false, false, {questionType(3, QStringLiteral("填空"), 0, 0, 0)}));
+    ExerciseQuestionWidget *p = page(0);
+    p->addExerciseQuestionAnswerWidget();
+    p->addExerciseQuestionAnswerWidget();
+    fillPage(p);
+    const QPointer<QWidget> dropped = p->answerTabs()->widget(2);
+    QuestionInfo single;
+    single.questiontypeId = 3;
+    single.answers << AnswerInfo {0, code(QStringLiteral("唯一"))};
+    exercise.id = 503;
+    exercise.exerciseTypeId = 33; // a type of its own, whose detail is the 填空 one above
+    exercise.questions = {single};
+    m_window->loadExercise(exercise);
+    QTRY_COMPARE(m_window->modifyingId(), 503);
+    QTRY_VERIFY(!m_window->isBodyPending());
+    QTabWidget *answers = page(0)->answerTabs();
+    QTRY_COMPARE(answers->count(), 1);
+    QCOMPARE(answers->tabText(0), QStringLiteral("答案"));
+    QCOMPARE(static_cast<ExerciseQuestionAnswerWidget *>(answers->widget(0))->text(),
+        code(QStringLiteral("唯一")));
+    QVERIFY(page(0)->analysisPanel()->text().isEmpty());
+    QTRY_VERIFY(dropped.isNull()); // answers taken off are released, not kept hidden
 }
 
 void tst_Composer::typeChangeCarriesTextsOver()
@@ -462,7 +589,9 @@ void tst_Composer::gatheringOrdersQuestionsBySort()
         fillPage(page(i));
     }
     ExerciseInfo exercise;
+    ModalDialogAnswerer answerer; // a complete exercise passes every check without a word
     QVERIFY(m_window->getExerciseInfo(exercise, true));
+    QCOMPARE(answerer.count(), 0);
     QCOMPARE(exercise.questions.size(), 3);
     QCOMPARE(exercise.questions.at(0).questionIndex, 2);
     QCOMPARE(exercise.questions.at(1).questionIndex, 3);

@@ -61,6 +61,14 @@ int contentHeight(QWebView *view)
     return view->page()->mainFrame()->contentsSize().height();
 }
 
+// Waits for a height to come true. Unlike QTRY_*, a height that never comes costs the timeout
+// once, not three times, so a card that never sizes itself fails the suite quickly.
+template<typename Condition>
+bool settles(Condition condition, int timeoutMs = 5000)
+{
+    return QTest::qWaitFor(condition, timeoutMs);
+}
+
 } // namespace
 
 Q_DECLARE_METATYPE(ExerciseSummary)
@@ -234,9 +242,10 @@ void tst_ExerciseViewWidget::collapsedHeightIsMeasuredOnceAndReused()
     m_card->setExercise(summary({question("q1", {"one", "two"})}, answers));
     m_card->show();
     auto view = m_card->findChild<QWebView *>(QStringLiteral("webView"));
-    QTRY_VERIFY_WITH_TIMEOUT(m_card->collapsedContentHeight() > 0, 10000);
+    QVERIFY(settles([&] { return m_card->collapsedContentHeight() > 0; }, 10000));
     const int collapsed = m_card->collapsedContentHeight();
-    QTRY_COMPARE(view->minimumHeight(), collapsed);
+    QVERIFY2(settles([&] { return view->minimumHeight() == collapsed; }),
+        qPrintable(QString::number(view->minimumHeight())));
     // a stem and a question with two options: four lines of 25px, far below the old 300
     QVERIFY2(collapsed > 50 && collapsed < 250, qPrintable(QString::number(collapsed)));
 
@@ -264,7 +273,7 @@ void tst_ExerciseViewWidget::heightWaitsForShow()
     QCOMPARE(m_card->collapsedContentHeight(), 0);
     QCOMPARE(view->minimumHeight(), 0);
     m_card->show();
-    QTRY_VERIFY_WITH_TIMEOUT(view->minimumHeight() > 0, 10000);
+    QVERIFY(settles([&] { return view->minimumHeight() > 0; }, 10000));
 }
 
 void tst_ExerciseViewWidget::collapsedHeightWaitsForLatePictures()
@@ -280,10 +289,10 @@ void tst_ExerciseViewWidget::collapsedHeightWaitsForLatePictures()
     s.exerciseContent = QStringLiteral("<img src=\"") + images.baseUrl() + "/img/tall.png\">";
     m_card->setExercise(s);
     m_card->show();
-    QTRY_VERIFY_WITH_TIMEOUT(m_card->collapsedContentHeight() > 0, 10000);
+    QVERIFY(settles([&] { return m_card->collapsedContentHeight() > 0; }, 10000));
     QVERIFY(m_card->collapsedContentHeight() >= 300);
     auto view = m_card->findChild<QWebView *>(QStringLiteral("webView"));
-    QTRY_COMPARE(view->minimumHeight(), m_card->collapsedContentHeight());
+    QVERIFY(settles([&] { return view->minimumHeight() == m_card->collapsedContentHeight(); }));
 }
 
 void tst_ExerciseViewWidget::buttonsEmitAndPauseFor200ms_data()

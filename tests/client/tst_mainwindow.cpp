@@ -91,7 +91,10 @@ private:
     {
         return m_window->findChild<GroupWidget *>(QStringLiteral("groupWidget"));
     }
-    void loadGroups(const QList<QPair<QString, int>> &groups);
+    // Fills the panel from a groups reply; false (with the failure noted) when it did not fill,
+    // so that a test stops there rather than waiting on a panel that will never work.
+    bool loadGroups(const QList<QPair<QString, int>> &groups);
+    void fillPanel(const QList<QPair<QString, int>> &groups);
 
     ScriptedHttpResponder m_responder;
     std::unique_ptr<MainWindow> m_window;
@@ -121,13 +124,24 @@ void tst_MainWindow::cleanup()
     m_window.reset();
 }
 
-void tst_MainWindow::loadGroups(const QList<QPair<QString, int>> &groups)
+bool tst_MainWindow::loadGroups(const QList<QPair<QString, int>> &groups)
+{
+    fillPanel(groups);
+    return !QTest::currentTestFailed();
+}
+
+void tst_MainWindow::fillPanel(const QList<QPair<QString, int>> &groups)
 {
     m_responder.reset(groupsPath);
     m_responder.respondEnvelope(groupsPath, 0, groupArray(groups));
     const int before = m_responder.count(typesPath);
     m_window->fetchGroups();
     QVERIFY(QTest::qWaitFor([&] { return panel()->rows().size() == groups.size(); }));
+    // each row names its own group; a row without it could never ask for the group's types
+    for (int i = 0; i < groups.size(); ++i) {
+        QCOMPARE(panel()->rows().at(i)->groupId(), 100 + i);
+        QCOMPARE(panel()->rows().at(i)->groupName(), groups.at(i).first);
+    }
     if (!groups.isEmpty())
         QVERIFY(waitForTypesOfGroup(m_responder, before, 100));
 }
@@ -227,7 +241,7 @@ void tst_MainWindow::refreshRequestsGroupsOnly()
 
 void tst_MainWindow::groupsReplyFillsPanelHeaderAndSelectsRow()
 {
-    loadGroups({{QStringLiteral("Physics"), 5}, {QStringLiteral("数学"), 0}});
+    QVERIFY(loadGroups({{QStringLiteral("Physics"), 5}, {QStringLiteral("数学"), 0}}));
     const auto rows = panel()->rows();
     QCOMPARE(rows.at(0)->text(), QStringLiteral("Physics （5道）"));
     QCOMPARE(rows.at(0)->toolTip(), QStringLiteral("Physics"));
@@ -245,7 +259,7 @@ void tst_MainWindow::groupsReplyFillsPanelHeaderAndSelectsRow()
 
     // an empty list empties the panel and asks for nothing more
     const int typeRequests = m_responder.count(typesPath);
-    loadGroups({});
+    QVERIFY(loadGroups({}));
     QTest::qWait(50);
     QCOMPARE(m_responder.count(typesPath), typeRequests);
 }
@@ -313,7 +327,7 @@ void tst_MainWindow::addGroupChecks()
     QFETCH(QString, typed);
     QFETCH(QString, sent);
     QFETCH(QString, warning);
-    loadGroups({{QStringLiteral("Physics"), 5}});
+    QVERIFY(loadGroups({{QStringLiteral("Physics"), 5}}));
     m_responder.respondEnvelope(addPath, 0, QJsonValue());
 
     ModalDialogAnswerer answerer;
@@ -372,7 +386,7 @@ void tst_MainWindow::renameChecks()
     QFETCH(QString, typed);
     QFETCH(QString, sent);
     QFETCH(QString, warning);
-    loadGroups({{QStringLiteral("Physics"), 5}, {QStringLiteral("数学"), 1}});
+    QVERIFY(loadGroups({{QStringLiteral("Physics"), 5}, {QStringLiteral("数学"), 1}}));
     m_responder.respondEnvelope(modifyPath, 0, QJsonValue());
     m_window->show();
     QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
@@ -413,7 +427,7 @@ void tst_MainWindow::removeGroupConfirmsAndReselectsFirstRow()
 {
     QFETCH(int, count);
     QFETCH(QString, question);
-    loadGroups({{"a", 1}, {"b", 1}, {"c", 1}, {"d", count}});
+    QVERIFY(loadGroups({{"a", 1}, {"b", 1}, {"c", 1}, {"d", count}}));
     m_window->show();
     QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
 
@@ -450,7 +464,7 @@ void tst_MainWindow::removeGroupConfirmsAndReselectsFirstRow()
 
 void tst_MainWindow::selectionStaysAtRowAfterAdd()
 {
-    loadGroups({{"a", 1}, {"b", 1}, {"c", 1}});
+    QVERIFY(loadGroups({{"a", 1}, {"b", 1}, {"c", 1}}));
     m_window->show();
     QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
     QTest::mouseClick(panel()->rows().at(1), Qt::LeftButton);
@@ -468,7 +482,7 @@ void tst_MainWindow::selectionStaysAtRowAfterAdd()
 
 void tst_MainWindow::clickingRowSelectsItsGroup()
 {
-    loadGroups({{"a", 1}, {"b", 2}});
+    QVERIFY(loadGroups({{"a", 1}, {"b", 2}}));
     m_window->show();
     QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
     QSignalSpy selected(panel(), &GroupWidget::selectGroup);
@@ -493,7 +507,7 @@ void tst_MainWindow::clickingRowSelectsItsGroup()
 
 void tst_MainWindow::selectedRowIsWhiteOnBlue()
 {
-    loadGroups({{"a", 1}, {"b", 2}});
+    QVERIFY(loadGroups({{"a", 1}, {"b", 2}}));
     m_window->show();
     QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
     m_window->findChild<QPushButton *>(QStringLiteral("repertoryPushButton"))->click();
@@ -523,7 +537,7 @@ void tst_MainWindow::selectedRowIsWhiteOnBlue()
 
     // a reload replaces the rows, and the old ones go
     QPointer<GroupItemWidget> old = rows.at(0);
-    loadGroups({{"c", 3}});
+    QVERIFY(loadGroups({{"c", 3}}));
     QTRY_VERIFY(old.isNull());
 }
 
