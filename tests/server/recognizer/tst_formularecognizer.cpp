@@ -205,6 +205,9 @@ void TestFormulaRecognizer::mouseWritingIsRecognisedExactly_data()
     QTest::newRow("sign after a short tipped root") << 11 << "\\sqrt{x^2}+1";
     QTest::newRow("numerator standing on its bar") << 12 << "\\frac{1}{2+3}";
     QTest::newRow("italic x of two arcs") << 13 << "4x+1";
+    QTest::newRow("italic z with a power") << 14 << "z^2";
+    QTest::newRow("digits that touch") << 15 << "34";
+    QTest::newRow("letter touching a digit") << 16 << "a3";
     QTest::newRow("twenty strokes") << 10 << "\\frac{x_1+2}{3}-\\sqrt{y+1}<2\\pi";
 }
 
@@ -307,6 +310,18 @@ void TestFormulaRecognizer::mouseWritingIsRecognisedExactly()
         page.write("x italic", 0.7);
         page.write("+");
         page.write("1");
+        break;
+    case 14:
+        // Nothing on its line tells its size: only its build tells it from a 2.
+        page.write("z italic");
+        page.write("2", 0.6, 10);
+        break;
+    case 15:
+    case 16:
+        // Written close, the second glyph's strokes run into the first one's.
+        page.write(formula == 15 ? "3" : "a");
+        page.pen -= 7;
+        page.write(formula == 15 ? "4" : "3");
         break;
     case 10:
         page.pen = 2;
