@@ -967,6 +967,52 @@ void splitPoorGroups(
     }
 }
 
+// The strokes of one glyph need not touch (the arcs of an italic x, a beta's stem and bowls).
+// Two groups written one right after the other over the same place are one symbol when
+// together they match a template much better than either alone.
+void joinOverlappingGroups(std::vector<Symbol> &found, const std::vector<Stroke> &strokes)
+{
+    const SymbolClassifier &classifier = SymbolClassifier::instance();
+    auto match = [&](const std::vector<int> &members) {
+        std::vector<Stroke> parts;
+        for (int k : members)
+            parts.push_back(strokes[k]);
+        const auto best = classifier.classify(parts, 1);
+        return best.empty() ? std::numeric_limits<float>::max() : best[0].distance;
+    };
+    constexpr float good = 1.0f;
+    constexpr float gain = 0.7f;
+    constexpr double cover = 0.5;
+    std::sort(found.begin(), found.end(),
+        [](const Symbol &a, const Symbol &b) { return a.strokes.front() < b.strokes.front(); });
+    for (std::size_t g = 0; g + 1 < found.size();) {
+        Symbol &a = found[g], &b = found[g + 1];
+        const Box &p = a.box, &q = b.box;
+        const double across = std::min(p.right, q.right) - std::max(p.left, q.left);
+        const double down = std::min(p.bottom, q.bottom) - std::max(p.top, q.top);
+        const double sizeP = std::max(p.width(), p.height()),
+                     sizeQ = std::max(q.width(), q.height());
+        bool join = a.strokes.back() + 1 == b.strokes.front()
+            && across > cover * std::min(p.width(), q.width())
+            && down > cover * std::min(p.height(), q.height())
+            && std::max(sizeP, sizeQ) < 2 * std::min(sizeP, sizeQ);
+        if (join) {
+            std::vector<int> both = a.strokes;
+            both.insert(both.end(), b.strokes.begin(), b.strokes.end());
+            const float together = match(both);
+            join
+                = together < good && together < gain * std::max(match(a.strokes), match(b.strokes));
+            if (join) {
+                a.strokes = both;
+                a.box = united(p, q);
+                found.erase(found.begin() + static_cast<long>(g) + 1);
+                continue;
+            }
+        }
+        ++g;
+    }
+}
+
 } // namespace
 
 const FormulaRecognizer &FormulaRecognizer::instance()
@@ -1047,6 +1093,7 @@ std::vector<Symbol> FormulaRecognizer::symbols(const std::vector<Stroke> &input)
         }
     }
     splitPoorGroups(found, strokes, boxes);
+    joinOverlappingGroups(found, strokes);
 
     // The writing size, from symbols that are neither lines nor dots.
     std::vector<double> heights;

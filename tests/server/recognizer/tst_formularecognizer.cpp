@@ -208,6 +208,7 @@ void TestFormulaRecognizer::mouseWritingIsRecognisedExactly_data()
     QTest::newRow("italic z with a power") << 14 << "z^2";
     QTest::newRow("digits that touch") << 15 << "34";
     QTest::newRow("letter touching a digit") << 16 << "a3";
+    QTest::newRow("beta whose bowls stand off its stem") << 17 << "2\\beta";
     QTest::newRow("twenty strokes") << 10 << "\\frac{x_1+2}{3}-\\sqrt{y+1}<2\\pi";
 }
 
@@ -323,6 +324,18 @@ void TestFormulaRecognizer::mouseWritingIsRecognisedExactly()
         page.pen -= 7;
         page.write(formula == 15 ? "4" : "3");
         break;
+    case 17: {
+        page.write("2");
+        // The bowls drawn a little right of the stem, without touching it.
+        const auto beta = quenmo::HersheyFont::parseGlyph(handwriting::glyphs().at("\\beta"));
+        for (std::size_t k = 0; k < beta.strokes.size(); ++k) {
+            std::vector<quenmo::Point> points;
+            for (const quenmo::Point &p : beta.strokes[k])
+                points.push_back({page.pen + p.x - beta.left + (k > 0 ? 2 : 0), p.y - 9});
+            page.polyline(points);
+        }
+        break;
+    }
     case 10:
         page.pen = 2;
         page.write("x", 1.0, 19);
