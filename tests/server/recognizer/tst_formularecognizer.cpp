@@ -1,5 +1,7 @@
 #include "handwriting.h"
 #include "recognitionservice.h"
+#include "symbolclassifier.h"
+#include "templatedata.h"
 
 #include <QtTest>
 
@@ -15,6 +17,7 @@ private slots:
     void cleanFormulasAreRecognisedExactly();
     void mouseWritingIsRecognisedExactly_data();
     void mouseWritingIsRecognisedExactly();
+    void everyTemplateIsFoundAgain();
 };
 
 void TestFormulaRecognizer::cleanFormulasAreRecognisedExactly_data()
@@ -359,6 +362,26 @@ void TestFormulaRecognizer::mouseWritingIsRecognisedExactly()
     }
     QVERIFY(page.strokes.size() >= (formula == 10 ? 20u : 1u));
     QCOMPARE(QString::fromStdString(RecognitionService::recognize(page.strokes)), latex);
+}
+
+// A symbol drawn exactly as one of the templates (its points as dots) lies at no distance
+// from it, whichever template it is: none is left out of the search.
+void TestFormulaRecognizer::everyTemplateIsFoundAgain()
+{
+    QVERIFY(quenmo::templateRecordCount > 100);
+    for (std::size_t i = 0; i < quenmo::templateRecordCount; ++i) {
+        const quenmo::TemplateRecord &record = quenmo::templateRecords[i];
+        std::vector<quenmo::Stroke> dots;
+        for (int k = 0; k < quenmo::PointCloud::size; ++k)
+            dots.push_back({{record.points[2 * k], record.points[2 * k + 1]}});
+        const auto found = quenmo::SymbolClassifier::instance().classify(dots, 2);
+        QVERIFY2(!found.empty() && found[0].label == record.label, record.label);
+        QVERIFY2(found[0].distance < 1e-3f, record.label);
+        // A label is only named once, the nearer one first.
+        QVERIFY2(found.size() == 2 && found[1].label != found[0].label
+                && found[1].distance >= found[0].distance,
+            record.label);
+    }
 }
 
 QTEST_APPLESS_MAIN(TestFormulaRecognizer)
