@@ -521,8 +521,9 @@ std::string Layout::region(const std::vector<int> &members) const
                 const Box &b = symbols[m].box;
                 if (used[m] || m == c)
                     continue;
-                // Tails and indices may hang below the sign; the symbol has to start inside it.
-                const double overhang = kindOf(symbols[m].label) == Kind::Operator ? 0 : 0.2;
+                // Tails and indices may hang past the roof's end, a slanted hand leaves the
+                // last index of the body there; a sign after the root starts near that end.
+                const double overhang = kindOf(symbols[m].label) == Kind::Operator ? -0.25 : 0.4;
                 if (b.centerX() > s.box.left + hook
                     && b.centerX() < s.box.right + overhang * b.width() && b.centerY() > s.box.top
                     && b.top < s.box.bottom - 0.1 * s.box.height())

@@ -212,6 +212,8 @@ void TestFormulaRecognizer::mouseWritingIsRecognisedExactly_data()
     QTest::newRow("digits that touch") << 15 << "34";
     QTest::newRow("letter touching a digit") << 16 << "a3";
     QTest::newRow("beta whose bowls stand off its stem") << 17 << "2\\beta";
+    QTest::newRow("index hanging past a root's roof") << 18 << "\\sqrt{x_1}";
+    QTest::newRow("sign half under a root's roof") << 19 << "\\sqrt{x}<1";
     QTest::newRow("twenty strokes") << 10 << "\\frac{x_1+2}{3}-\\sqrt{y+1}<2\\pi";
 }
 
@@ -339,6 +341,22 @@ void TestFormulaRecognizer::mouseWritingIsRecognisedExactly()
         }
         break;
     }
+    case 18:
+        // The roof stops over the middle of the index.
+        page.polyline({{0, -8}, {3, -10}, {8, 2}, {14, -21}, {37, -21}});
+        page.pen = 16;
+        page.write("x");
+        page.write("1", 0.6, -6);
+        break;
+    case 19:
+        // The roof runs on over the first half of the sign after it.
+        page.polyline({{0, -8}, {3, -10}, {8, 2}, {14, -21}, {48, -21}});
+        page.pen = 16;
+        page.write("x");
+        page.pen += 1;
+        page.write("<");
+        page.write("1");
+        break;
     case 10:
         page.pen = 2;
         page.write("x", 1.0, 19);
