@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <functional>
+#include <limits>
 #include <memory>
 #include <numeric>
 
@@ -520,8 +521,9 @@ std::string Layout::region(const std::vector<int> &members) const
                 const Box &b = symbols[m].box;
                 if (used[m] || m == c)
                     continue;
-                // Tails and indices may hang below the sign; the symbol has to start inside it.
-                const double overhang = kindOf(symbols[m].label) == Kind::Operator ? 0 : 0.2;
+                // Tails and indices may hang past the roof's end, a slanted hand leaves the
+                // last index of the body there; a sign after the root starts near that end.
+                const double overhang = kindOf(symbols[m].label) == Kind::Operator ? -0.25 : 0.4;
                 if (b.centerX() > s.box.left + hook
                     && b.centerX() < s.box.right + overhang * b.width() && b.centerY() > s.box.top
                     && b.top < s.box.bottom - 0.1 * s.box.height())
@@ -782,6 +784,28 @@ double middleRun(const std::vector<Stroke> &strokes, const Box &box)
     return down > 0 ? across / down : 0;
 }
 
+// How far down the ink reaches furthest right in the upper half of a symbol, as a share of
+// its height: a z's diagonal leaves its top bar at the corner, a 2's bow bulges out lower.
+double cornerDepth(const std::vector<Stroke> &strokes, const Box &box)
+{
+    if (box.width() <= 0 || box.height() <= 0)
+        return 0;
+    double right = box.left, depth = 0;
+    for (const Stroke &s : strokes) {
+        for (std::size_t i = 0; i < s.size(); ++i) {
+            const Point &a = s[i], &b = s[i + 1 < s.size() ? i + 1 : i];
+            for (int k = 0; k <= 8; ++k) {
+                const double x = a.x + k / 8.0 * (b.x - a.x), y = a.y + k / 8.0 * (b.y - a.y);
+                if (y <= box.top + 0.55 * box.height() && x > right) {
+                    right = x;
+                    depth = (y - box.top) / box.height();
+                }
+            }
+        }
+    }
+    return depth;
+}
+
 // Pairs whose outlines lie close but whose build differs: the proportions, an open side or
 // the run of a diagonal tell them apart.
 void relabelByShape(Symbol &s, const std::vector<Stroke> &parts)
@@ -799,6 +823,11 @@ void relabelByShape(Symbol &s, const std::vector<Stroke> &parts)
             relabel("3");
         else if (s.label == "3" && reach < 0.3)
             relabel("5");
+    } else if (s.label == "2") {
+        // An italic z's top bar rises from its left like the hook of a 2.
+        const double corner = cornerDepth(parts, s.box);
+        if ((corner < 0.02 && aspect < 1.15) || (corner < 0.055 && aspect < 0.88))
+            relabel("z");
     } else if (s.label == "b" && aspect < 0.95) {
         // A b's stem rises well above its bowl.
         relabel("n");
@@ -885,6 +914,106 @@ void resolveBySize(std::vector<Symbol> &symbols, const std::vector<Stroke> &stro
             symbols[i].label = decided[i];
 }
 
+// Two symbols written one after the other may touch and so fall into one group, whose outline
+// then matches no template well. Such a group is taken apart where the strokes written before
+// and after the cut each match a symbol much better.
+void splitPoorGroups(
+    std::vector<Symbol> &found, const std::vector<Stroke> &strokes, const std::vector<Box> &boxes)
+{
+    const SymbolClassifier &classifier = SymbolClassifier::instance();
+    auto match = [&](std::vector<int>::const_iterator from, std::vector<int>::const_iterator to) {
+        std::vector<Stroke> parts;
+        for (auto k = from; k != to; ++k)
+            parts.push_back(strokes[*k]);
+        const auto best = classifier.classify(parts, 1);
+        return best.empty() ? std::numeric_limits<float>::max() : best[0].distance;
+    };
+    // Most well written symbols lie nearer than this to a template.
+    constexpr float poor = 1.2f;
+    constexpr float gain = 0.6f;
+    for (std::size_t g = 0; g < found.size(); ++g) {
+        const std::vector<int> members = found[g].strokes;
+        if (members.size() < 2)
+            continue;
+        const float whole = match(members.begin(), members.end());
+        if (whole < poor)
+            continue;
+        float best = gain * whole;
+        std::size_t cut = 0;
+        for (std::size_t k = 1; k < members.size(); ++k) {
+            Box before = boxes[members[0]], after = boxes[members[k]];
+            for (std::size_t m = 0; m < members.size(); ++m)
+                (m < k ? before : after) = united(m < k ? before : after, boxes[members[m]]);
+            // Neighbours stand side by side; the strokes of one glyph lie over each other.
+            if (std::min(before.right, after.right) > std::max(before.left, after.left))
+                continue;
+            const float d = std::max(match(members.begin(), members.begin() + static_cast<long>(k)),
+                match(members.begin() + static_cast<long>(k), members.end()));
+            if (d < best) {
+                best = d;
+                cut = k;
+            }
+        }
+        if (cut == 0)
+            continue;
+        Symbol rest;
+        rest.strokes.assign(members.begin() + static_cast<long>(cut), members.end());
+        found[g].strokes.resize(cut);
+        for (Symbol *s : {&found[g], &rest}) {
+            s->box = boxes[s->strokes.front()];
+            for (int k : s->strokes)
+                s->box = united(s->box, boxes[k]);
+        }
+        found.push_back(std::move(rest));
+    }
+}
+
+// The strokes of one glyph need not touch (the arcs of an italic x, a beta's stem and bowls).
+// Two groups written one right after the other over the same place are one symbol when
+// together they match a template much better than either alone.
+void joinOverlappingGroups(std::vector<Symbol> &found, const std::vector<Stroke> &strokes)
+{
+    const SymbolClassifier &classifier = SymbolClassifier::instance();
+    auto match = [&](const std::vector<int> &members) {
+        std::vector<Stroke> parts;
+        for (int k : members)
+            parts.push_back(strokes[k]);
+        const auto best = classifier.classify(parts, 1);
+        return best.empty() ? std::numeric_limits<float>::max() : best[0].distance;
+    };
+    constexpr float good = 1.0f;
+    constexpr float gain = 0.7f;
+    constexpr double cover = 0.5;
+    std::sort(found.begin(), found.end(),
+        [](const Symbol &a, const Symbol &b) { return a.strokes.front() < b.strokes.front(); });
+    for (std::size_t g = 0; g + 1 < found.size();) {
+        Symbol &a = found[g], &b = found[g + 1];
+        const Box &p = a.box, &q = b.box;
+        const double across = std::min(p.right, q.right) - std::max(p.left, q.left);
+        const double down = std::min(p.bottom, q.bottom) - std::max(p.top, q.top);
+        const double sizeP = std::max(p.width(), p.height()),
+                     sizeQ = std::max(q.width(), q.height());
+        bool join = a.strokes.back() + 1 == b.strokes.front()
+            && across > cover * std::min(p.width(), q.width())
+            && down > cover * std::min(p.height(), q.height())
+            && std::max(sizeP, sizeQ) < 2 * std::min(sizeP, sizeQ);
+        if (join) {
+            std::vector<int> both = a.strokes;
+            both.insert(both.end(), b.strokes.begin(), b.strokes.end());
+            const float together = match(both);
+            join
+                = together < good && together < gain * std::max(match(a.strokes), match(b.strokes));
+            if (join) {
+                a.strokes = both;
+                a.box = united(p, q);
+                found.erase(found.begin() + static_cast<long>(g) + 1);
+                continue;
+            }
+        }
+        ++g;
+    }
+}
+
 } // namespace
 
 const FormulaRecognizer &FormulaRecognizer::instance()
@@ -964,6 +1093,8 @@ std::vector<Symbol> FormulaRecognizer::symbols(const std::vector<Stroke> &input)
             s.box = united(s.box, boxes[i]);
         }
     }
+    splitPoorGroups(found, strokes, boxes);
+    joinOverlappingGroups(found, strokes);
 
     // The writing size, from symbols that are neither lines nor dots.
     std::vector<double> heights;

@@ -1,5 +1,7 @@
 #include "handwriting.h"
 #include "recognitionservice.h"
+#include "symbolclassifier.h"
+#include "templatedata.h"
 
 #include <QtTest>
 
@@ -15,6 +17,7 @@ private slots:
     void cleanFormulasAreRecognisedExactly();
     void mouseWritingIsRecognisedExactly_data();
     void mouseWritingIsRecognisedExactly();
+    void everyTemplateIsFoundAgain();
 };
 
 void TestFormulaRecognizer::cleanFormulasAreRecognisedExactly_data()
@@ -205,6 +208,12 @@ void TestFormulaRecognizer::mouseWritingIsRecognisedExactly_data()
     QTest::newRow("sign after a short tipped root") << 11 << "\\sqrt{x^2}+1";
     QTest::newRow("numerator standing on its bar") << 12 << "\\frac{1}{2+3}";
     QTest::newRow("italic x of two arcs") << 13 << "4x+1";
+    QTest::newRow("italic z with a power") << 14 << "z^2";
+    QTest::newRow("digits that touch") << 15 << "34";
+    QTest::newRow("letter touching a digit") << 16 << "a3";
+    QTest::newRow("beta whose bowls stand off its stem") << 17 << "2\\beta";
+    QTest::newRow("index hanging past a root's roof") << 18 << "\\sqrt{x_1}";
+    QTest::newRow("sign half under a root's roof") << 19 << "\\sqrt{x}<1";
     QTest::newRow("twenty strokes") << 10 << "\\frac{x_1+2}{3}-\\sqrt{y+1}<2\\pi";
 }
 
@@ -308,6 +317,46 @@ void TestFormulaRecognizer::mouseWritingIsRecognisedExactly()
         page.write("+");
         page.write("1");
         break;
+    case 14:
+        // Nothing on its line tells its size: only its build tells it from a 2.
+        page.write("z italic");
+        page.write("2", 0.6, 10);
+        break;
+    case 15:
+    case 16:
+        // Written close, the second glyph's strokes run into the first one's.
+        page.write(formula == 15 ? "3" : "a");
+        page.pen -= 7;
+        page.write(formula == 15 ? "4" : "3");
+        break;
+    case 17: {
+        page.write("2");
+        // The bowls drawn a little right of the stem, without touching it.
+        const auto beta = quenmo::HersheyFont::parseGlyph(handwriting::glyphs().at("\\beta"));
+        for (std::size_t k = 0; k < beta.strokes.size(); ++k) {
+            std::vector<quenmo::Point> points;
+            for (const quenmo::Point &p : beta.strokes[k])
+                points.push_back({page.pen + p.x - beta.left + (k > 0 ? 2 : 0), p.y - 9});
+            page.polyline(points);
+        }
+        break;
+    }
+    case 18:
+        // The roof stops over the middle of the index.
+        page.polyline({{0, -8}, {3, -10}, {8, 2}, {14, -21}, {37, -21}});
+        page.pen = 16;
+        page.write("x");
+        page.write("1", 0.6, -6);
+        break;
+    case 19:
+        // The roof runs on over the first half of the sign after it.
+        page.polyline({{0, -8}, {3, -10}, {8, 2}, {14, -21}, {48, -21}});
+        page.pen = 16;
+        page.write("x");
+        page.pen += 1;
+        page.write("<");
+        page.write("1");
+        break;
     case 10:
         page.pen = 2;
         page.write("x", 1.0, 19);
@@ -331,6 +380,26 @@ void TestFormulaRecognizer::mouseWritingIsRecognisedExactly()
     }
     QVERIFY(page.strokes.size() >= (formula == 10 ? 20u : 1u));
     QCOMPARE(QString::fromStdString(RecognitionService::recognize(page.strokes)), latex);
+}
+
+// A symbol drawn exactly as one of the templates (its points as dots) lies at no distance
+// from it, whichever template it is: none is left out of the search.
+void TestFormulaRecognizer::everyTemplateIsFoundAgain()
+{
+    QVERIFY(quenmo::templateRecordCount > 100);
+    for (std::size_t i = 0; i < quenmo::templateRecordCount; ++i) {
+        const quenmo::TemplateRecord &record = quenmo::templateRecords[i];
+        std::vector<quenmo::Stroke> dots;
+        for (int k = 0; k < quenmo::PointCloud::size; ++k)
+            dots.push_back({{record.points[2 * k], record.points[2 * k + 1]}});
+        const auto found = quenmo::SymbolClassifier::instance().classify(dots, 2);
+        QVERIFY2(!found.empty() && found[0].label == record.label, record.label);
+        QVERIFY2(found[0].distance < 1e-3f, record.label);
+        // A label is only named once, the nearer one first.
+        QVERIFY2(found.size() == 2 && found[1].label != found[0].label
+                && found[1].distance >= found[0].distance,
+            record.label);
+    }
 }
 
 QTEST_APPLESS_MAIN(TestFormulaRecognizer)
