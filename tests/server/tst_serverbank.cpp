@@ -344,6 +344,8 @@ void TestServerBank::routesNameTheMemberTheyRefuse_data()
         R"({"exerciseTypeId":99999})", "题型不存在");
     row("statistics of a date in another shape", "/library/statistics/count",
         R"({"createDate":"2026/01/01"})", "createDate 必须是 yyyy-MM-dd 格式的日期");
+    row("statistics of a date with letters", "/library/statistics/count",
+        R"({"createDate":"2026-ab-cd"})", "createDate 必须是 yyyy-MM-dd 格式的日期");
     row("statistics of a date as a number", "/library/statistics/count",
         R"({"createDate":20260101})", "createDate 必须是字符串");
     row("conversion without texts", "/library/transfer/xml", "{}", "缺少成员 xmls");
