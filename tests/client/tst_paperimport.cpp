@@ -225,6 +225,9 @@ private:
     QPushButton *headerButton(const QString &name);
     int bankCount();
     QByteArray download(const QString &fileKey);
+    // Goes to the bank page, refreshes it and clicks the card's edit button; true once the
+    // exercise's body is in the composer.
+    bool openFromBank(int exerciseId);
 
     QTemporaryDir m_home;
     QTemporaryDir m_files;
@@ -398,6 +401,29 @@ QByteArray tst_PaperImport::download(const QString &fileKey)
         : QByteArray();
     delete reply;
     return bytes;
+}
+
+bool tst_PaperImport::openFromBank(int exerciseId)
+{
+    MainWindow &window = *m_window;
+    QTest::mouseClick(headerButton(QStringLiteral("repertoryPushButton")), Qt::LeftButton);
+    QTest::mouseClick(headerButton(QStringLiteral("refreshPushButton")), Qt::LeftButton);
+    ExerciseViewWidget *card = nullptr;
+    const bool shown = QTest::qWaitFor(
+        [&] {
+            for (ExerciseViewWidget *c : window.exerciseCardList()) {
+                if (c->exerciseId() == exerciseId)
+                    card = c;
+            }
+            return card && card->isVisible();
+        },
+        10000);
+    if (!shown)
+        return false;
+    QTest::mouseClick(
+        card->findChild<QPushButton *>(QStringLiteral("modifyPushButton")), Qt::LeftButton);
+    return QTest::qWaitFor(
+        [&] { return window.modifyingId() == exerciseId && !window.isBodyPending(); }, 10000);
 }
 
 void tst_PaperImport::importedPaperIsWalkedThroughAndEntered()
@@ -869,21 +895,7 @@ void tst_PaperImport::openModificationIsNotReplacedUnasked()
 
     // the teacher opens the stored one from the bank (no question: the paper keeps its own)
     // and changes it
-    QTest::mouseClick(headerButton(QStringLiteral("repertoryPushButton")), Qt::LeftButton);
-    QTest::mouseClick(headerButton(QStringLiteral("refreshPushButton")), Qt::LeftButton);
-    ExerciseViewWidget *card = nullptr;
-    QTRY_VERIFY_WITH_TIMEOUT(
-        [&] {
-            for (ExerciseViewWidget *c : window.exerciseCardList()) {
-                if (c->exerciseId() == stored)
-                    card = c;
-            }
-            return card && card->isVisible();
-        }(),
-        10000);
-    QTest::mouseClick(
-        card->findChild<QPushButton *>(QStringLiteral("modifyPushButton")), Qt::LeftButton);
-    QTRY_VERIFY_WITH_TIMEOUT(window.modifyingId() == stored && !window.isBodyPending(), 10000);
+    QVERIFY(openFromBank(stored));
     QCOMPARE(questionText(window), BankSeeder::doc(QStringLiteral("库里的题")));
     page(window)->optionPanels().at(2)->setText(doc(QStringLiteral("改过")));
     const QJsonObject changed = stateOf(window);
@@ -954,21 +966,7 @@ void tst_PaperImport::cancellingTakesOnlyThePapersOwnExerciseOff()
     QVERIFY(questionText(window).contains(QStringLiteral("<tex>\\sqrt{9}</tex>")));
 
     // a stored exercise opened meanwhile and cancelled: the paper loses nothing and comes back
-    QTest::mouseClick(headerButton(QStringLiteral("repertoryPushButton")), Qt::LeftButton);
-    QTest::mouseClick(headerButton(QStringLiteral("refreshPushButton")), Qt::LeftButton);
-    ExerciseViewWidget *card = nullptr;
-    QTRY_VERIFY_WITH_TIMEOUT(
-        [&] {
-            for (ExerciseViewWidget *c : window.exerciseCardList()) {
-                if (c->exerciseId() == stored)
-                    card = c;
-            }
-            return card && card->isVisible();
-        }(),
-        10000);
-    QTest::mouseClick(
-        card->findChild<QPushButton *>(QStringLiteral("modifyPushButton")), Qt::LeftButton);
-    QTRY_VERIFY_WITH_TIMEOUT(window.modifyingId() == stored && !window.isBodyPending(), 10000);
+    QVERIFY(openFromBank(stored));
     QCOMPARE(questionText(window), BankSeeder::doc(QStringLiteral("库里的另一道题")));
     m_answerer->clear();
     m_answerer->clickButton(QStringLiteral("确定"));
