@@ -123,11 +123,15 @@ public:
     void setWriteListener(WriteListener *listener, const std::string &watchedTable);
 
     static constexpr int SchemaVersion = 3;
-    // Log pages after which a checkpoint is due (SQLite's own default).
-    static constexpr int CheckpointPages = 1000;
+    // Log pages after which a checkpoint is due while writes keep coming (64 MB of 4 KB pages).
+    // Writes mostly stop long enough for the idle checkpoint below; under a long burst, each
+    // checkpoint costs the commits beside it its copy's sync, and each start over of the log
+    // two syncs more, so they are rare: pages rewritten meanwhile are copied once.
+    static constexpr int CheckpointPages = 16000;
     // Without a commit for this long, the log is copied back whole and truncated.
     static constexpr std::chrono::milliseconds IdleCheckpointDelay {1000};
-    static constexpr std::int64_t JournalSizeLimit = 16 * 1024 * 1024;
+    // A log started over keeps its file up to this size, so that it is not grown again.
+    static constexpr std::int64_t JournalSizeLimit = 72 * 1024 * 1024;
 
 private:
     friend class Lease;
