@@ -1,8 +1,8 @@
 #include "app/serverconfig.h"
 #include "app/usersession.h"
 #include "browser/mainwindow.h"
-#include "composer/exerciseheaderwidget.h"
 #include "composer/exercisedraft.h"
+#include "composer/exerciseheaderwidget.h"
 #include "composer/exercisequestionanalysiswidget.h"
 #include "composer/exercisequestionanswerwidget.h"
 #include "composer/exercisequestioncontentwidget.h"
@@ -102,6 +102,7 @@ private slots:
     void failedPreviewKeepsModification();
     void draftIsOfferedWhicheverReplyComesLast_data();
     void draftIsOfferedWhicheverReplyComesLast();
+    void closingBeforeTheDraftIsOfferedKeepsIt();
 
 private:
     void buildComposer(const QJsonObject &typeDetail);
@@ -876,8 +877,7 @@ void tst_Composer::draftIsOfferedWhicheverReplyComesLast()
         ? ScriptedHttpResponder::envelope(
             0, detail(false, false, {questionType(1, QStringLiteral("单选"), 1, 4, 0)}), QString())
         : ScriptedHttpResponder::envelope(0,
-            QJsonDocument::fromJson(R"([{"knowledgeId": 12, "name": "方程"}])").array(),
-            QString());
+            QJsonDocument::fromJson(R"([{"knowledgeId": 12, "name": "方程"}])").array(), QString());
     ScriptedHttpResponder::Response slow;
     slow.body = held;
     slow.delayMs = 600;
@@ -886,6 +886,32 @@ void tst_Composer::draftIsOfferedWhicheverReplyComesLast()
     QCOMPARE(answerer.last().text, QStringLiteral("有未提交的题目，是否恢复？"));
     QTRY_VERIFY(m_window->questionTabs() && !m_window->isBodyPending());
     QTRY_COMPARE(page(0)->contentPanel()->text(), code(QStringLiteral("上次没交的题")));
+    m_window.reset();
+    qputenv("XDG_DATA_HOME", oldHome);
+}
+
+void tst_Composer::closingBeforeTheDraftIsOfferedKeepsIt()
+{
+    QTemporaryDir home;
+    const QByteArray oldHome = qgetenv("XDG_DATA_HOME");
+    const QByteArray before = writeDraft(home);
+    QVERIFY(!before.isEmpty());
+    m_window.reset();
+    ModalDialogAnswerer answerer;
+    answerer.clickButton(QStringLiteral("确定"));
+    // the knowledge points are slow to come; groups and type are in and the empty composer
+    // stands
+    ScriptedHttpResponder::Response slow;
+    slow.body = ScriptedHttpResponder::envelope(
+        0, QJsonDocument::fromJson(R"([{"knowledgeId": 12, "name": "方程"}])").array(), QString());
+    slow.delayMs = 1500;
+    startKeepingDrafts(QStringLiteral("/library/fetch/exerciseKnowledge"), slow);
+    QTRY_VERIFY(m_window->questionTabs() && !m_window->isBodyPending());
+    QCOMPARE(answerer.count(), 0);
+    m_window->close();
+    QFile file(ExerciseDraft::pathFor(UserSession::instance().userId));
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), before);
     m_window.reset();
     qputenv("XDG_DATA_HOME", oldHome);
 }
