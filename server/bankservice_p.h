@@ -13,6 +13,11 @@
 // What the BankService route files share: refusals, the envelope, the JSON member readers.
 namespace bankservice {
 
+// The largest exercise the bank stores; one preview converts all of its texts at once.
+constexpr size_t MaxQuestions = 20;
+constexpr size_t MaxOptions = 26;
+constexpr size_t MaxAnswers = 100;
+
 // A refusal that becomes the reply {status, msg}; nothing has been stored when it is thrown.
 class Refusal : public std::runtime_error
 {

@@ -8,8 +8,10 @@ using namespace bankservice;
 json BankService::transferXml(const Call &call)
 {
     const json &xmls = arrayMember(call.body, "xmls");
-    if (xmls.size() > 2000)
-        badRequest("xmls 一次最多2000项");
+    // the stem, and per sub-question its content, options, answers and analysis
+    constexpr size_t maxTexts = 1 + MaxQuestions * (2 + MaxOptions + MaxAnswers);
+    if (xmls.size() > maxTexts)
+        badRequest("xmls 一次最多" + std::to_string(maxTexts) + "项");
     const CodeTextConverter converter(call.baseUrl);
     json html = json::array();
     for (size_t i = 0; i < xmls.size(); ++i) {

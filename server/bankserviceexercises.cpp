@@ -733,7 +733,7 @@ json BankService::storeExercise(const Call &call, bool modify)
         throw Refusal(status::Forbidden, "exercise.modifierId 与当前登录用户不一致");
     if (wraps.empty())
         badRequest("questionWraps 不能为空：至少需要一个小问");
-    if (wraps.size() > 20)
+    if (wraps.size() > MaxQuestions)
         badRequest("questionWraps 最多20个小问");
     if (!type.hasMore && wraps.size() > 1)
         badRequest("该题型只能有一个小问");
@@ -771,13 +771,13 @@ json BankService::storeExercise(const Call &call, bool modify)
             const std::vector<OptionItem> options = parseOptions(question.optionContent, qa, true);
             if (qt->optionNum <= 0)
                 badRequest(qa + "optionContent：该小问题型没有选项");
-            if (options.empty() || options.size() > 26)
+            if (options.empty() || options.size() > MaxOptions)
                 badRequest(qa + "optionContent 必须有 1 到 26 个选项");
         } else if (qt->optionNum > 0) {
             badRequest(qa + "缺少成员 optionContent（该小问题型有选项）");
         }
         const json &answers = arrayMember(wraps[i], "answers", at);
-        if (answers.size() > 100)
+        if (answers.size() > MaxAnswers)
             badRequest(at + "answers 最多100个");
         for (size_t j = 0; j < answers.size(); ++j) {
             const std::string aa = at + "answers[" + std::to_string(j) + "].";

@@ -1030,20 +1030,42 @@ void TestServerExercises::transferXmlConvertsEachText()
     QVERIFY(refused.status() != 0 && refused.status() != -1);
     QCOMPARE(refused.msg(), QStringLiteral("xmls[0] 必须是字符串"));
 
-    // 2,000 texts go in one request; one more is refused whole.
-    QJsonArray many;
-    for (int i = 0; i < 2000; ++i)
-        many.append(QStringLiteral("<doc><i>%1</i></doc>").arg(i));
+    // The largest exercise the bank stores: a stem and 20 sub-questions of 26 options and 100
+    // answers. Its preview sends all 2,561 texts in one request; one more is refused whole.
+    QJsonArray wraps;
+    QJsonArray many {QStringLiteral("<doc>阅读</doc>")};
+    for (int q = 0; q < 20; ++q) {
+        QJsonObject choice = question(q + 1, m_types.compositeChoice, QString(), 1,
+            QStringLiteral("<doc>第%1问</doc>").arg(q + 1), QStringLiteral("<doc>解析</doc>"));
+        choice[QStringLiteral("optionContent")] = options(26, false);
+        QJsonArray answerList;
+        for (int a = 0; a < 100; ++a)
+            answerList.append(QJsonObject {{QStringLiteral("answer"),
+                QJsonObject {{QStringLiteral("answerIdx"), a},
+                    {QStringLiteral("content"), QStringLiteral("<doc>%1</doc>").arg(a)}}}});
+        wraps.append(wrap(choice, answerList));
+        many.append(choice[QStringLiteral("questionContent")]);
+        for (int o = 0; o < 26; ++o)
+            many.append(QStringLiteral("<doc>选项%1</doc>").arg(QChar('A' + o)));
+        for (int a = 0; a < 100; ++a)
+            many.append(QStringLiteral("<doc><i>%1</i></doc>").arg(q * 100 + a));
+        many.append(choice[QStringLiteral("questionExplain")]);
+    }
+    QVERIFY(add(exerciseBody(m_types.composite, addGroup(QStringLiteral("最大")), 3, m_userId,
+                QStringLiteral("<doc>阅读</doc>"), wraps))
+        > 0);
+    QCOMPARE(many.size(), 2561);
     const ServerClient::Reply all
         = m_client->post(QStringLiteral("/library/transfer/xml"), {{QStringLiteral("xmls"), many}});
     QCOMPARE(all.status(), 0);
-    QCOMPARE(all.dataArray().size(), 2000);
-    QCOMPARE(all.dataArray().at(1999).toString(), QStringLiteral("<i>1999</i>"));
+    QCOMPARE(all.dataArray().size(), 2561);
+    QCOMPARE(all.dataArray().at(2559).toString(), QStringLiteral("<i>1999</i>"));
+    QCOMPARE(all.dataArray().at(2560).toString(), QStringLiteral("解析"));
     many.append(QStringLiteral("<doc>x</doc>"));
     const ServerClient::Reply tooMany
         = m_client->post(QStringLiteral("/library/transfer/xml"), {{QStringLiteral("xmls"), many}});
     QVERIFY(tooMany.status() != 0 && tooMany.status() != -1);
-    QCOMPARE(tooMany.msg(), QStringLiteral("xmls 一次最多2000项"));
+    QCOMPARE(tooMany.msg(), QStringLiteral("xmls 一次最多2561项"));
     QVERIFY(tooMany.dataArray().isEmpty());
 }
 
