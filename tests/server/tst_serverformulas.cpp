@@ -352,19 +352,25 @@ void TestServerFormulas::lineIsFirstComeFirstServed()
     // Some of them waited (else the line was never tested), and every render seen started in
     // the order its request joined the line.
     QVERIFY2(waitsLogged() >= lineLength / 2, qPrintable(QString::number(waitsLogged())));
-    QStringList seen;
+    QList<int> seen;
     for (int k = 0; k < lineLength; ++k)
         if (firstSeen.contains(QStringLiteral("line%1").arg(k)))
-            seen << QStringLiteral("line%1").arg(k);
-    QVERIFY2(seen.size() >= lineLength / 2, qPrintable(seen.join(QLatin1Char(' '))));
-    // Two found by the same look may have started in either order.
-    for (int a = 0; a + 1 < seen.size(); ++a)
-        QVERIFY2(firstSeen[seen[a]] <= firstSeen[seen[a + 1]],
-            qPrintable(QStringLiteral("%1 at look %2, %3 at look %4")
-                           .arg(seen[a])
-                           .arg(firstSeen[seen[a]])
-                           .arg(seen[a + 1])
-                           .arg(firstSeen[seen[a + 1]])));
+            seen << k;
+    QVERIFY2(seen.size() >= lineLength / 2, qPrintable(QString::number(seen.size())));
+    // Two renders take the two turns freed at about the same time: either may make its folder
+    // first. One that started before any render ahead of it but its neighbour broke the line.
+    for (int a = 0; a < seen.size(); ++a)
+        for (int b = a + 1; b < seen.size(); ++b) {
+            const int k = seen[a], later = seen[b];
+            const QString first = QStringLiteral("line%1").arg(k);
+            const QString second = QStringLiteral("line%1").arg(later);
+            QVERIFY2(firstSeen[first] <= firstSeen[second] || later == k + 1,
+                qPrintable(QStringLiteral("%1 at look %2, %3 at look %4")
+                               .arg(first)
+                               .arg(firstSeen[first])
+                               .arg(second)
+                               .arg(firstSeen[second])));
+        }
 }
 
 void TestServerFormulas::cacheKeepsToItsSize()
