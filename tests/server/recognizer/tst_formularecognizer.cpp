@@ -215,6 +215,16 @@ void TestFormulaRecognizer::mouseWritingIsRecognisedExactly_data()
     QTest::newRow("index hanging past a root's roof") << 18 << "\\sqrt{x_1}";
     QTest::newRow("sign half under a root's roof") << 19 << "\\sqrt{x}<1";
     QTest::newRow("twenty strokes") << 10 << "\\frac{x_1+2}{3}-\\sqrt{y+1}<2\\pi";
+    // Alone, nothing on its line tells a y from a 9 but its crown, open between the arms.
+    QTest::newRow("y with a round bowl open at the top") << 20 << "y";
+    QTest::newRow("y of a bowl and a tail") << 21 << "y";
+    QTest::newRow("open crowned y under a root") << 22 << "\\sqrt{y}";
+    QTest::newRow("script z beside a y") << 23 << "xyz";
+    QTest::newRow("division sign with clicked dots") << 24 << "9\\div3";
+    // A bar drawn back over itself ends where it began.
+    QTest::newRow("minus drawn there and back") << 25 << "3-1";
+    QTest::newRow("equals with one bar drawn there and back") << 26 << "3=1";
+    QTest::newRow("fraction bar drawn there and back") << 27 << "\\frac{1}{2}";
 }
 
 void TestFormulaRecognizer::mouseWritingIsRecognisedExactly()
@@ -356,6 +366,57 @@ void TestFormulaRecognizer::mouseWritingIsRecognisedExactly()
         page.pen += 1;
         page.write("<");
         page.write("1");
+        break;
+    case 20:
+    case 22: {
+        if (formula == 22)
+            page.polyline({{0, -8}, {3, -10}, {8, 6}, {14, -21}, {34, -21}});
+        const double x = formula == 22 ? 17 : 0;
+        page.polyline(
+            {{x + 4, -15}, {x + 1, -12}, {x + 1, -8}, {x + 4, -5}, {x + 9, -5}, {x + 12, -8},
+                {x + 13, -14}, {x + 13, -2}, {x + 12, 4}, {x + 9, 7}, {x + 4, 7}, {x + 2, 5}});
+        break;
+    }
+    case 21:
+        page.polyline({{4, -15}, {1, -12}, {1, -8}, {4, -5}, {9, -5}, {12, -8}});
+        page.polyline({{13, -15}, {13, -2}, {12, 4}, {9, 7}, {4, 7}, {2, 5}});
+        break;
+    case 23:
+        page.write("x");
+        page.write("y");
+        page.write("z script", 1.0, 0.0, 1.3);
+        break;
+    case 24: {
+        page.write("9");
+        const double x = page.pen + 2;
+        page.line(x, -10, x + 14, -10);
+        // A click leaves a stroke of a single point.
+        page.polyline({{x + 7, -15}});
+        page.polyline({{x + 7, -5}});
+        page.pen = x + 16;
+        page.write("3");
+        break;
+    }
+    case 25:
+    case 26: {
+        page.write("3");
+        const double x = page.pen + 2;
+        if (formula == 25) {
+            page.polyline({{x, -10}, {x + 8, -10.3}, {x + 14, -10}, {x + 7, -10}, {x, -10}});
+        } else {
+            page.polyline({{x, -9}, {x + 14, -9}, {x, -9}});
+            page.line(x, -12, x + 14, -12);
+        }
+        page.pen = x + 16;
+        page.write("1");
+        break;
+    }
+    case 27:
+        page.pen = 4;
+        page.write("1", 0.8, 14);
+        page.polyline({{0, -3}, {22, -3}, {0, -3}});
+        page.pen = 4;
+        page.write("2", 0.8, -19);
         break;
     case 10:
         page.pen = 2;
