@@ -50,6 +50,7 @@ void TestFormulaRecognizer::cleanFormulasAreRecognisedExactly_data()
     QTest::newRow("italic x of two arcs") << 23 << "4x+1";
     QTest::newRow("italic z standing on the line") << 24 << "4z+1";
     QTest::newRow("letter after a Greek letter") << 25 << "\\pi n";
+    QTest::newRow("five beside three") << 26 << "5+3";
 }
 
 void TestFormulaRecognizer::cleanFormulasAreRecognisedExactly()
@@ -173,6 +174,10 @@ void TestFormulaRecognizer::cleanFormulasAreRecognisedExactly()
         page.write("\\pi");
         page.write("n");
         break;
+    case 26:
+        for (const char *s : {"5", "+", "3"})
+            page.write(s);
+        break;
     case 22:
     case 23:
     case 24:
@@ -225,6 +230,7 @@ void TestFormulaRecognizer::mouseWritingIsRecognisedExactly_data()
     QTest::newRow("minus drawn there and back") << 25 << "3-1";
     QTest::newRow("equals with one bar drawn there and back") << 26 << "3=1";
     QTest::newRow("fraction bar drawn there and back") << 27 << "\\frac{1}{2}";
+    QTest::newRow("five of a bowl and a flag") << 28 << "53";
 }
 
 void TestFormulaRecognizer::mouseWritingIsRecognisedExactly()
@@ -417,6 +423,13 @@ void TestFormulaRecognizer::mouseWritingIsRecognisedExactly()
         page.polyline({{0, -3}, {22, -3}, {0, -3}});
         page.pen = 4;
         page.write("2", 0.8, -19);
+        break;
+    case 28:
+        page.polyline({{3, -21}, {2, -12}, {6, -14}, {10, -13}, {13, -9}, {13, -4}, {10, -1},
+            {6, 0}, {2, -2}});
+        page.line(3, -21, 13, -21);
+        page.pen = 16;
+        page.write("3");
         break;
     case 10:
         page.pen = 2;
