@@ -51,6 +51,8 @@ void TestFormulaRecognizer::cleanFormulasAreRecognisedExactly_data()
     QTest::newRow("italic z standing on the line") << 24 << "4z+1";
     QTest::newRow("letter after a Greek letter") << 25 << "\\pi n";
     QTest::newRow("five beside three") << 26 << "5+3";
+    // Its outline is nearly a 3's; the stem on its left tells it.
+    QTest::newRow("five with a square stem") << 27 << "5";
 }
 
 void TestFormulaRecognizer::cleanFormulasAreRecognisedExactly()
@@ -177,6 +179,11 @@ void TestFormulaRecognizer::cleanFormulasAreRecognisedExactly()
     case 26:
         for (const char *s : {"5", "+", "3"})
             page.write(s);
+        break;
+    case 27:
+        page.polyline(
+            {{3, -21}, {3, -12}, {8, -12}, {12, -10}, {14, -6}, {12, -1}, {7, 0}, {2, -2}});
+        page.line(3, -21, 13, -21);
         break;
     case 22:
     case 23:
