@@ -53,6 +53,7 @@ void TestFormulaRecognizer::cleanFormulasAreRecognisedExactly_data()
     QTest::newRow("five beside three") << 26 << "5+3";
     // Its outline is nearly a 3's; the stem on its left tells it.
     QTest::newRow("five with a square stem") << 27 << "5";
+    QTest::newRow("closed crowns of 6, 0 and 8") << 28 << "60+8";
 }
 
 void TestFormulaRecognizer::cleanFormulasAreRecognisedExactly()
@@ -178,6 +179,10 @@ void TestFormulaRecognizer::cleanFormulasAreRecognisedExactly()
         break;
     case 26:
         for (const char *s : {"5", "+", "3"})
+            page.write(s);
+        break;
+    case 28:
+        for (const char *s : {"6", "0", "+", "8"})
             page.write(s);
         break;
     case 27:
