@@ -17,6 +17,8 @@ private slots:
     void cleanFormulasAreRecognisedExactly();
     void mouseWritingIsRecognisedExactly_data();
     void mouseWritingIsRecognisedExactly();
+    void slowWritingIsRecognisedExactly_data();
+    void slowWritingIsRecognisedExactly();
     void everyTemplateIsFoundAgain();
 };
 
@@ -465,6 +467,29 @@ void TestFormulaRecognizer::mouseWritingIsRecognisedExactly()
         break;
     }
     QVERIFY(page.strokes.size() >= (formula == 10 ? 20u : 1u));
+    QCOMPARE(QString::fromStdString(RecognitionService::recognize(page.strokes)), latex);
+}
+
+// Drawn slowly with a pen: a sample at every pixel, many of them only a pixel apart.
+void TestFormulaRecognizer::slowWritingIsRecognisedExactly_data()
+{
+    QTest::addColumn<QStringList>("symbols");
+    QTest::addColumn<QString>("latex");
+    QTest::newRow("sum") << QStringList {"3", "+", "4", "=", "7"} << "3+4=7";
+    QTest::newRow("index of three symbols") << QStringList {"a", "n_", "+_", "1_"} << "a_{n+1}";
+}
+
+void TestFormulaRecognizer::slowWritingIsRecognisedExactly()
+{
+    QFETCH(QStringList, symbols);
+    QFETCH(QString, latex);
+    Page page(2.0, 1);
+    for (QString s : symbols) {
+        // A trailing '_' writes the symbol small and lowered.
+        const bool index = s.endsWith('_');
+        s.remove('_');
+        page.write(s.toStdString(), index ? 0.6 : 1.0, index ? -6 : 0);
+    }
     QCOMPARE(QString::fromStdString(RecognitionService::recognize(page.strokes)), latex);
 }
 
