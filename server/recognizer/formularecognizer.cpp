@@ -94,11 +94,20 @@ double strokeDistance(const Stroke &a, const Stroke &b, double enough)
     return best;
 }
 
-// Every sample close to the chord: a line, not a root sign or a flat curve.
+// Every sample close to the chord: a line, not a root sign or a flat curve. The chord runs to
+// the sample farthest from the start, as a bar drawn back over itself ends where it began.
 bool straight(const Stroke &s, double tolerance)
 {
-    const Point &a = s.front(), &b = s.back();
-    const double len = std::hypot(b.x - a.x, b.y - a.y);
+    const Point &a = s.front();
+    Point b = a;
+    double len = 0;
+    for (const Point &p : s) {
+        const double d = std::hypot(p.x - a.x, p.y - a.y);
+        if (d > len) {
+            len = d;
+            b = p;
+        }
+    }
     if (len <= 0)
         return false;
     for (const Point &p : s)

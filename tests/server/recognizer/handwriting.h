@@ -16,6 +16,9 @@ inline const std::map<std::string, std::string> &glyphs()
 {
     static const std::map<std::string, std::string> table = {
         {"1", "H\\NJPISFS["},
+        {"0", "H\\QFNGLJKOKRLWNZQ[S[VZXWYRYOXJVGSFQF"},
+        {"6", "H\\XIWGTFRFOGMJLOLTMXOZR[S[VZXXYUYTXQVOSNRNOOMQLT"},
+        {"8", "H\\PFMGLILKMMONSOVPXRYTYWXYWZT[P[MZLYKWKTLRNPQOUNWMXKXIWGTFPF"},
         {"5", "H\\WFMFLOMNPMSMVNXPYSYUXXVZS[P[MZLYKW"},
         {"n", "I\\MMM[ RMQPNRMUMWNXQX["},
         {"<", "F^ZIJRZ["},

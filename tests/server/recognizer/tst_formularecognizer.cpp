@@ -17,6 +17,8 @@ private slots:
     void cleanFormulasAreRecognisedExactly();
     void mouseWritingIsRecognisedExactly_data();
     void mouseWritingIsRecognisedExactly();
+    void slowWritingIsRecognisedExactly_data();
+    void slowWritingIsRecognisedExactly();
     void everyTemplateIsFoundAgain();
 };
 
@@ -50,6 +52,10 @@ void TestFormulaRecognizer::cleanFormulasAreRecognisedExactly_data()
     QTest::newRow("italic x of two arcs") << 23 << "4x+1";
     QTest::newRow("italic z standing on the line") << 24 << "4z+1";
     QTest::newRow("letter after a Greek letter") << 25 << "\\pi n";
+    QTest::newRow("five beside three") << 26 << "5+3";
+    // Its outline is nearly a 3's; the stem on its left tells it.
+    QTest::newRow("five with a square stem") << 27 << "5";
+    QTest::newRow("closed crowns of 6, 0 and 8") << 28 << "60+8";
 }
 
 void TestFormulaRecognizer::cleanFormulasAreRecognisedExactly()
@@ -173,6 +179,19 @@ void TestFormulaRecognizer::cleanFormulasAreRecognisedExactly()
         page.write("\\pi");
         page.write("n");
         break;
+    case 26:
+        for (const char *s : {"5", "+", "3"})
+            page.write(s);
+        break;
+    case 28:
+        for (const char *s : {"6", "0", "+", "8"})
+            page.write(s);
+        break;
+    case 27:
+        page.polyline(
+            {{3, -21}, {3, -12}, {8, -12}, {12, -10}, {14, -6}, {12, -1}, {7, 0}, {2, -2}});
+        page.line(3, -21, 13, -21);
+        break;
     case 22:
     case 23:
     case 24:
@@ -215,6 +234,17 @@ void TestFormulaRecognizer::mouseWritingIsRecognisedExactly_data()
     QTest::newRow("index hanging past a root's roof") << 18 << "\\sqrt{x_1}";
     QTest::newRow("sign half under a root's roof") << 19 << "\\sqrt{x}<1";
     QTest::newRow("twenty strokes") << 10 << "\\frac{x_1+2}{3}-\\sqrt{y+1}<2\\pi";
+    // Alone, nothing on its line tells a y from a 9 but its crown, open between the arms.
+    QTest::newRow("y with a round bowl open at the top") << 20 << "y";
+    QTest::newRow("y of a bowl and a tail") << 21 << "y";
+    QTest::newRow("open crowned y under a root") << 22 << "\\sqrt{y}";
+    QTest::newRow("script z beside a y") << 23 << "xyz";
+    QTest::newRow("division sign with clicked dots") << 24 << "9\\div3";
+    // A bar drawn back over itself ends where it began.
+    QTest::newRow("minus drawn there and back") << 25 << "3-1";
+    QTest::newRow("equals with one bar drawn there and back") << 26 << "3=1";
+    QTest::newRow("fraction bar drawn there and back") << 27 << "\\frac{1}{2}";
+    QTest::newRow("five of a bowl and a flag") << 28 << "53";
 }
 
 void TestFormulaRecognizer::mouseWritingIsRecognisedExactly()
@@ -357,6 +387,64 @@ void TestFormulaRecognizer::mouseWritingIsRecognisedExactly()
         page.write("<");
         page.write("1");
         break;
+    case 20:
+    case 22: {
+        if (formula == 22)
+            page.polyline({{0, -8}, {3, -10}, {8, 6}, {14, -21}, {34, -21}});
+        const double x = formula == 22 ? 17 : 0;
+        page.polyline(
+            {{x + 4, -15}, {x + 1, -12}, {x + 1, -8}, {x + 4, -5}, {x + 9, -5}, {x + 12, -8},
+                {x + 13, -14}, {x + 13, -2}, {x + 12, 4}, {x + 9, 7}, {x + 4, 7}, {x + 2, 5}});
+        break;
+    }
+    case 21:
+        page.polyline({{4, -15}, {1, -12}, {1, -8}, {4, -5}, {9, -5}, {12, -8}});
+        page.polyline({{13, -15}, {13, -2}, {12, 4}, {9, 7}, {4, 7}, {2, 5}});
+        break;
+    case 23:
+        page.write("x");
+        page.write("y");
+        page.write("z script", 1.0, 0.0, 1.3);
+        break;
+    case 24: {
+        page.write("9");
+        const double x = page.pen + 2;
+        page.line(x, -10, x + 14, -10);
+        // A click leaves a stroke of a single point.
+        page.polyline({{x + 7, -15}});
+        page.polyline({{x + 7, -5}});
+        page.pen = x + 16;
+        page.write("3");
+        break;
+    }
+    case 25:
+    case 26: {
+        page.write("3");
+        const double x = page.pen + 2;
+        if (formula == 25) {
+            page.polyline({{x, -10}, {x + 8, -10.3}, {x + 14, -10}, {x + 7, -10}, {x, -10}});
+        } else {
+            page.polyline({{x, -9}, {x + 14, -9}, {x, -9}});
+            page.line(x, -12, x + 14, -12);
+        }
+        page.pen = x + 16;
+        page.write("1");
+        break;
+    }
+    case 27:
+        page.pen = 4;
+        page.write("1", 0.8, 14);
+        page.polyline({{0, -3}, {22, -3}, {0, -3}});
+        page.pen = 4;
+        page.write("2", 0.8, -19);
+        break;
+    case 28:
+        page.polyline({{3, -21}, {2, -12}, {6, -14}, {10, -13}, {13, -9}, {13, -4}, {10, -1},
+            {6, 0}, {2, -2}});
+        page.line(3, -21, 13, -21);
+        page.pen = 16;
+        page.write("3");
+        break;
     case 10:
         page.pen = 2;
         page.write("x", 1.0, 19);
@@ -379,6 +467,29 @@ void TestFormulaRecognizer::mouseWritingIsRecognisedExactly()
         break;
     }
     QVERIFY(page.strokes.size() >= (formula == 10 ? 20u : 1u));
+    QCOMPARE(QString::fromStdString(RecognitionService::recognize(page.strokes)), latex);
+}
+
+// Drawn slowly with a pen: a sample at every pixel, many of them only a pixel apart.
+void TestFormulaRecognizer::slowWritingIsRecognisedExactly_data()
+{
+    QTest::addColumn<QStringList>("symbols");
+    QTest::addColumn<QString>("latex");
+    QTest::newRow("sum") << QStringList {"3", "+", "4", "=", "7"} << "3+4=7";
+    QTest::newRow("index of three symbols") << QStringList {"a", "n_", "+_", "1_"} << "a_{n+1}";
+}
+
+void TestFormulaRecognizer::slowWritingIsRecognisedExactly()
+{
+    QFETCH(QStringList, symbols);
+    QFETCH(QString, latex);
+    Page page(2.0, 1);
+    for (QString s : symbols) {
+        // A trailing '_' writes the symbol small and lowered.
+        const bool index = s.endsWith('_');
+        s.remove('_');
+        page.write(s.toStdString(), index ? 0.6 : 1.0, index ? -6 : 0);
+    }
     QCOMPARE(QString::fromStdString(RecognitionService::recognize(page.strokes)), latex);
 }
 
