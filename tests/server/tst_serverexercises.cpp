@@ -4,6 +4,8 @@
 #include <QJsonDocument>
 #include <QtTest>
 
+#include <sqlite3.h>
+
 #include <memory>
 
 // Exercises: add, modify and fetch round trips, validation, paging, filters, moving, removing.
@@ -42,6 +44,7 @@ private slots:
     void exerciseRoutesNameTheMemberTheyRefuse();
     void restartKeepsAllData();
     void logStaysBoundedThroughAnUnbrokenBurst();
+    void theSchoolsEditedCatalogueIsFollowed();
 
 private:
     struct Types {
@@ -1187,6 +1190,112 @@ void TestServerExercises::logStaysBoundedThroughAnUnbrokenBurst()
     QVERIFY2(log.size() < 80 * 1024 * 1024, qPrintable(QString::number(log.size())));
     const QJsonObject data = list(groupId, -1, -1, 11).dataObject();
     QCOMPARE(data[QStringLiteral("pages")].toInt(), 11);
+}
+
+// A school edits its bank's catalogue and moves a teacher to another subject between two runs:
+// a question type with a single option still needs its option, and the teacher's old exercise,
+// modified into a type of her new subject, is filed under that subject.
+void TestServerExercises::theSchoolsEditedCatalogueIsFollowed()
+{
+    LocalServer school;
+    QVERIFY2(school.start(), qPrintable(school.errorString()));
+    const auto logIn = [](ServerClient &client) {
+        return client.login(QStringLiteral("13800000001"))
+            .dataObject()[QStringLiteral("user")]
+            .toObject()[QStringLiteral("userId")]
+            .toInt();
+    };
+    ServerClient before(school.baseUrl());
+    const int userId = logIn(before);
+    const int groupId = before
+                            .post(QStringLiteral("/library/add/group"),
+                                {{QStringLiteral("groupName"), QStringLiteral("旧学科")}})
+                            .dataObject()[QStringLiteral("groupId")]
+                            .toInt();
+    QVERIFY(userId > 0 && groupId > 0);
+    int fillIn = 0, fillInQuestion = 0;
+    for (const auto &detail : before.typeDetails()) {
+        const QJsonObject q0
+            = detail.second[QStringLiteral("exerciseQuestiontypeList")].toArray().at(0).toObject();
+        if (!detail.second[QStringLiteral("hasMoreQuestionCode")].toBool()
+            && q0[QStringLiteral("optionNum")].toInt() == 0) {
+            fillIn = detail.first;
+            fillInQuestion = q0[QStringLiteral("questionTypeId")].toInt();
+            break;
+        }
+    }
+    QVERIFY(fillIn > 0);
+    QJsonObject old = exerciseBody(fillIn, groupId, 2, userId, QString(),
+        {wrap(question(
+                  1, fillInQuestion, QString(), 2, QStringLiteral("<doc>语文题</doc>"), QString()),
+            answers({QStringLiteral("<doc>答</doc>")}))});
+    old = edited(old, {QStringLiteral("subjectId")}, 1).toObject();
+    old = edited(old, {QStringLiteral("exercise"), QStringLiteral("subjectId")}, 1).toObject();
+    const ServerClient::Reply added = before.post(QStringLiteral("/library/add/exercise"), old);
+    QCOMPARE(added.status(), 0);
+    const int oldId = added.dataObject()[QStringLiteral("exerciseId")].toInt();
+
+    sqlite3 *db = nullptr;
+    QCOMPARE(
+        sqlite3_open((school.dataDir() + QStringLiteral("/quenmo.db")).toUtf8().constData(), &db),
+        SQLITE_OK);
+    sqlite3_busy_timeout(db, 5000);
+    const char *edit
+        = "UPDATE users SET subject_code = 2 WHERE phone = '13800000001';"
+          "INSERT INTO exercise_types(subject_code, province_id, name, has_stem, "
+          "has_more_questions, sort) SELECT 2, province_id, '一选题', 0, 0, 99 FROM exercise_types "
+          "WHERE subject_code = 2 LIMIT 1;"
+          "INSERT INTO question_types(exercise_type_id, type_code, type_desc, score, has_content, "
+          "option_num, sort, position) VALUES (last_insert_rowid(), 1, '一选题', 1, 1, 1, 0, 0);";
+    const int written = sqlite3_exec(db, edit, nullptr, nullptr, nullptr);
+    sqlite3_close(db);
+    QCOMPARE(written, SQLITE_OK);
+    QVERIFY2(school.restart(), qPrintable(school.errorString()));
+    ServerClient teacher(school.baseUrl());
+    QCOMPARE(logIn(teacher), userId);
+
+    int single = 0, singleQuestion = 0;
+    for (const auto &detail : teacher.typeDetails()) {
+        const QJsonObject q0
+            = detail.second[QStringLiteral("exerciseQuestiontypeList")].toArray().at(0).toObject();
+        if (q0[QStringLiteral("optionNum")].toInt() == 1) {
+            single = detail.first;
+            singleQuestion = q0[QStringLiteral("questionTypeId")].toInt();
+        }
+    }
+    QVERIFY(single > 0);
+    const QJsonObject q = question(
+        1, singleQuestion, QString(), 1, QStringLiteral("<doc>只有一项</doc>"), QString());
+    QJsonObject body = exerciseBody(
+        single, groupId, 2, userId, QString(), {wrap(q, answers({QStringLiteral("A")}))});
+    body = edited(body, {QStringLiteral("exercise"), QStringLiteral("id")}, oldId).toObject();
+    for (const QString &route :
+        {QStringLiteral("/library/add/exercise"), QStringLiteral("/library/modify/exercise")}) {
+        const ServerClient::Reply refused = teacher.post(route, body);
+        QVERIFY2(refused.status() != 0 && refused.status() != -1, refused.body.constData());
+        QVERIFY2(
+            refused.msg().contains(QStringLiteral("optionContent")), qPrintable(refused.msg()));
+    }
+    const auto stored = [&] {
+        return teacher
+            .post(QStringLiteral("/library/fetch/exercise/id"),
+                {{QStringLiteral("exerciseId"), oldId}})
+            .dataObject()[QStringLiteral("exercise")]
+            .toObject();
+    };
+    QCOMPARE(stored()[QStringLiteral("subjectId")].toInt(), 1);
+    QCOMPARE(stored()[QStringLiteral("exerciseTypeId")].toInt(), fillIn);
+
+    body = edited(body,
+        {QStringLiteral("questionWraps"), QStringLiteral("0"), QStringLiteral("question"),
+            QStringLiteral("optionContent")},
+        options(1, true))
+               .toObject();
+    const ServerClient::Reply modified
+        = teacher.post(QStringLiteral("/library/modify/exercise"), body);
+    QCOMPARE(modified.status(), 0);
+    QCOMPARE(stored()[QStringLiteral("exerciseTypeId")].toInt(), single);
+    QCOMPARE(stored()[QStringLiteral("subjectId")].toInt(), 2);
 }
 
 QTEST_GUILESS_MAIN(TestServerExercises)
