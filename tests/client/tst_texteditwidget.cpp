@@ -17,6 +17,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTextBlock>
@@ -246,6 +247,8 @@ void tst_TextEditWidget::paletteInsertsInOrderAndStaysOpen()
     TextEditWidget widget;
     ModalDialogAnswerer answerer;
     answerer.answerWith([](QWidget *dialog) {
+        // closed however the checks end, so a failing one fails the test instead of hanging it
+        const auto close = qScopeGuard([dialog] { static_cast<QDialog *>(dialog)->reject(); });
         QCOMPARE(dialog->windowTitle(), QStringLiteral("特殊字符"));
         QVERIFY(ModalDialogAnswerer::clickButtonIn(dialog, QStringLiteral("Ω")));
         QVERIFY(ModalDialogAnswerer::clickButtonIn(dialog, QStringLiteral("∑")));
@@ -263,7 +266,6 @@ void tst_TextEditWidget::paletteInsertsInOrderAndStaysOpen()
         QCOMPARE(at(QStringLiteral("∑")).left(), at(QStringLiteral("Ω")).right() + 1 + 10);
         QVERIFY(at(QStringLiteral("α")).top() > at(QStringLiteral("∩")).bottom());
         QVERIFY(at(QStringLiteral("∩")).top() > at(QStringLiteral("Ω")).bottom());
-        static_cast<QDialog *>(dialog)->reject();
     });
     widget.findChild<QPushButton *>(QStringLiteral("specCharPushButton"))->click();
     QCOMPARE(answerer.count(), 1);
@@ -407,8 +409,9 @@ void tst_TextEditWidget::everyButtonGivesItsCodeText_data()
     row("special character", {"specCharPushButton"}, QStringLiteral("<doc>aΩc</doc>"), 1,
         [](ModalDialogAnswerer &answerer, const QString &) {
             answerer.answerWith([](QWidget *dialog) {
+                const auto close
+                    = qScopeGuard([dialog] { static_cast<QDialog *>(dialog)->reject(); });
                 QVERIFY(ModalDialogAnswerer::clickButtonIn(dialog, QStringLiteral("Ω")));
-                static_cast<QDialog *>(dialog)->reject();
             });
         });
     row("formula", {"texPushButton"}, "<doc>a<tex>x^2</tex>c</doc>", 1,
