@@ -438,8 +438,12 @@ std::string Layout::line(std::vector<Unit> units) const
         // A cross that is not raised like a letter may be a times sign on an outer line.
         if (u.label == "x" || u.label == "\\times") {
             const Unit &last = stack.back()->back()->unit;
+            // An index takes no exponent of its own, so a cross raised over it stands on
+            // an outer line.
+            const bool index
+                = stack.size() > 1 && stack.back() == &stack[stack.size() - 2]->back()->sub;
             const bool bracket
-                = last.kind == Kind::CloseParen || last.kind == Kind::Root || last.axial;
+                = last.kind == Kind::CloseParen || last.kind == Kind::Root || last.axial || index;
             // An exponent floats higher than the middle of a times sign.
             const bool middling = u.box.centerY() > last.baseline - 0.55 * last.height;
             if (bracket || middling || relation(last, u) != Relation::Above) {
@@ -523,10 +527,19 @@ std::string Layout::region(const std::vector<int> &members) const
                     continue;
                 // Tails and indices may hang past the roof's end, a slanted hand leaves the
                 // last index of the body there; a sign after the root starts near that end.
-                const double overhang = kindOf(symbols[m].label) == Kind::Operator ? -0.25 : 0.4;
+                const Kind kind = kindOf(symbols[m].label);
+                const bool sign = kind == Kind::Operator;
+                const bool glyph = !sign && kind != Kind::Bar;
+                const double overhang = sign ? -0.25 : 0.4;
+                // A roof drawn a little short still covers a glyph that starts by its end, and
+                // an index may hang below the sign's foot.
+                const bool underEnd = glyph && b.left < s.box.right + 0.15 * lineHeight;
                 if (b.centerX() > s.box.left + hook
-                    && b.centerX() < s.box.right + overhang * b.width() && b.centerY() > s.box.top
-                    && b.top < s.box.bottom - 0.1 * s.box.height())
+                    && (b.centerX() < s.box.right + overhang * b.width() || underEnd)
+                    && b.centerY() > s.box.top
+                    && (b.top < s.box.bottom - 0.1 * s.box.height()
+                        || (glyph && b.height() < 0.8 * lineHeight
+                            && b.top < s.box.bottom + 0.2 * lineHeight)))
                     inside.push_back(m);
             }
             used[c] = true;

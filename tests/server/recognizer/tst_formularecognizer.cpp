@@ -214,6 +214,9 @@ void TestFormulaRecognizer::mouseWritingIsRecognisedExactly_data()
     QTest::newRow("beta whose bowls stand off its stem") << 17 << "2\\beta";
     QTest::newRow("index hanging past a root's roof") << 18 << "\\sqrt{x_1}";
     QTest::newRow("sign half under a root's roof") << 19 << "\\sqrt{x}<1";
+    QTest::newRow("times sign after an index") << 20 << "a_1\\times2";
+    QTest::newRow("glyph starting at the end of a short roof") << 21 << "\\sqrt{2c}";
+    QTest::newRow("index below a short tipped root's foot") << 22 << "\\sqrt{x_1}+2";
     QTest::newRow("twenty strokes") << 10 << "\\frac{x_1+2}{3}-\\sqrt{y+1}<2\\pi";
 }
 
@@ -356,6 +359,32 @@ void TestFormulaRecognizer::mouseWritingIsRecognisedExactly()
         page.pen += 1;
         page.write("<");
         page.write("1");
+        break;
+    case 20:
+        page.write("a");
+        page.write("1", 0.6, -6);
+        // Level with the digits' middle, well above the index.
+        page.line(page.pen + 2, -18, page.pen + 12, -8);
+        page.line(page.pen + 12, -18, page.pen + 2, -8);
+        page.pen += 14;
+        page.write("2");
+        break;
+    case 21:
+        // The roof ends just before the c begins.
+        page.polyline({{0, -8}, {3, -10}, {8, 2}, {14, -24}, {38, -24}});
+        page.pen = 16;
+        page.write("2");
+        page.write("c");
+        break;
+    case 22:
+        // The sign's tip stops above the line; the index hangs lower than that.
+        page.polyline({{0, -8}, {3, -10}, {8, -1}, {14, -24}, {36, -24}});
+        page.pen = 16;
+        page.write("x");
+        page.write("1", 0.6, -10);
+        page.pen = 40;
+        page.write("+");
+        page.write("2");
         break;
     case 10:
         page.pen = 2;
