@@ -957,8 +957,13 @@ void splitPoorGroups(
             Box before = boxes[members[0]], after = boxes[members[k]];
             for (std::size_t m = 0; m < members.size(); ++m)
                 (m < k ? before : after) = united(m < k ? before : after, boxes[members[m]]);
-            // Neighbours stand side by side; the strokes of one glyph lie over each other.
-            if (std::min(before.right, after.right) > std::max(before.left, after.left))
+            // Neighbours stand side by side, a script's foot may reach a little into its
+            // base; the strokes of one glyph lie over each other.
+            const double overlap
+                = std::min(before.right, after.right) - std::max(before.left, after.left);
+            const bool script
+                = std::fabs(before.centerY() - after.centerY()) > 0.3 * found[g].box.height();
+            if (overlap > (script ? 0.25 * std::min(before.width(), after.width()) : 0))
                 continue;
             const float d = std::max(match(members.begin(), members.begin() + static_cast<long>(k)),
                 match(members.begin() + static_cast<long>(k), members.end()));

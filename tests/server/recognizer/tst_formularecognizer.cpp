@@ -217,6 +217,7 @@ void TestFormulaRecognizer::mouseWritingIsRecognisedExactly_data()
     QTest::newRow("times sign after an index") << 20 << "a_1\\times2";
     QTest::newRow("glyph starting at the end of a short roof") << 21 << "\\sqrt{2c}";
     QTest::newRow("index below a short tipped root's foot") << 22 << "\\sqrt{x_1}+2";
+    QTest::newRow("exponent whose foot touches its base") << 23 << "x^2+1";
     QTest::newRow("twenty strokes") << 10 << "\\frac{x_1+2}{3}-\\sqrt{y+1}<2\\pi";
 }
 
@@ -385,6 +386,15 @@ void TestFormulaRecognizer::mouseWritingIsRecognisedExactly()
         page.pen = 40;
         page.write("+");
         page.write("2");
+        break;
+    case 23:
+        page.write("x");
+        // The 2's foot runs over the end of the x's upper arm.
+        page.pen = 11;
+        page.write("2", 0.6, 13);
+        page.pen = 24;
+        page.write("+");
+        page.write("1");
         break;
     case 10:
         page.pen = 2;
