@@ -6,6 +6,7 @@
 #include <cmath>
 #include <functional>
 #include <limits>
+#include <map>
 #include <memory>
 #include <numeric>
 
@@ -757,25 +758,40 @@ double bandCover(const std::vector<Stroke> &strokes, const Box &box, bool top)
 
 // How far left the ink reaches in the upper middle of a symbol, as a share of its width: a
 // 5 has its stem there, a 3 is open on its left.
+// How far in from the left the ink starts at `share` of a symbol's height, as a share of its
+// width.
+double leftmostAt(const std::vector<Stroke> &strokes, const Box &box, double share)
+{
+    const double y = box.top + share * box.height();
+    double left = box.right;
+    for (const Stroke &s : strokes) {
+        for (std::size_t i = 1; i < s.size(); ++i) {
+            const Point &a = s[i - 1], &b = s[i];
+            if ((a.y - y) * (b.y - y) > 0 || a.y == b.y)
+                continue;
+            left = std::min(left, a.x + (y - a.y) / (b.y - a.y) * (b.x - a.x));
+        }
+    }
+    return (left - box.left) / box.width();
+}
+
 double leftReach(const std::vector<Stroke> &strokes, const Box &box)
 {
     if (box.width() <= 0 || box.height() <= 0)
         return 0;
     double reach = 0;
-    for (double share : {0.25, 0.3, 0.35}) {
-        const double y = box.top + share * box.height();
-        double left = box.right;
-        for (const Stroke &s : strokes) {
-            for (std::size_t i = 1; i < s.size(); ++i) {
-                const Point &a = s[i - 1], &b = s[i];
-                if ((a.y - y) * (b.y - y) > 0 || a.y == b.y)
-                    continue;
-                left = std::min(left, a.x + (y - a.y) / (b.y - a.y) * (b.x - a.x));
-            }
-        }
-        reach = std::max(reach, (left - box.left) / box.width());
-    }
+    for (double share : {0.25, 0.3, 0.35})
+        reach = std::max(reach, leftmostAt(strokes, box, share));
     return reach;
+}
+
+// How far in the ink starts on the left halfway down: an a's bowl is closed there, the arcs
+// of an italic x cross in the middle.
+double middleLeft(const std::vector<Stroke> &strokes, const Box &box)
+{
+    if (box.width() <= 0 || box.height() <= 0)
+        return 0;
+    return std::min(leftmostAt(strokes, box, 0.5), leftmostAt(strokes, box, 0.6));
 }
 
 // The mean run of the ink across the middle band of a symbol, left per unit down: about -1
@@ -844,6 +860,11 @@ void relabelByShape(Symbol &s, const std::vector<Stroke> &parts)
     } else if (s.label == "b" && aspect < 0.95) {
         // A b's stem rises well above its bowl.
         relabel("n");
+    } else if (s.label == "a" && middleLeft(parts, s.box) > 0.3
+        && std::find_if(s.alternatives.begin(), s.alternatives.end(),
+               [](const std::string &a) { return a == "x" || a == "\\times"; })
+            != s.alternatives.end()) {
+        relabel("x");
     } else if (s.label == "9" && aspect < 0.98) {
         relabel("a");
     } else if (s.label == "z" && aspect < 1.05 && middleRun(parts, s.box) > -0.3
@@ -992,12 +1013,16 @@ void splitPoorGroups(
 void joinOverlappingGroups(std::vector<Symbol> &found, const std::vector<Stroke> &strokes)
 {
     const SymbolClassifier &classifier = SymbolClassifier::instance();
+    std::map<std::vector<int>, float> known;
     auto match = [&](const std::vector<int> &members) {
+        const auto it = known.find(members);
+        if (it != known.end())
+            return it->second;
         std::vector<Stroke> parts;
         for (int k : members)
             parts.push_back(strokes[k]);
         const auto best = classifier.classify(parts, 1);
-        return best.empty() ? std::numeric_limits<float>::max() : best[0].distance;
+        return known[members] = best.empty() ? std::numeric_limits<float>::max() : best[0].distance;
     };
     constexpr float good = 1.0f;
     constexpr float gain = 0.7f;
@@ -1011,16 +1036,33 @@ void joinOverlappingGroups(std::vector<Symbol> &found, const std::vector<Stroke>
         const double down = std::min(p.bottom, q.bottom) - std::max(p.top, q.top);
         const double sizeP = std::max(p.width(), p.height()),
                      sizeQ = std::max(q.width(), q.height());
-        bool join = a.strokes.back() + 1 == b.strokes.front()
-            && across > cover * std::min(p.width(), q.width())
-            && down > cover * std::min(p.height(), q.height())
-            && std::max(sizeP, sizeQ) < 2 * std::min(sizeP, sizeQ);
+        // Written one right after the other, or in turns.
+        const bool inTurn = b.strokes.front() <= a.strokes.back() + 1;
+        const bool alike = std::max(sizeP, sizeQ) < 2 * std::min(sizeP, sizeQ);
+        const bool over = across > cover * std::min(p.width(), q.width())
+            && down > cover * std::min(p.height(), q.height());
+        // The halves of a glyph drawn as two arcs back to back.
+        const bool beside = !over && down > cover * std::min(p.height(), q.height())
+            && across > -0.1 * std::max(sizeP, sizeQ);
+        // A short stroke inside a glyph, as book faces thicken their lines.
+        const Box &big = sizeP >= sizeQ ? p : q, &small = sizeP >= sizeQ ? q : p;
+        // (Not a root sign and the first glyph of its body.)
+        const std::vector<int> &larger = sizeP >= sizeQ ? a.strokes : b.strokes;
+        const bool piece = !(larger.size() == 1 && roofed(strokes[larger[0]], big))
+            && std::max(small.width(), small.height()) < 0.35 * std::min(big.width(), big.height())
+            && small.centerX() > big.left && small.centerX() < big.right
+            && small.centerY() > big.top && small.centerY() < big.bottom;
+        bool join = inTurn && ((alike && (over || beside)) || piece);
         if (join) {
             std::vector<int> both = a.strokes;
             both.insert(both.end(), b.strokes.begin(), b.strokes.end());
             const float together = match(both);
-            join
-                = together < good && together < gain * std::max(match(a.strokes), match(b.strokes));
+            const float first = match(a.strokes), second = match(b.strokes);
+            if (piece)
+                join = together < good && together < 1.15f * (sizeP >= sizeQ ? first : second);
+            else
+                join = together < (beside ? 0.8f : good)
+                    && together < (beside ? 0.6f : gain) * std::max(first, second);
             if (join) {
                 a.strokes = both;
                 a.box = united(p, q);
