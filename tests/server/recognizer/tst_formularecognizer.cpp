@@ -218,6 +218,8 @@ void TestFormulaRecognizer::mouseWritingIsRecognisedExactly_data()
     QTest::newRow("glyph starting at the end of a short roof") << 21 << "\\sqrt{2c}";
     QTest::newRow("index below a short tipped root's foot") << 22 << "\\sqrt{x_1}+2";
     QTest::newRow("exponent whose foot touches its base") << 23 << "x^2+1";
+    QTest::newRow("small script x beside a digit") << 24 << "3x";
+    QTest::newRow("script x leaning back beside a digit") << 25 << "3x";
     QTest::newRow("twenty strokes") << 10 << "\\frac{x_1+2}{3}-\\sqrt{y+1}<2\\pi";
 }
 
@@ -396,6 +398,22 @@ void TestFormulaRecognizer::mouseWritingIsRecognisedExactly()
         page.write("+");
         page.write("1");
         break;
+    case 24:
+    case 25: {
+        // A script hand's x: an arch running into a cup, and a curve down across it. Its
+        // arcs cross in its middle, where an a's bowl is closed on the left.
+        page.write("3");
+        const double size = formula == 24 ? 0.65 : 0.8, lean = formula == 24 ? 0 : -0.3;
+        const double x = page.pen + 8 * size;
+        auto at = [&](double px, double py) {
+            return quenmo::Point {x + size * (px - lean * py), size * py};
+        };
+        page.polyline({at(-8, -5), at(-6, -8), at(-4, -9), at(-2, -9), at(-1, -8), at(-1, -1),
+            at(0, 0), at(3, 0), at(6, -2), at(8, -5)});
+        page.polyline({at(5, -8), at(4, -9), at(2, -9), at(1, -8), at(-3, -1), at(-4, 0), at(-6, 0),
+            at(-7, -1)});
+        break;
+    }
     case 10:
         page.pen = 2;
         page.write("x", 1.0, 19);
