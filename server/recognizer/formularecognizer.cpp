@@ -1061,7 +1061,7 @@ void joinOverlappingGroups(std::vector<Symbol> &found, const std::vector<Stroke>
             if (piece)
                 join = together < good && together < 1.15f * (sizeP >= sizeQ ? first : second);
             else
-                join = together < (beside ? 0.8f : good)
+                join = together < (beside ? 0.9f : good)
                     && together < (beside ? 0.6f : gain) * std::max(first, second);
             if (join) {
                 a.strokes = both;
