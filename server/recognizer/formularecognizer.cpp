@@ -543,6 +543,19 @@ std::string Layout::region(const std::vector<int> &members) const
                             && b.top < s.box.bottom + 0.2 * lineHeight)))
                     inside.push_back(m);
             }
+            // A body never ends with a sign: one there follows the root.
+            for (;;) {
+                auto last = std::max_element(inside.begin(), inside.end(),
+                    [this](int a, int b) { return symbols[a].box.right < symbols[b].box.right; });
+                if (last == inside.end())
+                    break;
+                // (A cross may still be the letter x.)
+                const Kind kind = kindOf(symbols[*last].label);
+                if ((kind != Kind::Operator && kind != Kind::Bar)
+                    || symbols[*last].label == "\\times")
+                    break;
+                inside.erase(last);
+            }
             used[c] = true;
             for (int m : inside)
                 used[m] = true;

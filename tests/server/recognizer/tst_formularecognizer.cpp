@@ -220,6 +220,7 @@ void TestFormulaRecognizer::mouseWritingIsRecognisedExactly_data()
     QTest::newRow("exponent whose foot touches its base") << 23 << "x^2+1";
     QTest::newRow("small script x beside a digit") << 24 << "3x";
     QTest::newRow("script x leaning back beside a digit") << 25 << "3x";
+    QTest::newRow("minus under the end of a long roof") << 26 << "\\sqrt{x+1}-2";
     QTest::newRow("twenty strokes") << 10 << "\\frac{x_1+2}{3}-\\sqrt{y+1}<2\\pi";
 }
 
@@ -412,6 +413,18 @@ void TestFormulaRecognizer::mouseWritingIsRecognisedExactly()
             at(0, 0), at(3, 0), at(6, -2), at(8, -5)});
         page.polyline({at(5, -8), at(4, -9), at(2, -9), at(1, -8), at(-3, -1), at(-4, 0), at(-6, 0),
             at(-7, -1)});
+        break;
+    }
+    case 26: {
+        page.pen = 16;
+        for (const char *s : {"x", "+", "1"})
+            page.write(s);
+        // The roof runs on over the whole minus after the body.
+        const double minus = page.pen + 2;
+        page.line(minus, -10, minus + 12, -10);
+        page.polyline({{0, -8}, {3, -10}, {8, 2}, {14, -24}, {minus + 13, -24}});
+        page.pen = minus + 16;
+        page.write("2");
         break;
     }
     case 10:
