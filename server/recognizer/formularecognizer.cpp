@@ -472,6 +472,21 @@ std::string Layout::line(std::vector<Unit> units) const
                 }
             }
         }
+        // A sign level with an outer line's middle goes on that line, not on a script's.
+        for (std::size_t level = 0; u.axial && level + 1 < stack.size() && !placed; ++level) {
+            const Unit &base = stack[level]->back()->unit;
+            // A descender's middle is that of its part above the line.
+            const double middle
+                = base.kind == Kind::Descender ? (base.box.top + base.baseline) / 2 : base.axis;
+            // Signs of an index are written smaller.
+            if (takesScripts(base) && relation(base, u) == Relation::Same
+                && std::fabs(u.axis - middle) < 0.15 * base.height
+                && std::max(u.box.width(), u.box.height()) > 0.6 * lineHeight) {
+                stack.resize(level + 1);
+                stack.back()->push_back(std::move(node));
+                placed = true;
+            }
+        }
         for (std::size_t level = stack.size(); !placed && level-- > 0;) {
             const Unit &base = stack[level]->back()->unit;
             // A script line goes on with symbols of its own size, not with a bracket that

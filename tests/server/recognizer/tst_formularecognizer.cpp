@@ -221,6 +221,7 @@ void TestFormulaRecognizer::mouseWritingIsRecognisedExactly_data()
     QTest::newRow("small script x beside a digit") << 24 << "3x";
     QTest::newRow("script x leaning back beside a digit") << 25 << "3x";
     QTest::newRow("minus under the end of a long roof") << 26 << "\\sqrt{x+1}-2";
+    QTest::newRow("sign after the index of a descender") << 27 << "2y_n<1";
     QTest::newRow("twenty strokes") << 10 << "\\frac{x_1+2}{3}-\\sqrt{y+1}<2\\pi";
 }
 
@@ -427,6 +428,15 @@ void TestFormulaRecognizer::mouseWritingIsRecognisedExactly()
         page.write("2");
         break;
     }
+    case 27:
+        // The index stands little below the y's arms; the sign is level with their middle.
+        page.write("2");
+        page.write("y");
+        page.write("n", 0.7, -3);
+        page.pen += 1;
+        page.write("<");
+        page.write("1");
+        break;
     case 10:
         page.pen = 2;
         page.write("x", 1.0, 19);
