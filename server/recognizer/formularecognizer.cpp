@@ -6,6 +6,7 @@
 #include <cmath>
 #include <functional>
 #include <limits>
+#include <map>
 #include <memory>
 #include <numeric>
 
@@ -447,8 +448,12 @@ std::string Layout::line(std::vector<Unit> units) const
         // A cross that is not raised like a letter may be a times sign on an outer line.
         if (u.label == "x" || u.label == "\\times") {
             const Unit &last = stack.back()->back()->unit;
+            // An index takes no exponent of its own, so a cross raised over it stands on
+            // an outer line.
+            const bool index
+                = stack.size() > 1 && stack.back() == &stack[stack.size() - 2]->back()->sub;
             const bool bracket
-                = last.kind == Kind::CloseParen || last.kind == Kind::Root || last.axial;
+                = last.kind == Kind::CloseParen || last.kind == Kind::Root || last.axial || index;
             // An exponent floats higher than the middle of a times sign.
             const bool middling = u.box.centerY() > last.baseline - 0.55 * last.height;
             if (bracket || middling || relation(last, u) != Relation::Above) {
@@ -474,6 +479,21 @@ std::string Layout::line(std::vector<Unit> units) const
                     stack.back()->push_back(std::move(node));
                     placed = true;
                 }
+            }
+        }
+        // A sign level with an outer line's middle goes on that line, not on a script's.
+        for (std::size_t level = 0; u.axial && level + 1 < stack.size() && !placed; ++level) {
+            const Unit &base = stack[level]->back()->unit;
+            // A descender's middle is that of its part above the line.
+            const double middle
+                = base.kind == Kind::Descender ? (base.box.top + base.baseline) / 2 : base.axis;
+            // Signs of an index are written smaller.
+            if (takesScripts(base) && relation(base, u) == Relation::Same
+                && std::fabs(u.axis - middle) < 0.15 * base.height
+                && std::max(u.box.width(), u.box.height()) > 0.6 * lineHeight) {
+                stack.resize(level + 1);
+                stack.back()->push_back(std::move(node));
+                placed = true;
             }
         }
         for (std::size_t level = stack.size(); !placed && level-- > 0;) {
@@ -532,11 +552,33 @@ std::string Layout::region(const std::vector<int> &members) const
                     continue;
                 // Tails and indices may hang past the roof's end, a slanted hand leaves the
                 // last index of the body there; a sign after the root starts near that end.
-                const double overhang = kindOf(symbols[m].label) == Kind::Operator ? -0.25 : 0.4;
+                const Kind kind = kindOf(symbols[m].label);
+                const bool sign = kind == Kind::Operator;
+                const bool glyph = !sign && kind != Kind::Bar;
+                const double overhang = sign ? -0.25 : 0.4;
+                // A roof drawn a little short still covers a glyph that starts by its end, and
+                // an index may hang below the sign's foot.
+                const bool underEnd = glyph && b.left < s.box.right + 0.15 * lineHeight;
                 if (b.centerX() > s.box.left + hook
-                    && b.centerX() < s.box.right + overhang * b.width() && b.centerY() > s.box.top
-                    && b.top < s.box.bottom - 0.1 * s.box.height())
+                    && (b.centerX() < s.box.right + overhang * b.width() || underEnd)
+                    && b.centerY() > s.box.top
+                    && (b.top < s.box.bottom - 0.1 * s.box.height()
+                        || (glyph && b.height() < 0.8 * lineHeight
+                            && b.top < s.box.bottom + 0.2 * lineHeight)))
                     inside.push_back(m);
+            }
+            // A body never ends with a sign: one there follows the root.
+            for (;;) {
+                auto last = std::max_element(inside.begin(), inside.end(),
+                    [this](int a, int b) { return symbols[a].box.right < symbols[b].box.right; });
+                if (last == inside.end())
+                    break;
+                // (A cross may still be the letter x.)
+                const Kind kind = kindOf(symbols[*last].label);
+                if ((kind != Kind::Operator && kind != Kind::Bar)
+                    || symbols[*last].label == "\\times")
+                    break;
+                inside.erase(last);
             }
             used[c] = true;
             for (int m : inside)
@@ -753,25 +795,40 @@ double bandCover(const std::vector<Stroke> &strokes, const Box &box, bool top)
 
 // How far left the ink reaches in the upper middle of a symbol, as a share of its width: a
 // 5 has its stem there, a 3 is open on its left.
+// How far in from the left the ink starts at `share` of a symbol's height, as a share of its
+// width.
+double leftmostAt(const std::vector<Stroke> &strokes, const Box &box, double share)
+{
+    const double y = box.top + share * box.height();
+    double left = box.right;
+    for (const Stroke &s : strokes) {
+        for (std::size_t i = 1; i < s.size(); ++i) {
+            const Point &a = s[i - 1], &b = s[i];
+            if ((a.y - y) * (b.y - y) > 0 || a.y == b.y)
+                continue;
+            left = std::min(left, a.x + (y - a.y) / (b.y - a.y) * (b.x - a.x));
+        }
+    }
+    return (left - box.left) / box.width();
+}
+
 double leftReach(const std::vector<Stroke> &strokes, const Box &box)
 {
     if (box.width() <= 0 || box.height() <= 0)
         return 0;
     double reach = 0;
-    for (double share : {0.25, 0.3, 0.35}) {
-        const double y = box.top + share * box.height();
-        double left = box.right;
-        for (const Stroke &s : strokes) {
-            for (std::size_t i = 1; i < s.size(); ++i) {
-                const Point &a = s[i - 1], &b = s[i];
-                if ((a.y - y) * (b.y - y) > 0 || a.y == b.y)
-                    continue;
-                left = std::min(left, a.x + (y - a.y) / (b.y - a.y) * (b.x - a.x));
-            }
-        }
-        reach = std::max(reach, (left - box.left) / box.width());
-    }
+    for (double share : {0.25, 0.3, 0.35})
+        reach = std::max(reach, leftmostAt(strokes, box, share));
     return reach;
+}
+
+// How far in the ink starts on the left halfway down: an a's bowl is closed there, the arcs
+// of an italic x cross in the middle.
+double middleLeft(const std::vector<Stroke> &strokes, const Box &box)
+{
+    if (box.width() <= 0 || box.height() <= 0)
+        return 0;
+    return std::min(leftmostAt(strokes, box, 0.5), leftmostAt(strokes, box, 0.6));
 }
 
 // The mean run of the ink across the middle band of a symbol, left per unit down: about -1
@@ -840,6 +897,11 @@ void relabelByShape(Symbol &s, const std::vector<Stroke> &parts)
     } else if (s.label == "b" && aspect < 0.95) {
         // A b's stem rises well above its bowl.
         relabel("n");
+    } else if (s.label == "a" && middleLeft(parts, s.box) > 0.3
+        && std::find_if(s.alternatives.begin(), s.alternatives.end(),
+               [](const std::string &a) { return a == "x" || a == "\\times"; })
+            != s.alternatives.end()) {
+        relabel("x");
     } else if (s.label == "9" && aspect < 0.98) {
         relabel("a");
     } else if (s.label == "z" && aspect < 1.05 && middleRun(parts, s.box) > -0.3
@@ -953,8 +1015,13 @@ void splitPoorGroups(
             Box before = boxes[members[0]], after = boxes[members[k]];
             for (std::size_t m = 0; m < members.size(); ++m)
                 (m < k ? before : after) = united(m < k ? before : after, boxes[members[m]]);
-            // Neighbours stand side by side; the strokes of one glyph lie over each other.
-            if (std::min(before.right, after.right) > std::max(before.left, after.left))
+            // Neighbours stand side by side, a script's foot may reach a little into its
+            // base; the strokes of one glyph lie over each other.
+            const double overlap
+                = std::min(before.right, after.right) - std::max(before.left, after.left);
+            const bool script
+                = std::fabs(before.centerY() - after.centerY()) > 0.3 * found[g].box.height();
+            if (overlap > (script ? 0.25 * std::min(before.width(), after.width()) : 0))
                 continue;
             const float d = std::max(match(members.begin(), members.begin() + static_cast<long>(k)),
                 match(members.begin() + static_cast<long>(k), members.end()));
@@ -983,12 +1050,16 @@ void splitPoorGroups(
 void joinOverlappingGroups(std::vector<Symbol> &found, const std::vector<Stroke> &strokes)
 {
     const SymbolClassifier &classifier = SymbolClassifier::instance();
+    std::map<std::vector<int>, float> known;
     auto match = [&](const std::vector<int> &members) {
+        const auto it = known.find(members);
+        if (it != known.end())
+            return it->second;
         std::vector<Stroke> parts;
         for (int k : members)
             parts.push_back(strokes[k]);
         const auto best = classifier.classify(parts, 1);
-        return best.empty() ? std::numeric_limits<float>::max() : best[0].distance;
+        return known[members] = best.empty() ? std::numeric_limits<float>::max() : best[0].distance;
     };
     constexpr float good = 1.0f;
     constexpr float gain = 0.7f;
@@ -1002,16 +1073,33 @@ void joinOverlappingGroups(std::vector<Symbol> &found, const std::vector<Stroke>
         const double down = std::min(p.bottom, q.bottom) - std::max(p.top, q.top);
         const double sizeP = std::max(p.width(), p.height()),
                      sizeQ = std::max(q.width(), q.height());
-        bool join = a.strokes.back() + 1 == b.strokes.front()
-            && across > cover * std::min(p.width(), q.width())
-            && down > cover * std::min(p.height(), q.height())
-            && std::max(sizeP, sizeQ) < 2 * std::min(sizeP, sizeQ);
+        // Written one right after the other, or in turns.
+        const bool inTurn = b.strokes.front() <= a.strokes.back() + 1;
+        const bool alike = std::max(sizeP, sizeQ) < 2 * std::min(sizeP, sizeQ);
+        const bool over = across > cover * std::min(p.width(), q.width())
+            && down > cover * std::min(p.height(), q.height());
+        // The halves of a glyph drawn as two arcs back to back.
+        const bool beside = !over && down > cover * std::min(p.height(), q.height())
+            && across > -0.1 * std::max(sizeP, sizeQ);
+        // A short stroke inside a glyph, as book faces thicken their lines.
+        const Box &big = sizeP >= sizeQ ? p : q, &small = sizeP >= sizeQ ? q : p;
+        // (Not a root sign and the first glyph of its body.)
+        const std::vector<int> &larger = sizeP >= sizeQ ? a.strokes : b.strokes;
+        const bool piece = !(larger.size() == 1 && roofed(strokes[larger[0]], big))
+            && std::max(small.width(), small.height()) < 0.35 * std::min(big.width(), big.height())
+            && small.centerX() > big.left && small.centerX() < big.right
+            && small.centerY() > big.top && small.centerY() < big.bottom;
+        bool join = inTurn && ((alike && (over || beside)) || piece);
         if (join) {
             std::vector<int> both = a.strokes;
             both.insert(both.end(), b.strokes.begin(), b.strokes.end());
             const float together = match(both);
-            join
-                = together < good && together < gain * std::max(match(a.strokes), match(b.strokes));
+            const float first = match(a.strokes), second = match(b.strokes);
+            if (piece)
+                join = together < good && together < 1.15f * (sizeP >= sizeQ ? first : second);
+            else
+                join = together < (beside ? 0.9f : good)
+                    && together < (beside ? 0.6f : gain) * std::max(first, second);
             if (join) {
                 a.strokes = both;
                 a.box = united(p, q);

@@ -38,6 +38,15 @@ std::vector<Stroke> timesSign(double aspect)
     return {{{-6, -6 * aspect}, {6, 6 * aspect}}, {{6, -6 * aspect}, {-6, 6 * aspect}}};
 }
 
+// An x written as two arcs back to back, ")(", their outer ends turned out: the way many
+// write it to keep it apart from a times sign. None of the template fonts has it.
+std::vector<Stroke> arcX()
+{
+    return {{{-6, -3}, {-4, -5}, {-2, -5}, {0, -3}, {0.5, 0}, {0, 3}, {-1, 6}, {-3, 8.5}, {-5, 9},
+                {-7, 8}},
+        {{7, -3}, {5, -5}, {3, -5}, {1, -3}, {0.5, 0}, {1, 3}, {2, 6}, {3, 8.5}, {5, 9}, {7, 8}}};
+}
+
 std::vector<Stroke> rootSign(double bar, bool tick)
 {
     Stroke s;
@@ -78,6 +87,7 @@ int main(int argc, char **argv)
     }
     for (const auto &letter : greekLetters)
         shapes.emplace_back(letter.second, greek.glyph(letter.first).strokes);
+    shapes.emplace_back("x", arcX());
     for (double aspect : {0.8, 1.0, 1.25})
         shapes.emplace_back("\\times", timesSign(aspect));
     for (double bar : {6.0, 14.0, 28.0, 50.0})

@@ -233,6 +233,14 @@ void TestFormulaRecognizer::mouseWritingIsRecognisedExactly_data()
     QTest::newRow("beta whose bowls stand off its stem") << 17 << "2\\beta";
     QTest::newRow("index hanging past a root's roof") << 18 << "\\sqrt{x_1}";
     QTest::newRow("sign half under a root's roof") << 19 << "\\sqrt{x}<1";
+    QTest::newRow("times sign after an index") << 30 << "a_1\\times2";
+    QTest::newRow("glyph starting at the end of a short roof") << 31 << "\\sqrt{2c}";
+    QTest::newRow("index below a short tipped root's foot") << 32 << "\\sqrt{x_1}+2";
+    QTest::newRow("exponent whose foot touches its base") << 33 << "x^2+1";
+    QTest::newRow("small script x beside a digit") << 34 << "3x";
+    QTest::newRow("script x leaning back beside a digit") << 35 << "3x";
+    QTest::newRow("minus under the end of a long roof") << 36 << "\\sqrt{x+1}-2";
+    QTest::newRow("sign after the index of a descender") << 37 << "2y_n<1";
     QTest::newRow("twenty strokes") << 10 << "\\frac{x_1+2}{3}-\\sqrt{y+1}<2\\pi";
     // Alone, nothing on its line tells a y from a 9 but its crown, open between the arms.
     QTest::newRow("y with a round bowl open at the top") << 20 << "y";
@@ -444,6 +452,78 @@ void TestFormulaRecognizer::mouseWritingIsRecognisedExactly()
         page.line(3, -21, 13, -21);
         page.pen = 16;
         page.write("3");
+        break;
+    case 30:
+        page.write("a");
+        page.write("1", 0.6, -6);
+        // Level with the digits' middle, well above the index.
+        page.line(page.pen + 2, -18, page.pen + 12, -8);
+        page.line(page.pen + 12, -18, page.pen + 2, -8);
+        page.pen += 14;
+        page.write("2");
+        break;
+    case 31:
+        // The roof ends just before the c begins.
+        page.polyline({{0, -8}, {3, -10}, {8, 2}, {14, -24}, {38, -24}});
+        page.pen = 16;
+        page.write("2");
+        page.write("c");
+        break;
+    case 32:
+        // The sign's tip stops above the line; the index hangs lower than that.
+        page.polyline({{0, -8}, {3, -10}, {8, -1}, {14, -24}, {36, -24}});
+        page.pen = 16;
+        page.write("x");
+        page.write("1", 0.6, -10);
+        page.pen = 40;
+        page.write("+");
+        page.write("2");
+        break;
+    case 33:
+        page.write("x");
+        // The 2's foot runs over the end of the x's upper arm.
+        page.pen = 11;
+        page.write("2", 0.6, 13);
+        page.pen = 24;
+        page.write("+");
+        page.write("1");
+        break;
+    case 34:
+    case 35: {
+        // A script hand's x: an arch running into a cup, and a curve down across it. Its
+        // arcs cross in its middle, where an a's bowl is closed on the left.
+        page.write("3");
+        const double size = formula == 24 ? 0.65 : 0.8, lean = formula == 24 ? 0 : -0.3;
+        const double x = page.pen + 8 * size;
+        auto at = [&](double px, double py) {
+            return quenmo::Point {x + size * (px - lean * py), size * py};
+        };
+        page.polyline({at(-8, -5), at(-6, -8), at(-4, -9), at(-2, -9), at(-1, -8), at(-1, -1),
+            at(0, 0), at(3, 0), at(6, -2), at(8, -5)});
+        page.polyline({at(5, -8), at(4, -9), at(2, -9), at(1, -8), at(-3, -1), at(-4, 0), at(-6, 0),
+            at(-7, -1)});
+        break;
+    }
+    case 36: {
+        page.pen = 16;
+        for (const char *s : {"x", "+", "1"})
+            page.write(s);
+        // The roof runs on over the whole minus after the body.
+        const double minus = page.pen + 2;
+        page.line(minus, -10, minus + 12, -10);
+        page.polyline({{0, -8}, {3, -10}, {8, 2}, {14, -24}, {minus + 13, -24}});
+        page.pen = minus + 16;
+        page.write("2");
+        break;
+    }
+    case 37:
+        // The index stands little below the y's arms; the sign is level with their middle.
+        page.write("2");
+        page.write("y");
+        page.write("n", 0.7, -3);
+        page.pen += 1;
+        page.write("<");
+        page.write("1");
         break;
     case 10:
         page.pen = 2;
