@@ -793,8 +793,6 @@ double bandCover(const std::vector<Stroke> &strokes, const Box &box, bool top)
     return static_cast<double>(std::count(hit, hit + bins, true)) / bins;
 }
 
-// How far left the ink reaches in the upper middle of a symbol, as a share of its width: a
-// 5 has its stem there, a 3 is open on its left.
 // How far in from the left the ink starts at `share` of a symbol's height, as a share of its
 // width.
 double leftmostAt(const std::vector<Stroke> &strokes, const Box &box, double share)
@@ -812,6 +810,8 @@ double leftmostAt(const std::vector<Stroke> &strokes, const Box &box, double sha
     return (left - box.left) / box.width();
 }
 
+// How far left the ink reaches in the upper middle of a symbol, as a share of its width: a
+// 5 has its stem there, a 3 is open on its left.
 double leftReach(const std::vector<Stroke> &strokes, const Box &box)
 {
     if (box.width() <= 0 || box.height() <= 0)
