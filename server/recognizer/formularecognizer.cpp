@@ -985,19 +985,24 @@ void resolveBySize(std::vector<Symbol> &symbols, const std::vector<Stroke> &stro
             symbols[i].label = decided[i];
 }
 
+// How far the nearest template lies from the strokes of these members.
+float templateDistance(const std::vector<Stroke> &strokes, const std::vector<int> &members)
+{
+    std::vector<Stroke> parts;
+    for (int k : members)
+        parts.push_back(strokes[k]);
+    const auto best = SymbolClassifier::instance().classify(parts, 1);
+    return best.empty() ? std::numeric_limits<float>::max() : best[0].distance;
+}
+
 // Two symbols written one after the other may touch and so fall into one group, whose outline
 // then matches no template well. Such a group is taken apart where the strokes written before
 // and after the cut each match a symbol much better.
 void splitPoorGroups(
     std::vector<Symbol> &found, const std::vector<Stroke> &strokes, const std::vector<Box> &boxes)
 {
-    const SymbolClassifier &classifier = SymbolClassifier::instance();
     auto match = [&](std::vector<int>::const_iterator from, std::vector<int>::const_iterator to) {
-        std::vector<Stroke> parts;
-        for (auto k = from; k != to; ++k)
-            parts.push_back(strokes[*k]);
-        const auto best = classifier.classify(parts, 1);
-        return best.empty() ? std::numeric_limits<float>::max() : best[0].distance;
+        return templateDistance(strokes, std::vector<int>(from, to));
     };
     // Most well written symbols lie nearer than this to a template.
     constexpr float poor = 1.2f;
@@ -1049,17 +1054,10 @@ void splitPoorGroups(
 // together they match a template much better than either alone.
 void joinOverlappingGroups(std::vector<Symbol> &found, const std::vector<Stroke> &strokes)
 {
-    const SymbolClassifier &classifier = SymbolClassifier::instance();
     std::map<std::vector<int>, float> known;
     auto match = [&](const std::vector<int> &members) {
         const auto it = known.find(members);
-        if (it != known.end())
-            return it->second;
-        std::vector<Stroke> parts;
-        for (int k : members)
-            parts.push_back(strokes[k]);
-        const auto best = classifier.classify(parts, 1);
-        return known[members] = best.empty() ? std::numeric_limits<float>::max() : best[0].distance;
+        return it != known.end() ? it->second : known[members] = templateDistance(strokes, members);
     };
     constexpr float good = 1.0f;
     constexpr float gain = 0.7f;
