@@ -115,6 +115,9 @@ private:
     QList<QWidget *> shownComposer();
     // A draft with a question text in a new home; returns the file's bytes.
     QByteArray writeDraft(const QTemporaryDir &home);
+    // a stored exercise of type 32 in group 40, opened for modification as its card's button does
+    static ExerciseInfo storedExercise(int id);
+    void openStored(const ExerciseInfo &exercise);
     // A window that keeps drafts, asking for groups, knowledge points and the detail of type 33.
     void startKeepingDrafts(const QString &heldPath = QString(),
         const ScriptedHttpResponder::Response &held = ScriptedHttpResponder::Response());
@@ -448,10 +451,7 @@ void tst_Composer::pickingTypeOnEmptyPageAsksNothing()
 
 void tst_Composer::storedMultipleAnswerOpensChecked()
 {
-    ExerciseInfo exercise;
-    exercise.id = 500;
-    exercise.folderId = 40;
-    exercise.exerciseTypeId = 32;
+    ExerciseInfo exercise = storedExercise(500);
     QuestionInfo question;
     question.questiontypeId = 2;
     question.knowledgeIds = QStringLiteral("40");
@@ -459,9 +459,7 @@ void tst_Composer::storedMultipleAnswerOpensChecked()
         question.options << OptionInfo {i, code(QString::number(i)), false};
     question.answers << AnswerInfo {0, QStringLiteral("BD")};
     exercise.questions << question;
-    m_responder.reset(detailPath);
-    m_responder.respondEnvelope(detailPath, 0, detail(false, false, mixedTypes));
-    m_window->loadExercise(exercise);
+    openStored(exercise);
     QTRY_VERIFY(m_window->questionTabs());
     const auto options = page(0)->optionPanels();
     QCOMPARE(page(0)->currentType().questionTypeId, 2);
@@ -476,18 +474,13 @@ void tst_Composer::storedMultipleAnswerOpensChecked()
 
 void tst_Composer::storedQuestionOfUnknownTypeOpensFirstType()
 {
-    ExerciseInfo exercise;
-    exercise.id = 501;
-    exercise.folderId = 40;
-    exercise.exerciseTypeId = 32;
+    ExerciseInfo exercise = storedExercise(501);
     QuestionInfo question;
     question.questiontypeId = 99; // no longer offered by this exercise type
     question.questionContent = code(QStringLiteral("旧内容"));
     question.questionExplain = code(QStringLiteral("旧解析"));
     exercise.questions << question;
-    m_responder.reset(detailPath);
-    m_responder.respondEnvelope(detailPath, 0, detail(false, false, mixedTypes));
-    m_window->loadExercise(exercise);
+    openStored(exercise);
     QTRY_VERIFY(m_window->questionTabs() && !m_window->isBodyPending());
     // the type a new page opens with (多选, sort 0), its texts filled in all the same
     QCOMPARE(page(0)->currentType().typeDesc, QStringLiteral("多选"));
@@ -503,10 +496,7 @@ void tst_Composer::nextExerciseReplacesEveryPanelText()
     // a body already built for this type takes the stored exercise's texts and marks
     buildComposer(detail(false, false, mixedTypes)); // 多选, four options
     fillPage(page(0)); // options A and B marked
-    ExerciseInfo exercise;
-    exercise.id = 502;
-    exercise.folderId = 40;
-    exercise.exerciseTypeId = 32;
+    ExerciseInfo exercise = storedExercise(502);
     QuestionInfo question;
     question.questiontypeId = 2;
     question.knowledgeIds = QStringLiteral("40");
@@ -716,13 +706,8 @@ void tst_Composer::addSucceedsAndRefreshes()
 
 void tst_Composer::modifySucceedsAndShowsBank()
 {
-    ExerciseInfo exercise;
-    exercise.id = 500;
-    exercise.folderId = 40;
-    exercise.exerciseTypeId = 32;
-    m_responder.reset(detailPath);
-    m_responder.respondEnvelope(detailPath, 0, detail(false, false, mixedTypes));
-    m_window->loadExercise(exercise);
+    ExerciseInfo exercise = storedExercise(500);
+    openStored(exercise);
     QTRY_VERIFY(m_window->questionTabs());
     fillPage(page(0));
     m_responder.respondEnvelope(modifyPath, 0, QJsonValue());
@@ -748,10 +733,7 @@ void tst_Composer::modifySucceedsAndShowsBank()
 
 void tst_Composer::cancelSetsThreeStarsAndEndsModification()
 {
-    ExerciseInfo exercise;
-    exercise.id = 500;
-    exercise.folderId = 40;
-    exercise.exerciseTypeId = 32;
+    ExerciseInfo exercise = storedExercise(500);
     exercise.difficultyDegree = 5;
     QuestionInfo stored;
     stored.questiontypeId = 2;
@@ -791,13 +773,8 @@ void tst_Composer::cancelSetsThreeStarsAndEndsModification()
 
 void tst_Composer::failedPreviewKeepsModification()
 {
-    ExerciseInfo exercise;
-    exercise.id = 500;
-    exercise.folderId = 40;
-    exercise.exerciseTypeId = 32;
-    m_responder.reset(detailPath);
-    m_responder.respondEnvelope(detailPath, 0, detail(false, false, mixedTypes));
-    m_window->loadExercise(exercise);
+    ExerciseInfo exercise = storedExercise(500);
+    openStored(exercise);
     QTRY_VERIFY(m_window->questionTabs());
     ModalDialogAnswerer answerer;
     answerer.clickButton(QStringLiteral("确定"));
@@ -814,6 +791,22 @@ void tst_Composer::failedPreviewKeepsModification()
 }
 
 QTEST_MAIN(tst_Composer)
+ExerciseInfo tst_Composer::storedExercise(int id)
+{
+    ExerciseInfo exercise;
+    exercise.id = id;
+    exercise.folderId = 40;
+    exercise.exerciseTypeId = 32;
+    return exercise;
+}
+
+void tst_Composer::openStored(const ExerciseInfo &exercise)
+{
+    m_responder.reset(detailPath);
+    m_responder.respondEnvelope(detailPath, 0, detail(false, false, mixedTypes));
+    m_window->loadExercise(exercise);
+}
+
 QByteArray tst_Composer::writeDraft(const QTemporaryDir &home)
 {
     // the work of a teacher whose Quenmo was killed while composing
