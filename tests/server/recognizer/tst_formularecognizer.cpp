@@ -253,6 +253,13 @@ void TestFormulaRecognizer::mouseWritingIsRecognisedExactly_data()
     QTest::newRow("equals with one bar drawn there and back") << 26 << "3=1";
     QTest::newRow("fraction bar drawn there and back") << 27 << "\\frac{1}{2}";
     QTest::newRow("five of a bowl and a flag") << 28 << "53";
+    // Between two roots nothing on the line measures the cross: its shape alone makes it a
+    // times sign, also when drawn a little taller than wide.
+    QTest::newRow("times sign between roots") << 38 << "\\sqrt{2}\\times\\sqrt{3}";
+    QTest::newRow("tall times sign between roots") << 39 << "\\sqrt{2}\\times\\sqrt{3}";
+    // A quick root sign: no tick, a tall stem and a roof just over its one symbol.
+    QTest::newRow("tall root without a tick over a digit") << 40 << "\\sqrt{2}";
+    QTest::newRow("tall root without a tick over a letter") << 41 << "\\sqrt{a}";
 }
 
 void TestFormulaRecognizer::mouseWritingIsRecognisedExactly()
@@ -525,6 +532,29 @@ void TestFormulaRecognizer::mouseWritingIsRecognisedExactly()
         page.write("<");
         page.write("1");
         break;
+    case 38:
+    case 39: {
+        const double w = formula == 38 ? 10 : 12, h = formula == 38 ? 12 : 14;
+        auto root = [&page](double x, const char *body) {
+            page.polyline({{x, -8}, {x + 3, -10}, {x + 8, 2}, {x + 14, -26}, {x + 40, -26}});
+            page.pen = x + 16;
+            page.write(body);
+        };
+        root(0, "2");
+        const double x = page.pen + 4;
+        page.line(x, -10 - h / 2, x + w, -10 + h / 2);
+        page.line(x + w, -10 - h / 2, x, -10 + h / 2);
+        root(x + w + 3, "3");
+        break;
+    }
+    case 40:
+    case 41: {
+        const double roof = formula == 40 ? -38 : -34;
+        page.pen = 16;
+        page.write(formula == 40 ? "2" : "a");
+        page.polyline({{3, -10}, {8, formula == 40 ? 0.0 : 2.0}, {14, roof}, {page.pen + 2, roof}});
+        break;
+    }
     case 10:
         page.pen = 2;
         page.write("x", 1.0, 19);
