@@ -260,6 +260,12 @@ void TestFormulaRecognizer::mouseWritingIsRecognisedExactly_data()
     // A quick root sign: no tick, a tall stem and a roof just over its one symbol.
     QTest::newRow("tall root without a tick over a digit") << 40 << "\\sqrt{2}";
     QTest::newRow("tall root without a tick over a letter") << 41 << "\\sqrt{a}";
+    // A cross of two straight bars standing on the line between operands is the letter x.
+    QTest::newRow("straight x between a digit and a letter") << 42 << "3xy";
+    QTest::newRow("straight x between letters") << 43 << "axc";
+    QTest::newRow("wide exponent 2") << 44 << "x^2";
+    // Stroke order does not matter: the sign first, its lower dot clicked before the rest.
+    QTest::newRow("division sign drawn before its operands") << 45 << "9\\div3";
 }
 
 void TestFormulaRecognizer::mouseWritingIsRecognisedExactly()
@@ -553,6 +559,30 @@ void TestFormulaRecognizer::mouseWritingIsRecognisedExactly()
         page.pen = 16;
         page.write(formula == 40 ? "2" : "a");
         page.polyline({{3, -10}, {8, formula == 40 ? 0.0 : 2.0}, {14, roof}, {page.pen + 2, roof}});
+        break;
+    }
+    case 42:
+    case 43: {
+        page.write(formula == 42 ? "3" : "a");
+        const double x = page.pen + 2;
+        page.line(x, -12, x + 12, 0);
+        page.line(x + 12, -12, x, 0);
+        page.pen = x + 14;
+        page.write(formula == 42 ? "y" : "c");
+        break;
+    }
+    case 44:
+        page.write("x");
+        page.write("2", 0.6, 10, 1.5);
+        break;
+    case 45: {
+        const double x = 22;
+        page.polyline({{x + 7, -5}});
+        page.line(x, -10, x + 14, -10);
+        page.polyline({{x + 7, -15}});
+        page.write("9");
+        page.pen = x + 16;
+        page.write("3");
         break;
     }
     case 10:
