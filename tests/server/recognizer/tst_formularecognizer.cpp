@@ -264,8 +264,9 @@ void TestFormulaRecognizer::mouseWritingIsRecognisedExactly_data()
     QTest::newRow("straight x between a digit and a letter") << 42 << "3xy";
     QTest::newRow("straight x between letters") << 43 << "axc";
     QTest::newRow("wide exponent 2") << 44 << "x^2";
-    // Stroke order does not matter: the sign first, its lower dot clicked before the rest.
-    QTest::newRow("division sign drawn before its operands") << 45 << "9\\div3";
+    // Stroke order does not matter: the sign drawn first, one of its dots clicked first.
+    QTest::newRow("division sign drawn before its operands, lower dot first") << 45 << "9\\div3";
+    QTest::newRow("division sign drawn before its operands, upper dot first") << 46 << "9\\div3";
 }
 
 void TestFormulaRecognizer::mouseWritingIsRecognisedExactly()
@@ -575,11 +576,12 @@ void TestFormulaRecognizer::mouseWritingIsRecognisedExactly()
         page.write("x");
         page.write("2", 0.6, 10, 1.5);
         break;
-    case 45: {
-        const double x = 22;
-        page.polyline({{x + 7, -5}});
+    case 45:
+    case 46: {
+        const double x = 22, first = formula == 45 ? -5 : -15;
+        page.polyline({{x + 7, first}});
         page.line(x, -10, x + 14, -10);
-        page.polyline({{x + 7, -15}});
+        page.polyline({{x + 7, -20 - first}});
         page.write("9");
         page.pen = x + 16;
         page.write("3");
