@@ -254,9 +254,10 @@ void TestFormulaRecognizer::mouseWritingIsRecognisedExactly_data()
     QTest::newRow("fraction bar drawn there and back") << 27 << "\\frac{1}{2}";
     QTest::newRow("five of a bowl and a flag") << 28 << "53";
     // Between two roots nothing on the line measures the cross: its shape alone makes it a
-    // times sign, also when drawn a little taller than wide.
+    // times sign, also when drawn a little taller than wide or a little low.
     QTest::newRow("times sign between roots") << 38 << "\\sqrt{2}\\times\\sqrt{3}";
     QTest::newRow("tall times sign between roots") << 39 << "\\sqrt{2}\\times\\sqrt{3}";
+    QTest::newRow("times sign low between roots") << 47 << "\\sqrt{2}\\times\\sqrt{3}";
     // A quick root sign: no tick, a tall stem and a roof just over its one symbol.
     QTest::newRow("tall root without a tick over a digit") << 40 << "\\sqrt{2}";
     QTest::newRow("tall root without a tick over a letter") << 41 << "\\sqrt{a}";
@@ -540,8 +541,10 @@ void TestFormulaRecognizer::mouseWritingIsRecognisedExactly()
         page.write("1");
         break;
     case 38:
-    case 39: {
-        const double w = formula == 38 ? 10 : 12, h = formula == 38 ? 12 : 14;
+    case 39:
+    case 47: {
+        const double w = formula == 38 ? 10 : 12, h = formula == 39 ? 14 : 12;
+        const double middle = formula == 47 ? -8 : -10;
         auto root = [&page](double x, const char *body) {
             page.polyline({{x, -8}, {x + 3, -10}, {x + 8, 2}, {x + 14, -26}, {x + 40, -26}});
             page.pen = x + 16;
@@ -549,8 +552,8 @@ void TestFormulaRecognizer::mouseWritingIsRecognisedExactly()
         };
         root(0, "2");
         const double x = page.pen + 4;
-        page.line(x, -10 - h / 2, x + w, -10 + h / 2);
-        page.line(x + w, -10 - h / 2, x, -10 + h / 2);
+        page.line(x, middle - h / 2, x + w, middle + h / 2);
+        page.line(x + w, middle - h / 2, x, middle + h / 2);
         root(x + w + 3, "3");
         break;
     }
