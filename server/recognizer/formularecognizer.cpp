@@ -810,16 +810,24 @@ double leftmostAt(const std::vector<Stroke> &strokes, const Box &box, double sha
     return (left - box.left) / box.width();
 }
 
-// How far left the ink reaches in the upper middle of a symbol, as a share of its width: a
-// 5 has its stem there, a 3 is open on its left.
-double leftReach(const std::vector<Stroke> &strokes, const Box &box)
+// Where the ink furthest right crosses a line a little below the top of a symbol, as a share
+// of its width: a 5 leaves its top bar down its stem on the left, a 3 down its bow or
+// diagonal on the right.
+double topRightCrossing(const std::vector<Stroke> &strokes, const Box &box)
 {
     if (box.width() <= 0 || box.height() <= 0)
         return 0;
-    double reach = 0;
-    for (double share : {0.25, 0.3, 0.35})
-        reach = std::max(reach, leftmostAt(strokes, box, share));
-    return reach;
+    const double y = box.top + 0.22 * box.height();
+    double right = box.left;
+    for (const Stroke &s : strokes) {
+        for (std::size_t i = 1; i < s.size(); ++i) {
+            const Point &a = s[i - 1], &b = s[i];
+            if ((a.y - y) * (b.y - y) > 0 || a.y == b.y)
+                continue;
+            right = std::max(right, a.x + (y - a.y) / (b.y - a.y) * (b.x - a.x));
+        }
+    }
+    return (right - box.left) / box.width();
 }
 
 // How far in the ink starts on the left halfway down: an a's bowl is closed there, the arcs
@@ -884,11 +892,9 @@ void relabelByShape(Symbol &s, const std::vector<Stroke> &parts)
         s.label = other;
     };
     if (s.label == "3" || s.label == "5") {
-        const double reach = leftReach(parts, s.box);
-        if (s.label == "5" && reach > 0.6)
-            relabel("3");
-        else if (s.label == "3" && reach < 0.3)
-            relabel("5");
+        const bool five = topRightCrossing(parts, s.box) < 0.45;
+        if (five != (s.label == "5"))
+            relabel(five ? "5" : "3");
     } else if (s.label == "2") {
         // An italic z's top bar rises from its left like the hook of a 2.
         const double corner = cornerDepth(parts, s.box);

@@ -253,6 +253,9 @@ void TestFormulaRecognizer::mouseWritingIsRecognisedExactly_data()
     QTest::newRow("equals with one bar drawn there and back") << 26 << "3=1";
     QTest::newRow("fraction bar drawn there and back") << 27 << "\\frac{1}{2}";
     QTest::newRow("five of a bowl and a flag") << 28 << "53";
+    // Both with a flat top bar: the 3 leaves it at its right end down a diagonal, the 5 at its
+    // left end down a leaning stem.
+    QTest::newRow("three and five of one stroke with flat tops") << 38 << "3+5";
 }
 
 void TestFormulaRecognizer::mouseWritingIsRecognisedExactly()
@@ -524,6 +527,17 @@ void TestFormulaRecognizer::mouseWritingIsRecognisedExactly()
         page.pen += 1;
         page.write("<");
         page.write("1");
+        break;
+    case 38:
+        // A script hand's 3: a flat top bar, a sharp corner at its right and a wide bowl.
+        page.polyline({{0, -20}, {3, -20}, {6, -20}, {8, -21}, {10, -20}, {10, -17}, {8, -13},
+            {11, -13}, {15, -11}, {17, -9}, {18, -6}, {19, -3}, {17, -1}, {14, 0}, {11, 0}, {8, -1},
+            {6, -3}, {6, -4}});
+        page.pen = 22;
+        page.write("+");
+        page.polyline({{page.pen + 13, -21}, {page.pen + 5, -21}, {page.pen + 2, -11},
+            {page.pen + 7, -13}, {page.pen + 12, -10}, {page.pen + 13, -5}, {page.pen + 9, -1},
+            {page.pen + 4, 0}, {page.pen + 1, -2}});
         break;
     case 10:
         page.pen = 2;
