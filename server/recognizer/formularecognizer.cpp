@@ -219,6 +219,7 @@ struct Unit {
     // Where a descender's line stands depends on the hand; the highest and lowest guesses.
     double highBaseline = 0, lowBaseline = 0;
     bool axial = false; // placed by its middle (operators, fractions), not by a baseline
+    bool bars = false; // a cross of two straight strokes, as a times sign is written
 };
 
 bool takesScripts(const Unit &u)
@@ -279,6 +280,7 @@ Unit Layout::symbolUnit(const Symbol &s) const
     u.label = s.label;
     u.tex = s.label;
     u.kind = kindOf(s);
+    u.bars = s.bars;
     const double h = s.box.height();
     switch (u.kind) {
     case Kind::Digit:
@@ -412,7 +414,7 @@ std::string lineTex(Line &nodes)
             if (u.kind == Kind::Operator && u.axial)
                 times = true;
             else if (count > 0)
-                times = u.box.bottom < (baseline - 0.1 * height) / count;
+                times = u.box.bottom < (baseline - (u.bars ? 0.02 : 0.1) * height) / count;
             else
                 times = u.label == "\\times";
         }
@@ -454,8 +456,10 @@ std::string Layout::line(std::vector<Unit> units) const
                 = stack.size() > 1 && stack.back() == &stack[stack.size() - 2]->back()->sub;
             const bool bracket
                 = last.kind == Kind::CloseParen || last.kind == Kind::Root || last.axial || index;
-            // An exponent floats higher than the middle of a times sign.
-            const bool middling = u.box.centerY() > last.baseline - 0.55 * last.height;
+            // An exponent floats higher than the middle of a times sign; a letter's size tells
+            // the height of the line only roughly, so two bars may float a little higher.
+            const bool middling
+                = u.box.centerY() > last.baseline - (u.bars ? 0.75 : 0.55) * last.height;
             if (bracket || middling || relation(last, u) != Relation::Above) {
                 Unit sign = u;
                 sign.axial = true;
@@ -467,9 +471,12 @@ std::string Layout::line(std::vector<Unit> units) const
                     // Raised above the operand before it, it is a sign and takes no scripts.
                     // After a fraction: level with its bar.
                     const bool operand = takesScripts(prev) || prev.label.empty();
+                    // Two bars need less room under them; over a descender, the highest
+                    // guess of its line.
                     const bool raised = prev.axial
                         ? prev.label.empty() && std::fabs(sign.axis - prev.axis) < 0.3 * prev.height
-                        : operand && prev.kind != Kind::Descender
+                        : u.bars ? operand && u.box.bottom < prev.highBaseline - 0.02 * prev.height
+                                 : operand && prev.kind != Kind::Descender
                             && u.box.bottom < prev.baseline - 0.1 * prev.height;
                     if (raised) {
                         node->unit = sign;
@@ -1012,7 +1019,7 @@ void splitPoorGroups(
     };
     // Most well written symbols lie nearer than this to a template.
     constexpr float poor = 1.2f;
-    constexpr float gain = 0.6f;
+    constexpr float gain = 0.75f;
     for (std::size_t g = 0; g < found.size(); ++g) {
         const std::vector<int> members = found[g].strokes;
         if (members.size() < 2)
@@ -1367,6 +1374,13 @@ std::vector<Symbol> FormulaRecognizer::symbols(const std::vector<Stroke> &input)
     }
     resolveBySize(out, strokes);
     for (Symbol &s : out) {
+        if (s.label == "x" || s.label == "\\times") {
+            // Letters are written with arcs or hooks; a times sign is two bars.
+            const double size = std::max(s.box.width(), s.box.height());
+            s.bars = s.strokes.size() == 2;
+            for (int k : s.strokes)
+                s.bars = s.bars && straight(strokes[k], 0.08 * size);
+        }
         if (s.label != "z")
             continue;
         std::vector<Stroke> parts;

@@ -256,6 +256,10 @@ void TestFormulaRecognizer::mouseWritingIsRecognisedExactly_data()
     // Both with a flat top bar: the 3 leaves it at its right end down a diagonal, the 5 at its
     // left end down a leaning stem.
     QTest::newRow("three and five of one stroke with flat tops") << 38 << "3+5";
+    // Two bars floating level with the top of the letters: a times sign, not a letter whose
+    // index follows.
+    QTest::newRow("times sign of two bars after a descender") << 39 << "y\\times n";
+    QTest::newRow("times sign of two bars written low") << 40 << "a\\times n";
 }
 
 void TestFormulaRecognizer::mouseWritingIsRecognisedExactly()
@@ -539,6 +543,17 @@ void TestFormulaRecognizer::mouseWritingIsRecognisedExactly()
             {page.pen + 7, -13}, {page.pen + 12, -10}, {page.pen + 13, -5}, {page.pen + 9, -1},
             {page.pen + 4, 0}, {page.pen + 1, -2}});
         break;
+    case 39:
+    case 40: {
+        page.write(formula == 39 ? "y" : "a");
+        // Its foot a little above the line.
+        const double top = formula == 39 ? -14 : -11.5, bottom = formula == 39 ? -7 : -1.5;
+        page.line(page.pen + 2, top, page.pen + 11, bottom);
+        page.line(page.pen + 11, top, page.pen + 2, bottom);
+        page.pen += 13;
+        page.write("n");
+        break;
+    }
     case 10:
         page.pen = 2;
         page.write("x", 1.0, 19);
