@@ -887,6 +887,17 @@ double cornerDepth(const std::vector<Stroke> &strokes, const Box &box)
     return depth;
 }
 
+// The share of a symbol's height that its longest straight stroke spans: a b drawn with its
+// stem apart, where a 6 or a 0 has only arcs.
+double stemShare(const std::vector<Stroke> &strokes, const Box &box)
+{
+    double share = 0;
+    for (const Stroke &s : strokes)
+        if (s.size() >= 2 && box.height() > 0 && straight(s, 0.05 * box.height()))
+            share = std::max(share, boxOf(s).height() / box.height());
+    return share;
+}
+
 // Pairs whose outlines lie close but whose build differs: the proportions, an open side or
 // the run of a diagonal tell them apart.
 void relabelByShape(Symbol &s, const std::vector<Stroke> &parts)
@@ -907,6 +918,8 @@ void relabelByShape(Symbol &s, const std::vector<Stroke> &parts)
         const double corner = cornerDepth(parts, s.box);
         if ((corner < 0.02 && aspect < 1.15) || (corner < 0.055 && aspect < 0.88))
             relabel("z");
+    } else if ((s.label == "6" || s.label == "0") && stemShare(parts, s.box) >= 0.55) {
+        relabel("b");
     } else if (s.label == "b" && aspect < 0.95) {
         // A b's stem rises well above its bowl.
         relabel("n");

@@ -260,6 +260,9 @@ void TestFormulaRecognizer::mouseWritingIsRecognisedExactly_data()
     // index follows.
     QTest::newRow("times sign of two bars after a descender") << 39 << "y\\times n";
     QTest::newRow("times sign of two bars written low") << 40 << "a\\times n";
+    // A book face's italic b: a straight stem drawn twice over, a serif, the bowl of strokes
+    // of its own.
+    QTest::newRow("italic b with its stem apart") << 41 << "2b";
 }
 
 void TestFormulaRecognizer::mouseWritingIsRecognisedExactly()
@@ -552,6 +555,22 @@ void TestFormulaRecognizer::mouseWritingIsRecognisedExactly()
         page.line(page.pen + 11, top, page.pen + 2, bottom);
         page.pen += 13;
         page.write("n");
+        break;
+    }
+    case 41: {
+        page.write("2");
+        const std::vector<std::vector<quenmo::Point>> b
+            = {{{11, -21}, {9, -19}, {7, -15}, {4, -12}, {1, -8}, {0, -4}, {0, -1}},
+                {{12, -21}, {11, -19}, {8, -16}, {6, -13}, {4, -10}, {2, -8}},
+                {{3, -8}, {2, -9}, {4, -10}, {6, -13}, {8, -13}, {11, -14}, {14, -11}, {13, -8},
+                    {12, -5}, {9, -3}, {7, -1}, {4, 0}, {2, 0}, {0, -2}, {0, -4}, {1, -6}, {2, -8}},
+                {{13, -13}, {13, -11}, {12, -7}, {10, -4}, {7, -2}, {5, 0}, {4, 0}},
+                {{8, -21}, {12, -21}}};
+        for (std::vector<quenmo::Point> stroke : b) {
+            for (quenmo::Point &p : stroke)
+                p.x += page.pen + 2;
+            page.polyline(stroke);
+        }
         break;
     }
     case 10:
