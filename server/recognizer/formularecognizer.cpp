@@ -888,7 +888,7 @@ double cornerDepth(const std::vector<Stroke> &strokes, const Box &box)
 }
 
 // The share of a symbol's height that its longest straight stroke spans: a b drawn with its
-// stem apart, where a 6 or a 0 has only arcs.
+// stem apart, where a 6 or a 0 has only arcs; a z's diagonal drawn apart.
 double stemShare(const std::vector<Stroke> &strokes, const Box &box)
 {
     double share = 0;
@@ -916,7 +916,9 @@ void relabelByShape(Symbol &s, const std::vector<Stroke> &parts)
     } else if (s.label == "2") {
         // An italic z's top bar rises from its left like the hook of a 2.
         const double corner = cornerDepth(parts, s.box);
-        if ((corner < 0.02 && aspect < 1.15) || (corner < 0.055 && aspect < 0.88))
+        // A diagonal drawn as a straight stroke of its own is a z's; a 2's bow runs into it.
+        if ((corner < 0.02 && aspect < 1.15) || (corner < 0.055 && aspect < 0.88)
+            || stemShare(parts, s.box) >= 0.7)
             relabel("z");
     } else if ((s.label == "6" || s.label == "0") && stemShare(parts, s.box) >= 0.55) {
         relabel("b");
