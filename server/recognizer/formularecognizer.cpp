@@ -219,6 +219,7 @@ struct Unit {
     // Where a descender's line stands depends on the hand; the highest and lowest guesses.
     double highBaseline = 0, lowBaseline = 0;
     bool axial = false; // placed by its middle (operators, fractions), not by a baseline
+    bool bars = false; // a cross of two straight strokes, as a times sign is written
 };
 
 bool takesScripts(const Unit &u)
@@ -279,6 +280,7 @@ Unit Layout::symbolUnit(const Symbol &s) const
     u.label = s.label;
     u.tex = s.label;
     u.kind = kindOf(s);
+    u.bars = s.bars;
     const double h = s.box.height();
     switch (u.kind) {
     case Kind::Digit:
@@ -412,7 +414,7 @@ std::string lineTex(Line &nodes)
             if (u.kind == Kind::Operator && u.axial)
                 times = true;
             else if (count > 0)
-                times = u.box.bottom < (baseline - 0.1 * height) / count;
+                times = u.box.bottom < (baseline - (u.bars ? 0.02 : 0.1) * height) / count;
             else
                 times = u.label == "\\times";
         }
@@ -454,8 +456,10 @@ std::string Layout::line(std::vector<Unit> units) const
                 = stack.size() > 1 && stack.back() == &stack[stack.size() - 2]->back()->sub;
             const bool bracket
                 = last.kind == Kind::CloseParen || last.kind == Kind::Root || last.axial || index;
-            // An exponent floats higher than the middle of a times sign.
-            const bool middling = u.box.centerY() > last.baseline - 0.55 * last.height;
+            // An exponent floats higher than the middle of a times sign; a letter's size tells
+            // the height of the line only roughly, so two bars may float a little higher.
+            const bool middling
+                = u.box.centerY() > last.baseline - (u.bars ? 0.75 : 0.55) * last.height;
             if (bracket || middling || relation(last, u) != Relation::Above) {
                 Unit sign = u;
                 sign.axial = true;
@@ -467,9 +471,12 @@ std::string Layout::line(std::vector<Unit> units) const
                     // Raised above the operand before it, it is a sign and takes no scripts.
                     // After a fraction: level with its bar.
                     const bool operand = takesScripts(prev) || prev.label.empty();
+                    // Two bars need less room under them; over a descender, the highest
+                    // guess of its line.
                     const bool raised = prev.axial
                         ? prev.label.empty() && std::fabs(sign.axis - prev.axis) < 0.3 * prev.height
-                        : operand && prev.kind != Kind::Descender
+                        : u.bars ? operand && u.box.bottom < prev.highBaseline - 0.02 * prev.height
+                                 : operand && prev.kind != Kind::Descender
                             && u.box.bottom < prev.baseline - 0.1 * prev.height;
                     if (raised) {
                         node->unit = sign;
@@ -810,16 +817,24 @@ double leftmostAt(const std::vector<Stroke> &strokes, const Box &box, double sha
     return (left - box.left) / box.width();
 }
 
-// How far left the ink reaches in the upper middle of a symbol, as a share of its width: a
-// 5 has its stem there, a 3 is open on its left.
-double leftReach(const std::vector<Stroke> &strokes, const Box &box)
+// Where the ink furthest right crosses a line a little below the top of a symbol, as a share
+// of its width: a 5 leaves its top bar down its stem on the left, a 3 down its bow or
+// diagonal on the right.
+double topRightCrossing(const std::vector<Stroke> &strokes, const Box &box)
 {
     if (box.width() <= 0 || box.height() <= 0)
         return 0;
-    double reach = 0;
-    for (double share : {0.25, 0.3, 0.35})
-        reach = std::max(reach, leftmostAt(strokes, box, share));
-    return reach;
+    const double y = box.top + 0.22 * box.height();
+    double right = box.left;
+    for (const Stroke &s : strokes) {
+        for (std::size_t i = 1; i < s.size(); ++i) {
+            const Point &a = s[i - 1], &b = s[i];
+            if ((a.y - y) * (b.y - y) > 0 || a.y == b.y)
+                continue;
+            right = std::max(right, a.x + (y - a.y) / (b.y - a.y) * (b.x - a.x));
+        }
+    }
+    return (right - box.left) / box.width();
 }
 
 // How far in the ink starts on the left halfway down: an a's bowl is closed there, the arcs
@@ -872,6 +887,17 @@ double cornerDepth(const std::vector<Stroke> &strokes, const Box &box)
     return depth;
 }
 
+// The share of a symbol's height that its longest straight stroke spans: a b drawn with its
+// stem apart, where a 6 or a 0 has only arcs; a z's diagonal drawn apart.
+double stemShare(const std::vector<Stroke> &strokes, const Box &box)
+{
+    double share = 0;
+    for (const Stroke &s : strokes)
+        if (s.size() >= 2 && box.height() > 0 && straight(s, 0.05 * box.height()))
+            share = std::max(share, boxOf(s).height() / box.height());
+    return share;
+}
+
 // Pairs whose outlines lie close but whose build differs: the proportions, an open side or
 // the run of a diagonal tell them apart.
 void relabelByShape(Symbol &s, const std::vector<Stroke> &parts)
@@ -884,16 +910,18 @@ void relabelByShape(Symbol &s, const std::vector<Stroke> &parts)
         s.label = other;
     };
     if (s.label == "3" || s.label == "5") {
-        const double reach = leftReach(parts, s.box);
-        if (s.label == "5" && reach > 0.6)
-            relabel("3");
-        else if (s.label == "3" && reach < 0.3)
-            relabel("5");
+        const bool five = topRightCrossing(parts, s.box) < 0.45;
+        if (five != (s.label == "5"))
+            relabel(five ? "5" : "3");
     } else if (s.label == "2") {
         // An italic z's top bar rises from its left like the hook of a 2.
         const double corner = cornerDepth(parts, s.box);
-        if ((corner < 0.02 && aspect < 1.15) || (corner < 0.055 && aspect < 0.88))
+        // A diagonal drawn as a straight stroke of its own is a z's; a 2's bow runs into it.
+        if ((corner < 0.02 && aspect < 1.15) || (corner < 0.055 && aspect < 0.88)
+            || stemShare(parts, s.box) >= 0.7)
             relabel("z");
+    } else if ((s.label == "6" || s.label == "0") && stemShare(parts, s.box) >= 0.55) {
+        relabel("b");
     } else if (s.label == "b" && aspect < 0.95) {
         // A b's stem rises well above its bowl.
         relabel("n");
@@ -1006,7 +1034,7 @@ void splitPoorGroups(
     };
     // Most well written symbols lie nearer than this to a template.
     constexpr float poor = 1.2f;
-    constexpr float gain = 0.6f;
+    constexpr float gain = 0.75f;
     for (std::size_t g = 0; g < found.size(); ++g) {
         const std::vector<int> members = found[g].strokes;
         if (members.size() < 2)
@@ -1361,6 +1389,13 @@ std::vector<Symbol> FormulaRecognizer::symbols(const std::vector<Stroke> &input)
     }
     resolveBySize(out, strokes);
     for (Symbol &s : out) {
+        if (s.label == "x" || s.label == "\\times") {
+            // Letters are written with arcs or hooks; a times sign is two bars.
+            const double size = std::max(s.box.width(), s.box.height());
+            s.bars = s.strokes.size() == 2;
+            for (int k : s.strokes)
+                s.bars = s.bars && straight(strokes[k], 0.08 * size);
+        }
         if (s.label != "z")
             continue;
         std::vector<Stroke> parts;

@@ -27,6 +27,7 @@ public:
         std::vector<std::string> alternatives; // other labels the classifier found nearly as close
         float distance = 0; // the classifier's distance to the label it chose first
         bool tail = false; // a z with a loop below the line, as script hands write it
+        bool bars = false; // a cross of two straight strokes, as a times sign is written
     };
 
     static const FormulaRecognizer &instance();

@@ -268,6 +268,16 @@ void TestFormulaRecognizer::mouseWritingIsRecognisedExactly_data()
     // Stroke order does not matter: the sign drawn first, one of its dots clicked first.
     QTest::newRow("division sign drawn before its operands, lower dot first") << 45 << "9\\div3";
     QTest::newRow("division sign drawn before its operands, upper dot first") << 46 << "9\\div3";
+    // Both with a flat top bar: the 3 leaves it at its right end down a diagonal, the 5 at its
+    // left end down a leaning stem.
+    QTest::newRow("three and five of one stroke with flat tops") << 48 << "3+5";
+    // Two bars floating level with the top of the letters: a times sign, not a letter whose
+    // index follows.
+    QTest::newRow("times sign of two bars after a descender") << 49 << "y\\times n";
+    QTest::newRow("times sign of two bars written low") << 50 << "a\\times n";
+    // A book face's italic b: a straight stem drawn twice over, a serif, the bowl of strokes
+    // of its own.
+    QTest::newRow("italic b with its stem apart") << 51 << "2b";
 }
 
 void TestFormulaRecognizer::mouseWritingIsRecognisedExactly()
@@ -588,6 +598,44 @@ void TestFormulaRecognizer::mouseWritingIsRecognisedExactly()
         page.write("9");
         page.pen = x + 16;
         page.write("3");
+        break;
+    }
+    case 48:
+        // A script hand's 3: a flat top bar, a sharp corner at its right and a wide bowl.
+        page.polyline({{0, -20}, {3, -20}, {6, -20}, {8, -21}, {10, -20}, {10, -17}, {8, -13},
+            {11, -13}, {15, -11}, {17, -9}, {18, -6}, {19, -3}, {17, -1}, {14, 0}, {11, 0}, {8, -1},
+            {6, -3}, {6, -4}});
+        page.pen = 22;
+        page.write("+");
+        page.polyline({{page.pen + 13, -21}, {page.pen + 5, -21}, {page.pen + 2, -11},
+            {page.pen + 7, -13}, {page.pen + 12, -10}, {page.pen + 13, -5}, {page.pen + 9, -1},
+            {page.pen + 4, 0}, {page.pen + 1, -2}});
+        break;
+    case 49:
+    case 50: {
+        page.write(formula == 49 ? "y" : "a");
+        // Its foot a little above the line.
+        const double top = formula == 49 ? -14 : -11.5, bottom = formula == 49 ? -7 : -1.5;
+        page.line(page.pen + 2, top, page.pen + 11, bottom);
+        page.line(page.pen + 11, top, page.pen + 2, bottom);
+        page.pen += 13;
+        page.write("n");
+        break;
+    }
+    case 51: {
+        page.write("2");
+        const std::vector<std::vector<quenmo::Point>> b
+            = {{{11, -21}, {9, -19}, {7, -15}, {4, -12}, {1, -8}, {0, -4}, {0, -1}},
+                {{12, -21}, {11, -19}, {8, -16}, {6, -13}, {4, -10}, {2, -8}},
+                {{3, -8}, {2, -9}, {4, -10}, {6, -13}, {8, -13}, {11, -14}, {14, -11}, {13, -8},
+                    {12, -5}, {9, -3}, {7, -1}, {4, 0}, {2, 0}, {0, -2}, {0, -4}, {1, -6}, {2, -8}},
+                {{13, -13}, {13, -11}, {12, -7}, {10, -4}, {7, -2}, {5, 0}, {4, 0}},
+                {{8, -21}, {12, -21}}};
+        for (std::vector<quenmo::Point> stroke : b) {
+            for (quenmo::Point &p : stroke)
+                p.x += page.pen + 2;
+            page.polyline(stroke);
+        }
         break;
     }
     case 10:
