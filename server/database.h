@@ -125,8 +125,8 @@ public:
     static constexpr int SchemaVersion = 3;
     // Log pages after which a checkpoint is due while writes keep coming (64 MB of 4 KB pages).
     // Writes mostly stop long enough for the idle checkpoint below; under a long burst, each
-    // checkpoint costs the commits beside it its copy's sync, and each start over of the log
-    // two syncs more, so they are rare: pages rewritten meanwhile are copied once.
+    // start over of the log that follows a checkpoint stalls one write batch for the sync of the
+    // whole copy, so they are rare: pages rewritten meanwhile are copied once.
     static constexpr int CheckpointPages = 16000;
     // Without a commit for this long, the log is copied back whole and truncated.
     static constexpr std::chrono::milliseconds IdleCheckpointDelay {1000};
