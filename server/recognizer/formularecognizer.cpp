@@ -800,21 +800,22 @@ double bandCover(const std::vector<Stroke> &strokes, const Box &box, bool top)
     return static_cast<double>(std::count(hit, hit + bins, true)) / bins;
 }
 
-// How far in from the left the ink starts at `share` of a symbol's height, as a share of its
-// width.
-double leftmostAt(const std::vector<Stroke> &strokes, const Box &box, double share)
+// Where the ink crosses the row `share` of a symbol's height down: the crossing furthest left
+// or furthest right, as a share of its width (the far side when nothing crosses).
+double rowCrossing(const std::vector<Stroke> &strokes, const Box &box, double share, bool right)
 {
     const double y = box.top + share * box.height();
-    double left = box.right;
+    double edge = right ? box.left : box.right;
     for (const Stroke &s : strokes) {
         for (std::size_t i = 1; i < s.size(); ++i) {
             const Point &a = s[i - 1], &b = s[i];
             if ((a.y - y) * (b.y - y) > 0 || a.y == b.y)
                 continue;
-            left = std::min(left, a.x + (y - a.y) / (b.y - a.y) * (b.x - a.x));
+            const double x = a.x + (y - a.y) / (b.y - a.y) * (b.x - a.x);
+            edge = right ? std::max(edge, x) : std::min(edge, x);
         }
     }
-    return (left - box.left) / box.width();
+    return (edge - box.left) / box.width();
 }
 
 // Where the ink furthest right crosses a line a little below the top of a symbol, as a share
@@ -824,17 +825,7 @@ double topRightCrossing(const std::vector<Stroke> &strokes, const Box &box)
 {
     if (box.width() <= 0 || box.height() <= 0)
         return 0;
-    const double y = box.top + 0.22 * box.height();
-    double right = box.left;
-    for (const Stroke &s : strokes) {
-        for (std::size_t i = 1; i < s.size(); ++i) {
-            const Point &a = s[i - 1], &b = s[i];
-            if ((a.y - y) * (b.y - y) > 0 || a.y == b.y)
-                continue;
-            right = std::max(right, a.x + (y - a.y) / (b.y - a.y) * (b.x - a.x));
-        }
-    }
-    return (right - box.left) / box.width();
+    return rowCrossing(strokes, box, 0.22, true);
 }
 
 // How far in the ink starts on the left halfway down: an a's bowl is closed there, the arcs
@@ -843,7 +834,7 @@ double middleLeft(const std::vector<Stroke> &strokes, const Box &box)
 {
     if (box.width() <= 0 || box.height() <= 0)
         return 0;
-    return std::min(leftmostAt(strokes, box, 0.5), leftmostAt(strokes, box, 0.6));
+    return std::min(rowCrossing(strokes, box, 0.5, false), rowCrossing(strokes, box, 0.6, false));
 }
 
 // The mean run of the ink across the middle band of a symbol, left per unit down: about -1
