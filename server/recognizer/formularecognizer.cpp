@@ -718,6 +718,24 @@ bool neighbourLine(
     return true;
 }
 
+// Where the ink crosses the row `share` of a symbol's height down: the crossing furthest left
+// or furthest right, as a share of its width (the far side when nothing crosses).
+double rowCrossing(const std::vector<Stroke> &strokes, const Box &box, double share, bool right)
+{
+    const double y = box.top + share * box.height();
+    double edge = right ? box.left : box.right;
+    for (const Stroke &s : strokes) {
+        for (std::size_t i = 1; i < s.size(); ++i) {
+            const Point &a = s[i - 1], &b = s[i];
+            if ((a.y - y) * (b.y - y) > 0 || a.y == b.y)
+                continue;
+            const double x = a.x + (y - a.y) / (b.y - a.y) * (b.x - a.x);
+            edge = right ? std::max(edge, x) : std::min(edge, x);
+        }
+    }
+    return (edge - box.left) / box.width();
+}
+
 // How far right the ink reaches in the upper middle of a symbol, as a share of its width:
 // where a c is open and an a has its stem. Slant and wobble move it little.
 double upperReach(const std::vector<Stroke> &strokes, const Box &box)
@@ -725,19 +743,8 @@ double upperReach(const std::vector<Stroke> &strokes, const Box &box)
     if (box.width() <= 0 || box.height() <= 0)
         return 0;
     double reach = 1;
-    for (double share : {0.3, 0.35, 0.4}) {
-        const double y = box.top + share * box.height();
-        double right = box.left;
-        for (const Stroke &s : strokes) {
-            for (std::size_t i = 1; i < s.size(); ++i) {
-                const Point &a = s[i - 1], &b = s[i];
-                if ((a.y - y) * (b.y - y) > 0 || a.y == b.y)
-                    continue;
-                right = std::max(right, a.x + (y - a.y) / (b.y - a.y) * (b.x - a.x));
-            }
-        }
-        reach = std::min(reach, (right - box.left) / box.width());
-    }
+    for (double share : {0.3, 0.35, 0.4})
+        reach = std::min(reach, rowCrossing(strokes, box, share, true));
     return reach;
 }
 
@@ -798,24 +805,6 @@ double bandCover(const std::vector<Stroke> &strokes, const Box &box, bool top)
         }
     }
     return static_cast<double>(std::count(hit, hit + bins, true)) / bins;
-}
-
-// Where the ink crosses the row `share` of a symbol's height down: the crossing furthest left
-// or furthest right, as a share of its width (the far side when nothing crosses).
-double rowCrossing(const std::vector<Stroke> &strokes, const Box &box, double share, bool right)
-{
-    const double y = box.top + share * box.height();
-    double edge = right ? box.left : box.right;
-    for (const Stroke &s : strokes) {
-        for (std::size_t i = 1; i < s.size(); ++i) {
-            const Point &a = s[i - 1], &b = s[i];
-            if ((a.y - y) * (b.y - y) > 0 || a.y == b.y)
-                continue;
-            const double x = a.x + (y - a.y) / (b.y - a.y) * (b.x - a.x);
-            edge = right ? std::max(edge, x) : std::min(edge, x);
-        }
-    }
-    return (edge - box.left) / box.width();
 }
 
 // Where the ink furthest right crosses a line a little below the top of a symbol, as a share
