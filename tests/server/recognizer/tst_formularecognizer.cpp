@@ -56,6 +56,8 @@ void TestFormulaRecognizer::cleanFormulasAreRecognisedExactly_data()
     // Its outline is nearly a 3's; the stem on its left tells it.
     QTest::newRow("five with a square stem") << 27 << "5";
     QTest::newRow("closed crowns of 6, 0 and 8") << 28 << "60+8";
+    // A root sign begun with its tick as a stroke of its own.
+    QTest::newRow("root with its tick apart") << 29 << "\\sqrt{x}+1";
 }
 
 void TestFormulaRecognizer::cleanFormulasAreRecognisedExactly()
@@ -182,6 +184,15 @@ void TestFormulaRecognizer::cleanFormulasAreRecognisedExactly()
     case 26:
         for (const char *s : {"5", "+", "3"})
             page.write(s);
+        break;
+    case 29:
+        page.polyline({{0, -8}, {3, -10}});
+        page.polyline({{3, -10}, {8, 2}, {14, -21}, {34, -21}});
+        page.pen = 16;
+        page.write("x");
+        page.pen = 38;
+        page.write("+");
+        page.write("1");
         break;
     case 28:
         for (const char *s : {"6", "0", "+", "8"})
