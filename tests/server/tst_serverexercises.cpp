@@ -147,6 +147,19 @@ QJsonValue edited(QJsonValue node, const QStringList &path, const QJsonValue &va
         object[head] = edited(object.value(head), rest, value);
     return object;
 }
+// The first exercise type the teacher's subject offers with one sub-question and no options,
+// and that sub-question's type.
+std::pair<int, int> firstFillIn(ServerClient &client)
+{
+    for (const auto &detail : client.typeDetails()) {
+        const QJsonObject q0
+            = detail.second[QStringLiteral("exerciseQuestiontypeList")].toArray().at(0).toObject();
+        if (!detail.second[QStringLiteral("hasMoreQuestionCode")].toBool()
+            && q0[QStringLiteral("optionNum")].toInt() == 0)
+            return {detail.first, q0[QStringLiteral("questionTypeId")].toInt()};
+    }
+    return {0, 0};
+}
 } // namespace
 
 void TestServerExercises::initTestCase()
@@ -972,18 +985,7 @@ void TestServerExercises::anotherTeacherCannotModifyTheExercise()
                                    {{QStringLiteral("groupName"), QStringLiteral("别人的组")}})
                                .dataObject()[QStringLiteral("groupId")]
                                .toInt();
-    int type = 0;
-    int questionType = 0;
-    for (const auto &detail : other.typeDetails()) {
-        const QJsonObject q0
-            = detail.second[QStringLiteral("exerciseQuestiontypeList")].toArray().at(0).toObject();
-        if (!detail.second[QStringLiteral("hasMoreQuestionCode")].toBool()
-            && q0[QStringLiteral("optionNum")].toInt() == 0) {
-            type = detail.first;
-            questionType = q0[QStringLiteral("questionTypeId")].toInt();
-            break;
-        }
-    }
+    const auto [type, questionType] = firstFillIn(other);
     QVERIFY(theirGroup > 0);
     QVERIFY(type > 0);
     const QJsonObject q
@@ -1213,17 +1215,7 @@ void TestServerExercises::theSchoolsEditedCatalogueIsFollowed()
                             .dataObject()[QStringLiteral("groupId")]
                             .toInt();
     QVERIFY(userId > 0 && groupId > 0);
-    int fillIn = 0, fillInQuestion = 0;
-    for (const auto &detail : before.typeDetails()) {
-        const QJsonObject q0
-            = detail.second[QStringLiteral("exerciseQuestiontypeList")].toArray().at(0).toObject();
-        if (!detail.second[QStringLiteral("hasMoreQuestionCode")].toBool()
-            && q0[QStringLiteral("optionNum")].toInt() == 0) {
-            fillIn = detail.first;
-            fillInQuestion = q0[QStringLiteral("questionTypeId")].toInt();
-            break;
-        }
-    }
+    const auto [fillIn, fillInQuestion] = firstFillIn(before);
     QVERIFY(fillIn > 0);
     QJsonObject old = exerciseBody(fillIn, groupId, 2, userId, QString(),
         {wrap(question(
