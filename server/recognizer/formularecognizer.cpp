@@ -889,6 +889,9 @@ void relabelByShape(Symbol &s, const std::vector<Stroke> &parts)
         s.alternatives.insert(s.alternatives.begin(), s.label);
         s.label = other;
     };
+    // The classifier also saw a cross in it.
+    const bool crossNearby = std::any_of(s.alternatives.begin(), s.alternatives.end(),
+        [](const std::string &a) { return a == "x" || a == "\\times"; });
     if (s.label == "3" || s.label == "5") {
         const bool five = topRightCrossing(parts, s.box) < 0.45;
         if (five != (s.label == "5"))
@@ -905,17 +908,11 @@ void relabelByShape(Symbol &s, const std::vector<Stroke> &parts)
     } else if (s.label == "b" && aspect < 0.95) {
         // A b's stem rises well above its bowl.
         relabel("n");
-    } else if (s.label == "a" && middleLeft(parts, s.box) > 0.3
-        && std::find_if(s.alternatives.begin(), s.alternatives.end(),
-               [](const std::string &a) { return a == "x" || a == "\\times"; })
-            != s.alternatives.end()) {
+    } else if (s.label == "a" && middleLeft(parts, s.box) > 0.3 && crossNearby) {
         relabel("x");
     } else if (s.label == "9" && aspect < 0.98) {
         relabel("a");
-    } else if (s.label == "z" && aspect < 1.05 && middleRun(parts, s.box) > -0.3
-        && std::find_if(s.alternatives.begin(), s.alternatives.end(),
-               [](const std::string &a) { return a == "x" || a == "\\times"; })
-            != s.alternatives.end()) {
+    } else if (s.label == "z" && aspect < 1.05 && middleRun(parts, s.box) > -0.3 && crossNearby) {
         relabel("x");
     }
 }
