@@ -567,6 +567,9 @@ void TestServerExercises::badBodiesStoreNothing_data()
     QTest::newRow("choice without options")
         << QStringLiteral("questionWraps.0.question.optionContent") << removed
         << QStringLiteral("optionContent");
+    QTest::newRow("choice with an empty option list")
+        << QStringLiteral("questionWraps.0.question.optionContent")
+        << QJsonValue(QStringLiteral("[]")) << QStringLiteral("1 到 26 个选项");
     QTest::newRow("answers missing")
         << QStringLiteral("questionWraps.0.answers") << removed << QStringLiteral("answers");
     QTest::newRow("answer without content")
