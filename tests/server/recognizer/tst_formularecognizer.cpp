@@ -19,6 +19,8 @@ private slots:
     void mouseWritingIsRecognisedExactly();
     void slowWritingIsRecognisedExactly_data();
     void slowWritingIsRecognisedExactly();
+    void recordedMouseStrokesAreRecognisedExactly_data();
+    void recordedMouseStrokesAreRecognisedExactly();
     void everyTemplateIsFoundAgain();
 };
 
@@ -695,6 +697,43 @@ void TestFormulaRecognizer::slowWritingIsRecognisedExactly()
         page.write(s.toStdString(), index ? 0.6 : 1.0, index ? -6 : 0);
     }
     QCOMPARE(QString::fromStdString(RecognitionService::recognize(page.strokes)), latex);
+}
+
+// Strokes as the canvas records a mouse: canvas pixels, a few uneven samples per stroke,
+// strokes separated by ';'.
+void TestFormulaRecognizer::recordedMouseStrokesAreRecognisedExactly_data()
+{
+    QTest::addColumn<QString>("strokes");
+    QTest::addColumn<QString>("latex");
+    // Its loop peaks at the left, so its crown looks open like a y's arms; standing on the
+    // line beside the 7 it is still a 9.
+    QTest::newRow("nine whose loop peaks at the left, gone over again")
+        << "20,31 41,29 33,44 29,60; 76,38 72,43 64,43 62,35 64,27 77,38 73,55 61,57 57,52;"
+           " 61,42 58,35 60,29 66,25; 72,29 75,31 76,39 75,47 69,57 67,58"
+        << "79";
+    // Gone over twice, its strokes cross like an x's, but its stem hangs below the brackets'
+    // line.
+    QTest::newRow("y with a straight stem, gone over twice, in brackets")
+        << "45,22 30,45 26,72 33,98 55,120; 62,57 72,70 85,84 99,98; 60,58 74,69 87,83 98,96;"
+           " 100,55 100,80 101,105 100,127; 102,56 101,82 102,104 101,126;"
+           " 120,22 135,45 139,72 132,98 112,120"
+        << "(y)";
+}
+
+void TestFormulaRecognizer::recordedMouseStrokesAreRecognisedExactly()
+{
+    QFETCH(QString, strokes);
+    QFETCH(QString, latex);
+    std::vector<quenmo::Stroke> drawing;
+    for (const QString &stroke : strokes.split(';')) {
+        drawing.emplace_back();
+        for (const QString &point : stroke.split(' ', Qt::SkipEmptyParts)) {
+            const QStringList xy = point.split(',');
+            QCOMPARE(xy.size(), 2);
+            drawing.back().push_back({xy[0].toDouble(), xy[1].toDouble()});
+        }
+    }
+    QCOMPARE(QString::fromStdString(RecognitionService::recognize(drawing)), latex);
 }
 
 // A symbol drawn exactly as one of the templates (its points as dots) lies at no distance
