@@ -718,6 +718,13 @@ void TestFormulaRecognizer::recordedMouseStrokesAreRecognisedExactly_data()
            " 100,55 100,80 101,105 100,127; 102,56 101,82 102,104 101,126;"
            " 120,22 135,45 139,72 132,98 112,120"
         << "(y)";
+    // Two strokes that run side by side make one bracket, though its top flicks out like a
+    // root's roof.
+    QTest::newRow("bracket gone over twice")
+        << "86,73 78,80 68,89 59,99 52,111 49,124 48,141 50,151 53,162 60,174;"
+           " 73,83 67,93 61,105 56,115 53,126 51,140 51,151 53,160 58,172; 110,95 124,82 123,148;"
+           " 234,75 250,95 262,125 258,150 247,168"
+        << "(1)";
 }
 
 void TestFormulaRecognizer::recordedMouseStrokesAreRecognisedExactly()
