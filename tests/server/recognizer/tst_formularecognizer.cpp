@@ -725,6 +725,13 @@ void TestFormulaRecognizer::recordedMouseStrokesAreRecognisedExactly_data()
            " 73,83 67,93 61,105 56,115 53,126 51,140 51,151 53,160 58,172; 110,95 124,82 123,148;"
            " 234,75 250,95 262,125 258,150 247,168"
         << "(1)";
+    // The b rises above the y's arms and stands on the y's line: a letter of the product, not
+    // the y's index.
+    QTest::newRow("b standing beside a y")
+        << "2,64 12,58 22,62 22,72 12,78 22,86 22,96 12,101 2,96; 40,70 46,85 52,100;"
+           " 64,70 57,88 52,100 46,112 40,122;"
+           " 80,60 79,80 78,100 84,88 92,84 99,90 97,98 88,101 79,99"
+        << "3yb";
 }
 
 void TestFormulaRecognizer::recordedMouseStrokesAreRecognisedExactly()
