@@ -732,6 +732,12 @@ void TestFormulaRecognizer::recordedMouseStrokesAreRecognisedExactly_data()
            " 64,70 57,88 52,100 46,112 40,122;"
            " 80,60 79,80 78,100 84,88 92,84 99,90 97,98 88,101 79,99"
         << "3yb";
+    // Written right after the sign and well inside its box, the digit is still the root's
+    // body, not a piece of the sign.
+    QTest::newRow("small digit under a tall root begun with its tick apart")
+        << "40,100 48,96; 48,96 60,130 76,40 160,40; 96,80 104,74 112,80 98,100 114,100;"
+           " 176,92 200,92; 188,80 188,104; 212,82 220,76 220,104"
+        << "\\sqrt{2}+1";
 }
 
 void TestFormulaRecognizer::recordedMouseStrokesAreRecognisedExactly()
