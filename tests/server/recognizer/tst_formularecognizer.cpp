@@ -738,6 +738,11 @@ void TestFormulaRecognizer::recordedMouseStrokesAreRecognisedExactly_data()
         << "40,100 48,96; 48,96 60,130 76,40 160,40; 96,80 104,74 112,80 98,100 114,100;"
            " 176,92 200,92; 188,80 188,104; 212,82 220,76 220,104"
         << "\\sqrt{2}+1";
+    // A root sign drawn much taller than the coefficient before it is no index of it.
+    QTest::newRow("tall root after a digit")
+        << "10,70 20,62 30,70 14,100 32,100; 40,84 46,80 54,110 64,40 110,40; 70,70 90,100;"
+           " 90,70 70,100"
+        << "2\\sqrt{x}";
 }
 
 void TestFormulaRecognizer::recordedMouseStrokesAreRecognisedExactly()
