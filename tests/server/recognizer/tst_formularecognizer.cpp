@@ -718,6 +718,17 @@ void TestFormulaRecognizer::recordedMouseStrokesAreRecognisedExactly_data()
            " 100,55 100,80 101,105 100,127; 102,56 101,82 102,104 101,126;"
            " 120,22 135,45 139,72 132,98 112,120"
         << "(y)";
+    // A script hand's y, its loop hanging below the brackets' line: its outline is near a z's,
+    // whose tail hangs as low.
+    QTest::newRow("script y gone over twice, in brackets")
+        << "92,85 79,94 68,106 59,119 52,134 50,150 51,166 52,168;"
+           " 81,91 73,101 65,111 58,122 55,134 52,147 52,160 52,171; 97,125 90,142 92,150;"
+           " 93,126 90,135 87,144 91,149 99,145 107,140 112,134;"
+           " 119,125 112,140 105,155 96,168 86,180 85,167 98,157 112,150 124,140 127,136;"
+           " 114,127 108,143 101,159 95,173;"
+           " 137,160 143,154 149,146 155,138 159,130 163,121 164,111 165,101 165,91 163,84;"
+           " 163,85 167,105 164,125 154,144 140,159 126,168"
+        << "(y)";
     // Two strokes that run side by side make one bracket, though its top flicks out like a
     // root's roof.
     QTest::newRow("bracket gone over twice")
