@@ -772,6 +772,14 @@ void TestFormulaRecognizer::recordedMouseStrokesAreRecognisedExactly_data()
            "830,86 839,94 901,87 928,83 937,82; 832,219 889,213 937,220; 809,231 854,228 936,220 "
            "937,220"
         << "\\pi_0=3z";
+    // A cross written high after a closing bracket, level with its upper half: the sign
+    // between two brackets, not the bracket's exponent.
+    QTest::newRow("times sign written high between brackets")
+        << "30,40 20,60 20,80 30,100; 32,58 42,52 50,60 50,70 32,96 52,94; 64,40 74,60 74,80 "
+           "64,100;"
+           " 84,46 100,62; 100,46 84,62; 120,40 110,60 110,80 120,100;"
+           " 122,58 132,52 140,60 140,70 122,96 142,94; 154,40 164,60 164,80 154,100"
+        << "(2)\\times(2)";
 }
 
 void TestFormulaRecognizer::recordedMouseStrokesAreRecognisedExactly()
