@@ -780,6 +780,14 @@ void TestFormulaRecognizer::recordedMouseStrokesAreRecognisedExactly_data()
            " 84,46 100,62; 100,46 84,62; 120,40 110,60 110,80 120,100;"
            " 122,58 132,52 140,60 140,70 122,96 142,94; 154,40 164,60 164,80 154,100"
         << "(2)\\times(2)";
+    QTest::newRow("times sign written high after a root")
+        << "20,84 26,80 34,106 44,46 84,46; 54,66 62,60 72,66 56,94 74,94; 92,58 106,72;"
+           " 106,58 92,72; 114,66 122,60 132,66 116,94 134,94"
+        << "\\sqrt{2}\\times2";
+    // Raised well over the digit, the cross is its exponent.
+    QTest::newRow("cross raised over a digit")
+        << "32,58 42,52 50,60 50,70 32,96 52,94; 56,48 70,68; 70,48 56,68"
+        << "2^x";
     // A small, shaky script beta hanging below the 9's line: the outline of a theta, but a
     // theta stands on the line.
     QTest::newRow("script beta hanging below the line after a digit")
