@@ -977,10 +977,12 @@ void resolveBySize(std::vector<Symbol> &symbols, const std::vector<Stroke> &stro
             std::vector<Stroke> parts;
             for (int k : s.strokes)
                 parts.push_back(strokes[k]);
-            const auto letters
-                = SymbolClassifier::instance().classify(parts, 1, [](const std::string &label) {
-                      return kindOf(label) == Kind::Small && label != "\\times";
-                  });
+            const auto letters = SymbolClassifier::instance().classify(
+                parts, 1,
+                [](const std::string &label) {
+                    return kindOf(label) == Kind::Small && label != "\\times";
+                },
+                true);
             if (!letters.empty() && letters[0].distance < letterReach * s.distance)
                 decided[i] = letters[0].label;
         }
@@ -1308,7 +1310,7 @@ std::vector<Symbol> FormulaRecognizer::symbols(const std::vector<Stroke> &input)
             std::vector<Stroke> parts;
             for (int k : s.strokes)
                 parts.push_back(strokes[k]);
-            const auto candidates = classifier.classify(parts, 4);
+            const auto candidates = classifier.classify(parts, 4, {}, true);
             if (!candidates.empty()) {
                 s.label = candidates[0].label;
                 s.distance = candidates[0].distance;

@@ -19,7 +19,10 @@ private slots:
     void mouseWritingIsRecognisedExactly();
     void slowWritingIsRecognisedExactly_data();
     void slowWritingIsRecognisedExactly();
+    void recordedMouseWritingIsRecognisedExactly_data();
+    void recordedMouseWritingIsRecognisedExactly();
     void everyTemplateIsFoundAgain();
+    void headingsFollowEachStrokeWhicheverWayDrawn();
 };
 
 void TestFormulaRecognizer::cleanFormulasAreRecognisedExactly_data()
@@ -697,6 +700,56 @@ void TestFormulaRecognizer::slowWritingIsRecognisedExactly()
     QCOMPARE(QString::fromStdString(RecognitionService::recognize(page.strokes)), latex);
 }
 
+// Drawings recorded from a mouse: whole pixels, a sample every 8 or 16 ms at an uneven pace,
+// so few points on the fast middle of a stroke and clusters at its slow ends. Each stroke is
+// "x y x y ...".
+void TestFormulaRecognizer::recordedMouseWritingIsRecognisedExactly_data()
+{
+    QTest::addColumn<QStringList>("strokes");
+    QTest::addColumn<QString>("latex");
+    // In outline alone its hook and loop lie nearer a closing bracket.
+    QTest::newRow("cursive z over its index")
+        << QStringList {"843 166 843 165 844 163 850 154 859 146 875 149 887 175 874 196 890 230 "
+                        "872 244 883 205 901 187 913 174 917 169 918 168 917 167",
+               "944 197 945 188 965 185 984 203 975 223 962 238 962 250 982 252 996 254 1000 253 "
+               "1000 254"}
+        << "z_2";
+    // A long diagonal 1 whose outline alone is nearer a closing bracket.
+    QTest::newRow("cursive 1 as an index") << QStringList {
+        "624 45 623 45 624 45 624 46 623 46 622 45 621 43 620 44 617 45 616 46 616 49 614 51 614 "
+        "53 613 55 613 56 613 58 612 58 611 60 609 59 606 60 606 58 605 58 606 57 605 58 606 57",
+        "601 50 602 50 602 49 602 48 603 48 604 47 605 44 606 42 609 43 612 43 613 47 614 49 615 "
+        "53 616 57 617 58 620 60 622 60 624 61 625 60 627 58 628 57 629 55 631 54 631 53 630 53 "
+        "631 51 630 52 631 51 631 52",
+        "640 56 641 56 640 56 641 56 641 55 642 54 643 53 644 50 646 52 646 55 648 57 649 59 649 "
+        "61 650 63 651 65 651 66 651 65 651 68 652 70 653 71 653 72 654 74 655 73 655 74 655 75 "
+        "655 74"} << "x_1";
+    // A c of 20 px, its second stroke a thickening, whose outline alone is nearer a 0.
+    QTest::newRow("small italic c under a root") << QStringList {
+        "91 35 91 34 91 35 92 35 92 36 92 39 92 40 92 43 95 41 99 32 107 20 121 21 140 22 159 21 "
+        "177 22 186 22 194 22 199 23 202 23 204 22 205 23 206 23 206 22 207 23 206 23",
+        "123 35 124 35 123 35 124 35 125 35 125 34 125 33 123 32 122 32 120 32 119 33 116 33 115 "
+        "35 113 38 112 42 113 44 116 44 118 44 119 43 121 43 121 41 121 42 122 41 121 41",
+        "120 32 121 32 120 32 120 33 119 31 119 32 118 32 117 33 115 35 114 37 114 39 112 40 112 "
+        "43 112 42 112 43 113 43"} << "\\sqrt{c}";
+}
+
+void TestFormulaRecognizer::recordedMouseWritingIsRecognisedExactly()
+{
+    QFETCH(QStringList, strokes);
+    QFETCH(QString, latex);
+    std::vector<quenmo::Stroke> drawing;
+    for (const QString &stroke : strokes) {
+        const QStringList numbers = stroke.split(' ', Qt::SkipEmptyParts);
+        QVERIFY(numbers.size() % 2 == 0);
+        quenmo::Stroke s;
+        for (int k = 0; k + 1 < numbers.size(); k += 2)
+            s.push_back({numbers[k].toDouble(), numbers[k + 1].toDouble()});
+        drawing.push_back(s);
+    }
+    QCOMPARE(QString::fromStdString(RecognitionService::recognize(drawing)), latex);
+}
+
 // A symbol drawn exactly as one of the templates (its points as dots) lies at no distance
 // from it, whichever template it is: none is left out of the search.
 void TestFormulaRecognizer::everyTemplateIsFoundAgain()
@@ -714,6 +767,44 @@ void TestFormulaRecognizer::everyTemplateIsFoundAgain()
         QVERIFY2(found.size() == 2 && found[1].label != found[0].label
                 && found[1].distance >= found[0].distance,
             record.label);
+    }
+}
+
+// Along a stroke the heading is (cos 2a, sin 2a) of its direction, the same whichever way it
+// was drawn; the move to the next stroke lends none.
+void TestFormulaRecognizer::headingsFollowEachStrokeWhicheverWayDrawn()
+{
+    using quenmo::PointCloud;
+    // An L: a bar rightwards, then a stem drawn upwards apart from it; and the same drawn back.
+    for (bool reversed : {false, true}) {
+        quenmo::Stroke bar, stem;
+        for (int x = 0; x <= 30; ++x)
+            bar.push_back({static_cast<double>(x), 30});
+        for (int y = 30; y >= 0; --y)
+            stem.push_back({-10, static_cast<double>(y)});
+        if (reversed) {
+            std::reverse(bar.begin(), bar.end());
+            std::reverse(stem.begin(), stem.end());
+        }
+        const PointCloud::Points points = PointCloud::normalized({bar, stem});
+        const PointCloud::Points headings = PointCloud::headings(points);
+        for (int k = 0; k < PointCloud::size; ++k) {
+            // Half the ink on each stroke: the first 16 points on the bar.
+            const float u = k < PointCloud::size / 2 ? 1.0f : -1.0f;
+            QVERIFY2(std::fabs(headings[2 * k] - u) < 1e-3f, qPrintable(QString::number(k)));
+            QVERIFY2(std::fabs(headings[2 * k + 1]) < 1e-3f, qPrintable(QString::number(k)));
+        }
+    }
+    // A diagonal down to the right: a = 45 degrees, so (0, 1); up to the right (0, -1).
+    for (double slope : {1.0, -1.0}) {
+        quenmo::Stroke line;
+        for (int x = 0; x <= 20; ++x)
+            line.push_back({static_cast<double>(x), slope * x});
+        const PointCloud::Points headings = PointCloud::headings(PointCloud::normalized({line}));
+        for (int k = 0; k < PointCloud::size; ++k) {
+            QVERIFY(std::fabs(headings[2 * k]) < 1e-3f);
+            QVERIFY(std::fabs(headings[2 * k + 1] - static_cast<float>(slope)) < 1e-3f);
+        }
     }
 }
 
