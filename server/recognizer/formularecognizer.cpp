@@ -1315,8 +1315,10 @@ std::vector<Symbol> FormulaRecognizer::symbols(const std::vector<Stroke> &input)
                 s.label = candidates[0].label;
                 s.distance = candidates[0].distance;
             }
+            // Matched by heading as well, a label much farther than the first is seldom right,
+            // even where the first does not suit the symbol's size on its line.
             for (std::size_t c = 1; c < candidates.size(); ++c)
-                if (candidates[c].distance < 1.35f * candidates[0].distance)
+                if (candidates[c].distance < 1.1f * candidates[0].distance)
                     s.alternatives.push_back(candidates[c].label);
             // Closed and open crowns, likewise.
             if (s.label == "9" || s.label == "0" || s.label == "8" || s.label == "6"
