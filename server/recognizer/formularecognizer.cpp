@@ -977,10 +977,12 @@ void resolveBySize(std::vector<Symbol> &symbols, const std::vector<Stroke> &stro
             std::vector<Stroke> parts;
             for (int k : s.strokes)
                 parts.push_back(strokes[k]);
-            const auto letters
-                = SymbolClassifier::instance().classify(parts, 1, [](const std::string &label) {
-                      return kindOf(label) == Kind::Small && label != "\\times";
-                  });
+            const auto letters = SymbolClassifier::instance().classify(
+                parts, 1,
+                [](const std::string &label) {
+                    return kindOf(label) == Kind::Small && label != "\\times";
+                },
+                true);
             if (!letters.empty() && letters[0].distance < letterReach * s.distance)
                 decided[i] = letters[0].label;
         }
@@ -1308,13 +1310,15 @@ std::vector<Symbol> FormulaRecognizer::symbols(const std::vector<Stroke> &input)
             std::vector<Stroke> parts;
             for (int k : s.strokes)
                 parts.push_back(strokes[k]);
-            const auto candidates = classifier.classify(parts, 4);
+            const auto candidates = classifier.classify(parts, 4, {}, true);
             if (!candidates.empty()) {
                 s.label = candidates[0].label;
                 s.distance = candidates[0].distance;
             }
+            // Matched by heading as well, a label much farther than the first is seldom right,
+            // even where the first does not suit the symbol's size on its line.
             for (std::size_t c = 1; c < candidates.size(); ++c)
-                if (candidates[c].distance < 1.35f * candidates[0].distance)
+                if (candidates[c].distance < 1.1f * candidates[0].distance)
                     s.alternatives.push_back(candidates[c].label);
             // Closed and open crowns, likewise.
             if (s.label == "9" || s.label == "0" || s.label == "8" || s.label == "6"

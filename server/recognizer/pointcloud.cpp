@@ -16,25 +16,35 @@ double length(const Stroke &s)
     return d;
 }
 
-float cloudDistance(
-    const PointCloud::Points &a, const PointCloud::Points &b, int start, float bound)
+template<bool withHeadings>
+float cloudDistance(const PointCloud::Points &a, const PointCloud::Points &ha,
+    const PointCloud::Points &b, const PointCloud::Points &hb, float w, int start, float bound)
 {
     constexpr int n = PointCloud::size;
     // Matched points move far away instead of being flagged, which keeps the inner loops
     // free of branches so that they vectorise.
     constexpr float far = 1e9f;
-    float bx[n], by[n], d[n];
+    float bx[n], by[n], bu[n], bv[n], d[n];
     for (int j = 0; j < n; ++j) {
         bx[j] = b[2 * j];
         by[j] = b[2 * j + 1];
+        bu[j] = w * hb[2 * j];
+        bv[j] = w * hb[2 * j + 1];
     }
     float sum = 0;
     int i = start;
     for (int k = 0; k < n; ++k) {
-        const float ax = a[2 * i], ay = a[2 * i + 1];
-        for (int j = 0; j < n; ++j) {
-            const float dx = ax - bx[j], dy = ay - by[j];
-            d[j] = dx * dx + dy * dy;
+        const float ax = a[2 * i], ay = a[2 * i + 1], au = w * ha[2 * i], av = w * ha[2 * i + 1];
+        if constexpr (withHeadings) {
+            for (int j = 0; j < n; ++j) {
+                const float dx = ax - bx[j], dy = ay - by[j], du = au - bu[j], dv = av - bv[j];
+                d[j] = dx * dx + dy * dy + du * du + dv * dv;
+            }
+        } else {
+            for (int j = 0; j < n; ++j) {
+                const float dx = ax - bx[j], dy = ay - by[j];
+                d[j] = dx * dx + dy * dy;
+            }
         }
         float best = d[0];
         int index = 0;
@@ -124,21 +134,51 @@ PointCloud::Points PointCloud::normalized(const std::vector<Stroke> &strokes)
     return out;
 }
 
-float PointCloud::distance(const Points &a, const Points &b, float bound)
+PointCloud::Points PointCloud::headings(const Points &p)
 {
+    // Consecutive points lie about one spacing apart along a stroke; a wider gap is a move
+    // to the next stroke.
+    float gaps[size - 1];
+    for (int k = 0; k + 1 < size; ++k)
+        gaps[k] = std::hypot(p[2 * k + 2] - p[2 * k], p[2 * k + 3] - p[2 * k + 1]);
+    float sorted[size - 1];
+    std::copy(gaps, gaps + size - 1, sorted);
+    std::nth_element(sorted, sorted + (size - 1) / 2, sorted + size - 1);
+    const float jump = 2.5f * sorted[(size - 1) / 2] + 1e-6f;
+    Points out {};
+    for (int k = 0; k < size; ++k) {
+        const int lo = k > 0 && gaps[k - 1] < jump ? k - 1 : k;
+        const int hi = k + 1 < size && gaps[k] < jump ? k + 1 : k;
+        const float dx = p[2 * hi] - p[2 * lo], dy = p[2 * hi + 1] - p[2 * lo + 1];
+        const float len2 = dx * dx + dy * dy;
+        if (len2 <= 0)
+            continue;
+        // Undirected: a stroke drawn either way has the same heading.
+        out[2 * k] = (dx * dx - dy * dy) / len2;
+        out[2 * k + 1] = 2 * dx * dy / len2;
+    }
+    return out;
+}
+
+float PointCloud::distance(
+    const Points &a, const Points &ha, const Points &b, const Points &hb, float w, float bound)
+{
+    const auto cloud = w > 0 ? cloudDistance<true> : cloudDistance<false>;
     // Starting points spaced by sqrt(n), both matching directions, as in the $P recogniser.
     constexpr int step = 5;
     float best = bound;
     for (int start = 0; start < size; start += step) {
-        best = std::min(best, cloudDistance(a, b, start, best));
-        best = std::min(best, cloudDistance(b, a, start, best));
+        best = std::min(best, cloud(a, ha, b, hb, w, start, best));
+        best = std::min(best, cloud(b, hb, a, ha, w, start, best));
     }
     return best;
 }
 
-float PointCloud::quickDistance(const Points &a, const Points &b)
+float PointCloud::quickDistance(
+    const Points &a, const Points &ha, const Points &b, const Points &hb, float w)
 {
-    return cloudDistance(a, b, 0, std::numeric_limits<float>::max());
+    const auto cloud = w > 0 ? cloudDistance<true> : cloudDistance<false>;
+    return cloud(a, ha, b, hb, w, 0, std::numeric_limits<float>::max());
 }
 
 } // namespace quenmo

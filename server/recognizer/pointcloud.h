@@ -18,10 +18,17 @@ public:
 
     static Points normalized(const std::vector<Stroke> &strokes);
 
-    // Greedy cloud match distance; stops early once it cannot beat `bound`.
-    static float distance(const Points &a, const Points &b, float bound);
+    // The way the ink runs at each point, whichever way it was drawn: (cos 2a, sin 2a) of the
+    // line to its neighbours on the same stroke.
+    static Points headings(const Points &points);
+
+    // Greedy cloud match distance; stops early once it cannot beat `bound`. With a weight `w`,
+    // points are matched by their headings `ha`, `hb` (scaled by `w`) as well as by place.
+    static float distance(
+        const Points &a, const Points &ha, const Points &b, const Points &hb, float w, float bound);
     // One greedy pass only: cheap, for ranking prototypes before the full match.
-    static float quickDistance(const Points &a, const Points &b);
+    static float quickDistance(
+        const Points &a, const Points &ha, const Points &b, const Points &hb, float w);
 };
 
 } // namespace quenmo

@@ -20,9 +20,10 @@ public:
     static const SymbolClassifier &instance();
 
     // The best distinct labels, nearest first (at most `count`); with `only`, among the labels
-    // it accepts.
+    // it accepts. With `byHeading` the match weighs the way the ink runs as well as its place;
+    // without, the distances are the outline's alone, as grouping strokes wants them.
     std::vector<Candidate> classify(const std::vector<Stroke> &strokes, std::size_t count = 3,
-        const std::function<bool(const std::string &)> &only = {}) const;
+        const std::function<bool(const std::string &)> &only = {}, bool byHeading = false) const;
 
 private:
     SymbolClassifier();
@@ -30,6 +31,7 @@ private:
     struct Prototype {
         std::string label;
         PointCloud::Points points;
+        PointCloud::Points headings;
     };
     std::vector<Prototype> prototypes;
 };

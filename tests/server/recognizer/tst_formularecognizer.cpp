@@ -22,6 +22,7 @@ private slots:
     void recordedMouseStrokesAreRecognisedExactly_data();
     void recordedMouseStrokesAreRecognisedExactly();
     void everyTemplateIsFoundAgain();
+    void headingsFollowEachStrokeWhicheverWayDrawn();
 };
 
 void TestFormulaRecognizer::cleanFormulasAreRecognisedExactly_data()
@@ -802,6 +803,79 @@ void TestFormulaRecognizer::recordedMouseStrokesAreRecognisedExactly_data()
            "183,35; 176,36 176,35 178,35 181,36 186,38 190,46 184,53 177,50 174,48 173,47 "
            "174,46; 177,35 178,36 182,37 186,42 190,47 190,51 187,54 185,54"
         << "9\\beta";
+    // In outline alone its hook and loop lie nearer a closing bracket.
+    QTest::newRow("cursive z over its index")
+        << "843,166 843,165 844,163 850,154 859,146 875,149 887,175 874,196 890,230 872,244 "
+           "883,205 901,187 913,174 917,169 918,168 917,167; 944,197 945,188 965,185 984,203 "
+           "975,223 962,238 962,250 982,252 996,254 1000,253 1000,254"
+        << "z_2";
+    // A long diagonal 1 whose outline alone is nearer a closing bracket.
+    QTest::newRow("cursive 1 as an index")
+        << "624,45 623,45 624,45 624,46 623,46 622,45 621,43 620,44 617,45 616,46 616,49 614,51 "
+           "614,53 613,55 613,56 613,58 612,58 611,60 609,59 606,60 606,58 605,58 606,57 605,58 "
+           "606,57; 601,50 602,50 602,49 602,48 603,48 604,47 605,44 606,42 609,43 612,43 "
+           "613,47 614,49 615,53 616,57 617,58 620,60 622,60 624,61 625,60 627,58 628,57 629,55 "
+           "631,54 631,53 630,53 631,51 630,52 631,51 631,52; 640,56 641,56 640,56 641,56 "
+           "641,55 642,54 643,53 644,50 646,52 646,55 648,57 649,59 649,61 650,63 651,65 651,66 "
+           "651,65 651,68 652,70 653,71 653,72 654,74 655,73 655,74 655,75 655,74"
+        << "x_1";
+    // A c of 20 px, its second stroke a thickening, whose outline alone is nearer a 0.
+    QTest::newRow("small italic c under a root")
+        << "91,35 91,34 91,35 92,35 92,36 92,39 92,40 92,43 95,41 99,32 107,20 121,21 140,22 "
+           "159,21 177,22 186,22 194,22 199,23 202,23 204,22 205,23 206,23 206,22 207,23 "
+           "206,23; 123,35 124,35 123,35 124,35 125,35 125,34 125,33 123,32 122,32 120,32 "
+           "119,33 116,33 115,35 113,38 112,42 113,44 116,44 118,44 119,43 121,43 121,41 121,42 "
+           "122,41 121,41; 120,32 121,32 120,32 120,33 119,31 119,32 118,32 117,33 115,35 "
+           "114,37 114,39 112,40 112,43 112,42 112,43 113,43"
+        << "\\sqrt{c}";
+    // Nearest a y, with a 7 close behind; where the line makes the y look out of place, a
+    // label matched this much farther must not take its place.
+    QTest::newRow("script y with its index")
+        << "20,90 21,91 20,97 22,113 26,129 46,134 55,121 58,110 61,105 60,104; 23,89 24,90 "
+           "23,90 24,91 24,94 24,98 25,102 27,111 27,119 31,128 34,133 37,134 39,135 40,135 "
+           "40,136; 58,88 59,90 60,100 61,115 63,133 66,151 67,166 68,176 69,181 68,181; 64,89 "
+           "63,89 65,93 66,107 67,131 68,170 50,186 55,152 70,140 82,131 89,120 91,111 92,108; "
+           "134,125 135,126 137,126 139,128 139,131 135,130 130,124 132,113 144,108 160,109 "
+           "172,118 174,129 170,137 165,142 162,144 159,144 158,144 158,145; 153,109 154,108 "
+           "161,113 169,121 171,133 168,139 167,140; 151,145 151,146 153,146 163,147 177,154 "
+           "186,167 179,183 151,183 137,170 142,170 142,173 142,172; 160,144 160,145 162,145 "
+           "164,146 165,147 167,148 171,150 176,154 182,163 184,173 183,181 179,183 176,185 "
+           "177,186 176,185"
+        << "y_3";
+    // Nearest a 9 whose open crown makes it a y; a theta matched much farther must not take
+    // its place for its size.
+    QTest::newRow("italic y in brackets")
+        << "135,20 134,19 132,21 128,24 118,30 102,41 81,59 58,86 36,122 27,151 21,181 20,198 "
+           "21,213 23,226 25,243 28,257 33,274 38,286 41,294 42,296; 99,45 98,44 97,44 98,44 "
+           "95,46 94,48 91,52 87,57 82,64 76,70 70,78 62,91 55,104 47,122 41,133 37,151 34,166 "
+           "30,181 30,192 29,203 29,211 29,219 29,227 30,236 32,246 32,253 34,261 35,268 36,275 "
+           "38,281 40,285 41,289 42,293 42,295 43,295 42,295; 145,141 145,142 145,140 146,140 "
+           "147,137 148,135 149,130 152,123 156,117 165,109 174,101 189,100 204,103 212,116 "
+           "213,131 211,145 208,157 205,167 201,175 201,181 199,186 197,191 196,196 195,201 "
+           "196,206 196,213 198,217 203,221 207,224 209,227 212,229 214,231 215,232 214,232; "
+           "191,103 191,104 190,103 191,104 192,105 194,107 195,108 197,110 200,112 200,116 "
+           "200,121 201,128 202,137 200,149 196,164 192,183 188,205 196,221 212,230 234,231 "
+           "253,222 263,211 271,203 276,193 280,184 282,178 284,173 285,170 286,168 287,166 "
+           "287,164 288,163 288,162 289,162; 311,99 312,99 311,100 310,104 308,114 305,125 "
+           "302,139 296,163 291,187 284,214 276,248 262,276 243,291 210,297 187,289 174,273 "
+           "185,263 190,273 185,279 183,280 184,281; 303,99 302,101 301,108 298,119 294,139 "
+           "288,164 282,186 276,215 269,240 261,264 251,279 241,288 233,294 229,296; 393,163 "
+           "392,164 393,164 394,164 397,163 398,163 402,164 404,164 407,163 410,163 413,164 "
+           "416,164 423,165 431,164 439,164 455,165 472,166 489,166 505,166 519,166 527,167 "
+           "533,166 539,166 542,167 545,167 545,166 547,166 547,167 546,167; 626,159 627,159 "
+           "630,154 637,143 650,130 665,123 676,125 683,125 691,126 697,141 698,156 696,167 "
+           "696,173 696,174 695,174; 682,125 682,126 683,130 685,135 690,144 687,164 682,188 "
+           "672,216 649,243 624,251 614,237 622,223 629,229 627,234 625,237 623,239 622,239 "
+           "623,239; 678,208 678,209 678,210 677,216 678,223 677,237 684,252 701,255 719,252 "
+           "734,242 740,233 745,227 747,223 748,222 749,222; 752,141 753,142 752,142 750,144 "
+           "748,145 746,148 744,152 748,156 755,157 762,150 759,138 751,132 740,134 731,137 "
+           "724,141 715,149 709,154 702,163 699,170 696,179 692,189 690,198 686,208 686,217 "
+           "684,227 685,233 687,240 689,247 690,250 691,253 692,255 693,256; 871,43 870,42 "
+           "871,44 874,50 879,60 884,76 889,97 894,119 895,148 890,178 884,202 870,228 855,249 "
+           "838,269 819,286 806,295 797,303 793,306 792,307 791,307 791,306; 873,43 872,43 "
+           "873,47 876,58 878,70 881,88 883,107 883,130 883,152 877,181 872,205 863,226 854,246 "
+           "843,262 835,271 831,278 827,283 828,283"
+        << "(y-x)";
 }
 
 void TestFormulaRecognizer::recordedMouseStrokesAreRecognisedExactly()
@@ -837,6 +911,44 @@ void TestFormulaRecognizer::everyTemplateIsFoundAgain()
         QVERIFY2(found.size() == 2 && found[1].label != found[0].label
                 && found[1].distance >= found[0].distance,
             record.label);
+    }
+}
+
+// Along a stroke the heading is (cos 2a, sin 2a) of its direction, the same whichever way it
+// was drawn; the move to the next stroke lends none.
+void TestFormulaRecognizer::headingsFollowEachStrokeWhicheverWayDrawn()
+{
+    using quenmo::PointCloud;
+    // An L: a bar rightwards, then a stem drawn upwards apart from it; and the same drawn back.
+    for (bool reversed : {false, true}) {
+        quenmo::Stroke bar, stem;
+        for (int x = 0; x <= 30; ++x)
+            bar.push_back({static_cast<double>(x), 30});
+        for (int y = 30; y >= 0; --y)
+            stem.push_back({-10, static_cast<double>(y)});
+        if (reversed) {
+            std::reverse(bar.begin(), bar.end());
+            std::reverse(stem.begin(), stem.end());
+        }
+        const PointCloud::Points points = PointCloud::normalized({bar, stem});
+        const PointCloud::Points headings = PointCloud::headings(points);
+        for (int k = 0; k < PointCloud::size; ++k) {
+            // Half the ink on each stroke: the first 16 points on the bar.
+            const float u = k < PointCloud::size / 2 ? 1.0f : -1.0f;
+            QVERIFY2(std::fabs(headings[2 * k] - u) < 1e-3f, qPrintable(QString::number(k)));
+            QVERIFY2(std::fabs(headings[2 * k + 1]) < 1e-3f, qPrintable(QString::number(k)));
+        }
+    }
+    // A diagonal down to the right: a = 45 degrees, so (0, 1); up to the right (0, -1).
+    for (double slope : {1.0, -1.0}) {
+        quenmo::Stroke line;
+        for (int x = 0; x <= 20; ++x)
+            line.push_back({static_cast<double>(x), slope * x});
+        const PointCloud::Points headings = PointCloud::headings(PointCloud::normalized({line}));
+        for (int k = 0; k < PointCloud::size; ++k) {
+            QVERIFY(std::fabs(headings[2 * k]) < 1e-3f);
+            QVERIFY(std::fabs(headings[2 * k + 1] - static_cast<float>(slope)) < 1e-3f);
+        }
     }
 }
 
