@@ -289,6 +289,15 @@ void TestFormulaRecognizer::mouseWritingIsRecognisedExactly_data()
     // A book face's italic b: a straight stem drawn twice over, a serif, the bowl of strokes
     // of its own.
     QTest::newRow("italic b with its stem apart") << 51 << "2b";
+    // A letter after a digit that sits a little low stays on the line; a script lowered by a
+    // third of a line is an index even when written nearly as large as its base.
+    QTest::newRow("letter sitting low after a digit") << 52 << "3+5n";
+    QTest::newRow("large index well below a descender") << 53 << "y_n+1";
+    // Root signs whose body reaches past their ends: the foot stops above the body's line,
+    // an index starts after the roof, a times sign under the roof is followed by a glyph.
+    QTest::newRow("minus lower than a short root's foot") << 54 << "\\sqrt{4-1}";
+    QTest::newRow("index starting past a root's roof") << 55 << "\\sqrt{x_3}+1";
+    QTest::newRow("times sign under the end of a root's roof") << 56 << "\\sqrt{2}\\times3";
 }
 
 void TestFormulaRecognizer::mouseWritingIsRecognisedExactly()
@@ -649,6 +658,47 @@ void TestFormulaRecognizer::mouseWritingIsRecognisedExactly()
         }
         break;
     }
+    case 52:
+        for (const char *s : {"3", "+", "5"})
+            page.write(s);
+        page.write("n", 0.75, -3.5);
+        break;
+    case 53:
+        page.write("y");
+        page.write("n", 0.85, -7);
+        page.pen += 2;
+        page.write("+");
+        page.write("1");
+        break;
+    case 54:
+        // The sign's foot stops well above the line; the minus is lower than that.
+        page.polyline({{0, -14}, {3, -16}, {8, -9}, {14, -30}, {56, -30}});
+        page.pen = 16;
+        page.write("4");
+        page.line(page.pen + 1, -10, page.pen + 12, -10);
+        page.pen += 14;
+        page.write("1");
+        break;
+    case 55:
+        page.pen = 16;
+        page.write("x");
+        page.polyline({{0, -8}, {3, -10}, {8, 2}, {14, -24}, {page.pen + 1, -24}});
+        page.pen += 5;
+        page.write("3", 0.6, -7);
+        page.pen += 2;
+        page.write("+");
+        page.write("1");
+        break;
+    case 56:
+        // Two bars under the roof's end, the 3 after it.
+        page.polyline({{0, -8}, {3, -10}, {8, 2}, {14, -24}, {48, -24}});
+        page.pen = 16;
+        page.write("2");
+        page.line(page.pen + 2, -15, page.pen + 12, -5);
+        page.line(page.pen + 12, -15, page.pen + 2, -5);
+        page.pen += 18;
+        page.write("3");
+        break;
     case 10:
         page.pen = 2;
         page.write("x", 1.0, 19);
