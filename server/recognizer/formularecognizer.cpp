@@ -497,16 +497,17 @@ std::string Layout::line(std::vector<Unit> units) const
                 }
             }
         }
-        // A sign level with an outer line's middle goes on that line, not on a script's.
+        // A sign level with an outer line's middle goes on that line, not on a script's; a
+        // full-size one a little off it too: signs of an index are written smaller.
         for (std::size_t level = 0; u.axial && level + 1 < stack.size() && !placed; ++level) {
             const Unit &base = stack[level]->back()->unit;
             // A descender's middle is that of its part above the line.
             const double middle
                 = base.kind == Kind::Descender ? (base.box.top + base.baseline) / 2 : base.axis;
-            // Signs of an index are written smaller.
+            const double off = std::fabs(u.axis - middle) / base.height;
+            const double size = std::max(u.box.width(), u.box.height()) / lineHeight;
             if (takesScripts(base) && relation(base, u) == Relation::Same
-                && std::fabs(u.axis - middle) < 0.15 * base.height
-                && std::max(u.box.width(), u.box.height()) > 0.6 * lineHeight) {
+                && ((off < 0.15 && size > 0.6) || (off < 0.45 && size > 0.8))) {
                 stack.resize(level + 1);
                 stack.back()->push_back(std::move(node));
                 placed = true;

@@ -298,6 +298,8 @@ void TestFormulaRecognizer::mouseWritingIsRecognisedExactly_data()
     QTest::newRow("minus lower than a short root's foot") << 54 << "\\sqrt{4-1}";
     QTest::newRow("index starting past a root's roof") << 55 << "\\sqrt{x_3}+1";
     QTest::newRow("times sign under the end of a root's roof") << 56 << "\\sqrt{2}\\times3";
+    // A full-size sign after an exponent, written a little high, goes on after its base.
+    QTest::newRow("sign a little high after an exponent") << 57 << "n^2+8";
 }
 
 void TestFormulaRecognizer::mouseWritingIsRecognisedExactly()
@@ -698,6 +700,12 @@ void TestFormulaRecognizer::mouseWritingIsRecognisedExactly()
         page.line(page.pen + 12, -15, page.pen + 2, -5);
         page.pen += 18;
         page.write("3");
+        break;
+    case 57:
+        page.write("n");
+        page.write("2", 0.6, 10);
+        page.write("+", 1.0, 7);
+        page.write("8");
         break;
     case 10:
         page.pen = 2;
