@@ -141,6 +141,17 @@ bool roofed(const Stroke &s, const Box &box)
     return dips && roofStart < box.left + 0.7 * box.width();
 }
 
+// Where a root sign reaches lowest, left of its roof: its body starts to the right of that.
+double footOf(const Stroke &s)
+{
+    const Box box = boxOf(s);
+    Point foot = s.front();
+    for (const Point &p : s)
+        if (p.x < box.left + 0.6 * box.width() && p.y > foot.y)
+            foot = p;
+    return foot.x + 0.05 * box.width();
+}
+
 struct UnionFind {
     std::vector<int> parent;
     explicit UnionFind(std::size_t n)
@@ -1235,8 +1246,9 @@ std::vector<Symbol> FormulaRecognizer::symbols(const std::vector<Stroke> &input)
             const std::size_t bigger = sizeA > sizeB ? i : j;
             const Box &big = boxes[bigger], &small = sizeA > sizeB ? b : a;
             if (std::max(sizeA, sizeB) > 2.5 * std::min(sizeA, sizeB)
-                && small.centerX() > big.left + 0.3 * big.width() && small.centerY() > big.top
-                && small.centerY() < big.bottom && roofed(strokes[bigger], big))
+                && small.centerX() > std::min(big.left + 0.3 * big.width(), footOf(strokes[bigger]))
+                && small.centerY() > big.top && small.centerY() < big.bottom
+                && roofed(strokes[bigger], big))
                 continue;
             const bool unequal = std::max(sizeA, sizeB) > 2.5 * std::min(sizeA, sizeB);
             // Nor does a long bar take a glyph that touches it from above or below only.

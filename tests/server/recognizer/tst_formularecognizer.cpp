@@ -300,6 +300,7 @@ void TestFormulaRecognizer::mouseWritingIsRecognisedExactly_data()
     QTest::newRow("times sign under the end of a root's roof") << 56 << "\\sqrt{2}\\times3";
     // A full-size sign after an exponent, written a little high, goes on after its base.
     QTest::newRow("sign a little high after an exponent") << 57 << "n^2+8";
+    QTest::newRow("first glyph touching a long roof") << 58 << "\\sqrt{5+1}";
 }
 
 void TestFormulaRecognizer::mouseWritingIsRecognisedExactly()
@@ -706,6 +707,13 @@ void TestFormulaRecognizer::mouseWritingIsRecognisedExactly()
         page.write("2", 0.6, 10);
         page.write("+", 1.0, 7);
         page.write("8");
+        break;
+    case 58:
+        // The 5's top bar runs along the roof; the sign is drawn first.
+        page.polyline({{0, -8}, {3, -10}, {8, 2}, {14, -21}, {79, -21}});
+        page.pen = 11;
+        for (const char *s : {"5", "+", "1"})
+            page.write(s);
         break;
     case 10:
         page.pen = 2;
