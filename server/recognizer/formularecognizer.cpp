@@ -141,6 +141,17 @@ bool roofed(const Stroke &s, const Box &box)
     return dips && roofStart < box.left + 0.7 * box.width();
 }
 
+// Where a root sign reaches lowest, left of its roof: its body starts to the right of that.
+double footOf(const Stroke &s)
+{
+    const Box box = boxOf(s);
+    Point foot = s.front();
+    for (const Point &p : s)
+        if (p.x < box.left + 0.6 * box.width() && p.y > foot.y)
+            foot = p;
+    return foot.x + 0.05 * box.width();
+}
+
 struct UnionFind {
     std::vector<int> parent;
     explicit UnionFind(std::size_t n)
@@ -267,6 +278,8 @@ public:
 
 private:
     Unit symbolUnit(const Symbol &s) const;
+    std::vector<int> rootBody(
+        int root, const std::vector<int> &members, const std::vector<bool> &used) const;
     std::string line(std::vector<Unit> units) const;
 
     const std::vector<Symbol> &symbols;
@@ -353,9 +366,16 @@ Relation relation(const Unit &base, const Unit &u)
     const bool lower = u.box.centerY() > middle;
     if (lower && drop > 0.5)
         return Relation::Below;
+    // Lowered by a third of a line, a script need not look much smaller: a letter's size tells
+    // its line's height only roughly.
+    if (lower && drop > 0.3 && u.height < std::max(base.height, base.span))
+        return Relation::Below;
     // A smaller symbol is an index if it is lowered whatever hand wrote the base; where a
     // descender's line stands is less sure.
-    const double lowered = u.kind == Kind::Descender ? 0.2 : 0.12;
+    double lowered = u.kind == Kind::Descender ? 0.2 : 0.12;
+    // A digit rarely takes an index: a letter after it sits a little low more often.
+    if (base.kind == Kind::Digit && u.kind != Kind::Digit)
+        lowered += 0.1;
     if (lower && smaller && (u.lowBaseline - base.highBaseline) / h > lowered)
         return Relation::Below;
     return Relation::Same;
@@ -488,16 +508,17 @@ std::string Layout::line(std::vector<Unit> units) const
                 }
             }
         }
-        // A sign level with an outer line's middle goes on that line, not on a script's.
+        // A sign level with an outer line's middle goes on that line, not on a script's; a
+        // full-size one a little off it too: signs of an index are written smaller.
         for (std::size_t level = 0; u.axial && level + 1 < stack.size() && !placed; ++level) {
             const Unit &base = stack[level]->back()->unit;
             // A descender's middle is that of its part above the line.
             const double middle
                 = base.kind == Kind::Descender ? (base.box.top + base.baseline) / 2 : base.axis;
-            // Signs of an index are written smaller.
+            const double off = std::fabs(u.axis - middle) / base.height;
+            const double size = std::max(u.box.width(), u.box.height()) / lineHeight;
             if (takesScripts(base) && relation(base, u) == Relation::Same
-                && std::fabs(u.axis - middle) < 0.15 * base.height
-                && std::max(u.box.width(), u.box.height()) > 0.6 * lineHeight) {
+                && ((off < 0.15 && size > 0.6) || (off < 0.45 && size > 0.8))) {
                 stack.resize(level + 1);
                 stack.back()->push_back(std::move(node));
                 placed = true;
@@ -537,6 +558,100 @@ std::string Layout::line(std::vector<Unit> units) const
     return lineTex(main);
 }
 
+std::vector<int> Layout::rootBody(
+    int root, const std::vector<int> &members, const std::vector<bool> &used) const
+{
+    const Symbol &s = symbols[root];
+    const double hook = std::min(0.35 * s.box.width(), 0.4 * s.box.height());
+    auto kindAt = [this](int m) { return kindOf(symbols[m].label); };
+    auto isSign = [&](int m) {
+        const Kind kind = kindAt(m);
+        return kind == Kind::Operator || kind == Kind::Bar;
+    };
+    std::vector<int> inside, lower;
+    for (int m : members) {
+        const Box &b = symbols[m].box;
+        if (used[m] || m == root)
+            continue;
+        // Tails and indices may hang past the roof's end, a slanted hand leaves the
+        // last index of the body there; a sign after the root starts near that end.
+        const Kind kind = kindAt(m);
+        const bool sign = kind == Kind::Operator;
+        const bool glyph = !sign && kind != Kind::Bar;
+        const double overhang = sign ? -0.25 : 0.4;
+        // A roof drawn a little short still covers a glyph that starts by its end, and
+        // an index may hang below the sign's foot.
+        const bool covered = b.centerX() < s.box.right + overhang * b.width();
+        const bool underEnd = glyph && b.left < s.box.right + 0.15 * lineHeight;
+        if (b.centerX() <= s.box.left + hook || !(covered || underEnd) || b.centerY() <= s.box.top)
+            continue;
+        if (b.top < s.box.bottom - 0.1 * s.box.height()
+            || (glyph && b.height() < 0.8 * lineHeight && b.top < s.box.bottom + 0.2 * lineHeight))
+            inside.push_back(m);
+        else
+            lower.push_back(m);
+    }
+    // A sign's foot may stop above the line its body stands on: what starts above that line
+    // is under the roof too.
+    std::vector<double> bottoms;
+    for (int m : inside) {
+        const Kind kind = kindAt(m);
+        if (kind == Kind::Digit || kind == Kind::Small || kind == Kind::Tall)
+            bottoms.push_back(symbols[m].box.bottom);
+    }
+    if (!bottoms.empty()) {
+        const double baseline = median(bottoms);
+        for (int m : lower)
+            if (symbols[m].box.top < baseline + 0.1 * lineHeight
+                && symbols[m].box.height() < lineHeight)
+                inside.push_back(m);
+    }
+    auto rightmost = [&](const std::vector<int> &v) {
+        return std::max_element(v.begin(), v.end(),
+            [this](int a, int b) { return symbols[a].box.right < symbols[b].box.right; });
+    };
+    // The script of the body's last glyph may stand past the roof's end.
+    const auto last = rightmost(inside);
+    if (last != inside.end() && !isSign(*last) && kindAt(*last) != Kind::OpenParen) {
+        const Box &t = symbols[*last].box;
+        for (int m : members) {
+            const Box &b = symbols[m].box;
+            if (used[m] || m == root || isSign(m) || kindAt(m) == Kind::Root
+                || std::find(inside.begin(), inside.end(), m) != inside.end())
+                continue;
+            if (b.left > t.left + 0.5 * t.width() && b.left < t.right + 0.5 * lineHeight
+                && b.left < s.box.right + 0.3 * lineHeight && b.height() < 0.8 * lineHeight
+                && (b.centerY() > t.bottom - 0.2 * t.height() || b.bottom < t.centerY())) {
+                inside.push_back(m);
+                break;
+            }
+        }
+    }
+    // A body never ends with a sign: one there follows the root.
+    for (;;) {
+        const auto end = rightmost(inside);
+        if (end == inside.end())
+            break;
+        // (A cross may still be the letter x, unless a glyph level with it follows past the
+        // roof.)
+        if (symbols[*end].label == "\\times" || symbols[*end].bars) {
+            const Box &x = symbols[*end].box;
+            const bool followed = std::any_of(members.begin(), members.end(), [&](int m) {
+                const Box &b = symbols[m].box;
+                return !used[m] && m != root && !isSign(m) && b.left > s.box.right
+                    && b.left < x.right + 0.6 * lineHeight && b.centerY() > x.top
+                    && b.centerY() < x.bottom;
+            });
+            if (!followed)
+                break;
+        } else if (!isSign(*end)) {
+            break;
+        }
+        inside.erase(end);
+    }
+    return inside;
+}
+
 std::string Layout::region(const std::vector<int> &members) const
 {
     std::vector<int> order = members;
@@ -551,42 +666,7 @@ std::string Layout::region(const std::vector<int> &members) const
             continue;
         const Symbol &s = symbols[c];
         if (s.label == "\\sqrt") {
-            const double hook = std::min(0.35 * s.box.width(), 0.4 * s.box.height());
-            std::vector<int> inside;
-            for (int m : members) {
-                const Box &b = symbols[m].box;
-                if (used[m] || m == c)
-                    continue;
-                // Tails and indices may hang past the roof's end, a slanted hand leaves the
-                // last index of the body there; a sign after the root starts near that end.
-                const Kind kind = kindOf(symbols[m].label);
-                const bool sign = kind == Kind::Operator;
-                const bool glyph = !sign && kind != Kind::Bar;
-                const double overhang = sign ? -0.25 : 0.4;
-                // A roof drawn a little short still covers a glyph that starts by its end, and
-                // an index may hang below the sign's foot.
-                const bool underEnd = glyph && b.left < s.box.right + 0.15 * lineHeight;
-                if (b.centerX() > s.box.left + hook
-                    && (b.centerX() < s.box.right + overhang * b.width() || underEnd)
-                    && b.centerY() > s.box.top
-                    && (b.top < s.box.bottom - 0.1 * s.box.height()
-                        || (glyph && b.height() < 0.8 * lineHeight
-                            && b.top < s.box.bottom + 0.2 * lineHeight)))
-                    inside.push_back(m);
-            }
-            // A body never ends with a sign: one there follows the root.
-            for (;;) {
-                auto last = std::max_element(inside.begin(), inside.end(),
-                    [this](int a, int b) { return symbols[a].box.right < symbols[b].box.right; });
-                if (last == inside.end())
-                    break;
-                // (A cross may still be the letter x.)
-                const Kind kind = kindOf(symbols[*last].label);
-                if ((kind != Kind::Operator && kind != Kind::Bar)
-                    || symbols[*last].label == "\\times")
-                    break;
-                inside.erase(last);
-            }
+            const std::vector<int> inside = rootBody(c, members, used);
             used[c] = true;
             for (int m : inside)
                 used[m] = true;
@@ -1168,8 +1248,9 @@ std::vector<Symbol> FormulaRecognizer::symbols(const std::vector<Stroke> &input)
             const std::size_t bigger = sizeA > sizeB ? i : j;
             const Box &big = boxes[bigger], &small = sizeA > sizeB ? b : a;
             if (std::max(sizeA, sizeB) > 2.5 * std::min(sizeA, sizeB)
-                && small.centerX() > big.left + 0.3 * big.width() && small.centerY() > big.top
-                && small.centerY() < big.bottom && roofed(strokes[bigger], big))
+                && small.centerX() > std::min(big.left + 0.3 * big.width(), footOf(strokes[bigger]))
+                && small.centerY() > big.top && small.centerY() < big.bottom
+                && roofed(strokes[bigger], big))
                 continue;
             const bool unequal = std::max(sizeA, sizeB) > 2.5 * std::min(sizeA, sizeB);
             // Nor does a long bar take a glyph that touches it from above or below only.

@@ -292,6 +292,18 @@ void TestFormulaRecognizer::mouseWritingIsRecognisedExactly_data()
     // A book face's italic b: a straight stem drawn twice over, a serif, the bowl of strokes
     // of its own.
     QTest::newRow("italic b with its stem apart") << 51 << "2b";
+    // A letter after a digit that sits a little low stays on the line; a script lowered by a
+    // third of a line is an index even when written nearly as large as its base.
+    QTest::newRow("letter sitting low after a digit") << 52 << "3+5n";
+    QTest::newRow("large index well below a descender") << 53 << "y_n+1";
+    // Root signs whose body reaches past their ends: the foot stops above the body's line,
+    // an index starts after the roof, a times sign under the roof is followed by a glyph.
+    QTest::newRow("minus lower than a short root's foot") << 54 << "\\sqrt{4-1}";
+    QTest::newRow("index starting past a root's roof") << 55 << "\\sqrt{x_3}+1";
+    QTest::newRow("times sign under the end of a root's roof") << 56 << "\\sqrt{2}\\times3";
+    // A full-size sign after an exponent, written a little high, goes on after its base.
+    QTest::newRow("sign a little high after an exponent") << 57 << "n^2+8";
+    QTest::newRow("first glyph touching a long roof") << 58 << "\\sqrt{5+1}";
 }
 
 void TestFormulaRecognizer::mouseWritingIsRecognisedExactly()
@@ -652,6 +664,60 @@ void TestFormulaRecognizer::mouseWritingIsRecognisedExactly()
         }
         break;
     }
+    case 52:
+        for (const char *s : {"3", "+", "5"})
+            page.write(s);
+        page.write("n", 0.75, -3.5);
+        break;
+    case 53:
+        page.write("y");
+        page.write("n", 0.85, -7);
+        page.pen += 2;
+        page.write("+");
+        page.write("1");
+        break;
+    case 54:
+        // The sign's foot stops well above the line; the minus is lower than that.
+        page.polyline({{0, -14}, {3, -16}, {8, -9}, {14, -30}, {56, -30}});
+        page.pen = 16;
+        page.write("4");
+        page.line(page.pen + 1, -10, page.pen + 12, -10);
+        page.pen += 14;
+        page.write("1");
+        break;
+    case 55:
+        page.pen = 16;
+        page.write("x");
+        page.polyline({{0, -8}, {3, -10}, {8, 2}, {14, -24}, {page.pen + 1, -24}});
+        page.pen += 5;
+        page.write("3", 0.6, -7);
+        page.pen += 2;
+        page.write("+");
+        page.write("1");
+        break;
+    case 56:
+        // Two bars under the roof's end, the 3 after it.
+        page.polyline({{0, -8}, {3, -10}, {8, 2}, {14, -24}, {48, -24}});
+        page.pen = 16;
+        page.write("2");
+        page.line(page.pen + 2, -15, page.pen + 12, -5);
+        page.line(page.pen + 12, -15, page.pen + 2, -5);
+        page.pen += 18;
+        page.write("3");
+        break;
+    case 57:
+        page.write("n");
+        page.write("2", 0.6, 10);
+        page.write("+", 1.0, 7);
+        page.write("8");
+        break;
+    case 58:
+        // The 5's top bar runs along the roof; the sign is drawn first.
+        page.polyline({{0, -8}, {3, -10}, {8, 2}, {14, -21}, {79, -21}});
+        page.pen = 11;
+        for (const char *s : {"5", "+", "1"})
+            page.write(s);
+        break;
     case 10:
         page.pen = 2;
         page.write("x", 1.0, 19);
