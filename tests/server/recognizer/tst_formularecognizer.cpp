@@ -61,6 +61,9 @@ void TestFormulaRecognizer::cleanFormulasAreRecognisedExactly_data()
     QTest::newRow("closed crowns of 6, 0 and 8") << 28 << "60+8";
     // A root sign begun with its tick as a stroke of its own.
     QTest::newRow("root with its tick apart") << 29 << "\\sqrt{x}+1";
+    // Between two descenders there is no line to measure a times sign against: the letter
+    // x stays a letter.
+    QTest::newRow("letter x between two y") << 30 << "yxy";
 }
 
 void TestFormulaRecognizer::cleanFormulasAreRecognisedExactly()
@@ -186,6 +189,10 @@ void TestFormulaRecognizer::cleanFormulasAreRecognisedExactly()
         break;
     case 26:
         for (const char *s : {"5", "+", "3"})
+            page.write(s);
+        break;
+    case 30:
+        for (const char *s : {"y", "x", "y"})
             page.write(s);
         break;
     case 29:
@@ -942,6 +949,14 @@ void TestFormulaRecognizer::recordedMouseStrokesAreRecognisedExactly_data()
            "873,47 876,58 878,70 881,88 883,107 883,130 883,152 877,181 872,205 863,226 854,246 "
            "843,262 835,271 831,278 827,283 828,283"
         << "(y-x)";
+    // A z written in three strokes: its top bar bows like a 2's, but its diagonal is a quick
+    // straight stroke of its own, two samples long.
+    QTest::newRow("z of three strokes, its top bar bowed")
+        << "60,46 66,40 76,38 86,40 92,44; 92,44 58,100; 58,100 72,98 84,99 94,100"
+        << "z";
+    QTest::newRow("z of three strokes, its top bar a hook")
+        << "56,54 60,44 70,38 82,38 90,44 90,52; 90,52 56,100; 56,100 72,100 94,100"
+        << "z";
 }
 
 void TestFormulaRecognizer::recordedMouseStrokesAreRecognisedExactly()
