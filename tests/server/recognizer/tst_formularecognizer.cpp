@@ -942,6 +942,16 @@ void TestFormulaRecognizer::recordedMouseStrokesAreRecognisedExactly_data()
            "873,47 876,58 878,70 881,88 883,107 883,130 883,152 877,181 872,205 863,226 854,246 "
            "843,262 835,271 831,278 827,283 828,283"
         << "(y-x)";
+    // One stroke with a tail out to the right, its stem no higher than the bowl's middle: open
+    // at the top like a c, but closed by the stem on the right further down.
+    QTest::newRow("cursive a whose stem stops low")
+        << "162,65 161,64 161,63 160,60 150,58 140,66 146,79 160,66 161,68 163,79 171,75 "
+           "175,70 179,67 178,66"
+        << "a";
+    QTest::newRow("large cursive a whose stem stops low")
+        << "608,147 607,147 607,146 607,143 600,137 575,148 586,169 606,149 609,169 621,159 "
+           "626,155 628,153 629,153"
+        << "a";
 }
 
 void TestFormulaRecognizer::recordedMouseStrokesAreRecognisedExactly()
