@@ -1449,7 +1449,7 @@ std::vector<Symbol> FormulaRecognizer::symbols(const std::vector<Stroke> &input)
                 const double reach = upperReach(parts, s.box);
                 const double stem = middleRight(parts, s.box);
                 const std::string other = s.label == "c" ? "a" : "c";
-                if ((s.label == "c" && reach > 0.45)
+                if ((s.label == "c" && reach > 0.45 && stem >= 0.4)
                     || (s.label == "a" && reach < 0.25 && stem < 0.6)) {
                     std::replace(s.alternatives.begin(), s.alternatives.end(), other, s.label);
                     s.label = other;

@@ -952,6 +952,17 @@ void TestFormulaRecognizer::recordedMouseStrokesAreRecognisedExactly_data()
         << "608,147 607,147 607,146 607,143 600,137 575,148 586,169 606,149 609,169 621,159 "
            "626,155 628,153 629,153"
         << "a";
+    // Its top curls down on the right, so it reaches as far as an a's stem up there, but
+    // halfway down it stays open.
+    QTest::newRow("c whose top curls down")
+        << "149,46 148,46 149,45 149,46 150,47 151,48 151,47 150,45 149,43 148,42 144,40 140,40 "
+           "137,40 135,43 134,47 133,50 135,54 137,56 140,59 143,61 145,61 149,60 151,60 151,58 "
+           "152,56 153,56 152,56 153,56; 140,39 139,39 139,40 136,41 135,46 135,51 136,55 137,57 "
+           "138,58 139,59 138,59"
+        << "c";
+    QTest::newRow("small c whose top curls down")
+        << "74,82 74,80 73,78 70,79 68,82 68,86 71,88 76,88 77,87 78,85 80,84 79,84"
+        << "c";
 }
 
 void TestFormulaRecognizer::recordedMouseStrokesAreRecognisedExactly()
