@@ -963,6 +963,14 @@ void TestFormulaRecognizer::recordedMouseStrokesAreRecognisedExactly_data()
     QTest::newRow("small c whose top curls down")
         << "74,82 74,80 73,78 70,79 68,82 68,86 71,88 76,88 77,87 78,85 80,84 79,84"
         << "c";
+    // Its bowl alone is a c; the stem drawn apart beside it closes it on the right.
+    QTest::newRow("a with its stem apart, gone over twice")
+        << "174,138 173,134 171,130 167,128 163,129 159,131 156,135 156,139 156,143 158,147 "
+           "161,150 165,152 169,150 172,147 174,143 175,139; 179,128 178,130 178,132 177,134 "
+           "177,136 176,138 176,140 176,142 175,144 175,146 175,147 176,149 177,151 177,152; "
+           "176,128 176,133 176,138 175,143 174,147 176,151 181,151 184,147 186,144; 164,128 "
+           "161,130 159,133 158,137 158,140 159,144 160,147 161,150"
+        << "a";
 }
 
 void TestFormulaRecognizer::recordedMouseStrokesAreRecognisedExactly()
