@@ -828,6 +828,15 @@ double upperReach(const std::vector<Stroke> &strokes, const Box &box)
     return reach;
 }
 
+// How far right the ink reaches halfway down a symbol, as a share of its width: an a's stem
+// stands there where a c is open.
+double middleRight(const std::vector<Stroke> &strokes, const Box &box)
+{
+    if (box.width() <= 0 || box.height() <= 0)
+        return 0;
+    return std::min(rowCrossing(strokes, box, 0.5, true), rowCrossing(strokes, box, 0.6, true));
+}
+
 // How far down from the top the ink starts in the middle of a symbol's crown, as a share of
 // its height: a 9 is closed at the top, a y opens between its arms.
 double crownDepth(const std::vector<Stroke> &strokes, const Box &box)
@@ -1438,8 +1447,10 @@ std::vector<Symbol> FormulaRecognizer::symbols(const std::vector<Stroke> &input)
             // An a is a c with a stem, which the cloud match weighs lightly.
             if (s.label == "c" || s.label == "a") {
                 const double reach = upperReach(parts, s.box);
+                const double stem = middleRight(parts, s.box);
                 const std::string other = s.label == "c" ? "a" : "c";
-                if ((s.label == "c" && reach > 0.45) || (s.label == "a" && reach < 0.25)) {
+                if ((s.label == "c" && reach > 0.45 && stem >= 0.4)
+                    || (s.label == "a" && reach < 0.25 && stem < 0.6)) {
                     std::replace(s.alternatives.begin(), s.alternatives.end(), other, s.label);
                     s.label = other;
                 }

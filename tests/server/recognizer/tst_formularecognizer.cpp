@@ -957,6 +957,35 @@ void TestFormulaRecognizer::recordedMouseStrokesAreRecognisedExactly_data()
     QTest::newRow("z of three strokes, its top bar a hook")
         << "56,54 60,44 70,38 82,38 90,44 90,52; 90,52 56,100; 56,100 72,100 94,100"
         << "z";
+    // One stroke with a tail out to the right, its stem no higher than the bowl's middle: open
+    // at the top like a c, but closed by the stem on the right further down.
+    QTest::newRow("cursive a whose stem stops low")
+        << "162,65 161,64 161,63 160,60 150,58 140,66 146,79 160,66 161,68 163,79 171,75 "
+           "175,70 179,67 178,66"
+        << "a";
+    QTest::newRow("large cursive a whose stem stops low")
+        << "608,147 607,147 607,146 607,143 600,137 575,148 586,169 606,149 609,169 621,159 "
+           "626,155 628,153 629,153"
+        << "a";
+    // Its top curls down on the right, so it reaches as far as an a's stem up there, but
+    // halfway down it stays open.
+    QTest::newRow("c whose top curls down")
+        << "149,46 148,46 149,45 149,46 150,47 151,48 151,47 150,45 149,43 148,42 144,40 140,40 "
+           "137,40 135,43 134,47 133,50 135,54 137,56 140,59 143,61 145,61 149,60 151,60 151,58 "
+           "152,56 153,56 152,56 153,56; 140,39 139,39 139,40 136,41 135,46 135,51 136,55 137,57 "
+           "138,58 139,59 138,59"
+        << "c";
+    QTest::newRow("small c whose top curls down")
+        << "74,82 74,80 73,78 70,79 68,82 68,86 71,88 76,88 77,87 78,85 80,84 79,84"
+        << "c";
+    // Its bowl alone is a c; the stem drawn apart beside it closes it on the right.
+    QTest::newRow("a with its stem apart, gone over twice")
+        << "174,138 173,134 171,130 167,128 163,129 159,131 156,135 156,139 156,143 158,147 "
+           "161,150 165,152 169,150 172,147 174,143 175,139; 179,128 178,130 178,132 177,134 "
+           "177,136 176,138 176,140 176,142 175,144 175,146 175,147 176,149 177,151 177,152; "
+           "176,128 176,133 176,138 175,143 174,147 176,151 181,151 184,147 186,144; 164,128 "
+           "161,130 159,133 158,137 158,140 159,144 160,147 161,150"
+        << "a";
 }
 
 void TestFormulaRecognizer::recordedMouseStrokesAreRecognisedExactly()
