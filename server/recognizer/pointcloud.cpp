@@ -28,14 +28,17 @@ float cloudDistance(const PointCloud::Points &a, const PointCloud::Points &ha,
     for (int j = 0; j < n; ++j) {
         bx[j] = b[2 * j];
         by[j] = b[2 * j + 1];
-        bu[j] = w * hb[2 * j];
-        bv[j] = w * hb[2 * j + 1];
+        if constexpr (withHeadings) {
+            bu[j] = w * hb[2 * j];
+            bv[j] = w * hb[2 * j + 1];
+        }
     }
     float sum = 0;
     int i = start;
     for (int k = 0; k < n; ++k) {
-        const float ax = a[2 * i], ay = a[2 * i + 1], au = w * ha[2 * i], av = w * ha[2 * i + 1];
+        const float ax = a[2 * i], ay = a[2 * i + 1];
         if constexpr (withHeadings) {
+            const float au = w * ha[2 * i], av = w * ha[2 * i + 1];
             for (int j = 0; j < n; ++j) {
                 const float dx = ax - bx[j], dy = ay - by[j], du = au - bu[j], dv = av - bv[j];
                 d[j] = dx * dx + dy * dy + du * du + dv * dv;

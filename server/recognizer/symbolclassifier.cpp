@@ -36,7 +36,9 @@ std::vector<SymbolClassifier::Candidate> SymbolClassifier::classify(
     constexpr float headingWeight = 0.045f;
     const float w = byHeading ? headingWeight : 0.0f;
     const PointCloud::Points input = PointCloud::normalized(strokes);
-    const PointCloud::Points headings = PointCloud::headings(input);
+    // Grouping asks for outlines alone, many times over: no headings then.
+    const PointCloud::Points headings
+        = byHeading ? PointCloud::headings(input) : PointCloud::Points {};
     // Rank all prototypes cheaply, then match the most promising ones fully.
     constexpr std::size_t shortlist = 40;
     std::vector<std::pair<float, std::size_t>> ranked;
