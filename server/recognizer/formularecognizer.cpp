@@ -967,6 +967,24 @@ double stemShare(const std::vector<Stroke> &strokes, const Box &box)
     return share;
 }
 
+// Straight flat strokes of their own across the top and across the foot of a symbol: a z
+// written bar by bar. An x has none, whether of bars or of arcs.
+bool barsAtTopAndFoot(const std::vector<Stroke> &strokes, const Box &box)
+{
+    if (strokes.size() < 3 || box.width() <= 0 || box.height() <= 0)
+        return false;
+    bool top = false, foot = false;
+    for (const Stroke &s : strokes) {
+        const Box b = boxOf(s);
+        if (b.width() < 0.5 * box.width() || b.height() > 0.25 * box.height()
+            || !straight(s, 0.08 * box.height()))
+            continue;
+        top = top || b.centerY() < box.top + 0.3 * box.height();
+        foot = foot || b.centerY() > box.bottom - 0.3 * box.height();
+    }
+    return top && foot;
+}
+
 // Pairs whose outlines lie close but whose build differs: the proportions, an open side or
 // the run of a diagonal tell them apart.
 void relabelByShape(Symbol &s, const std::vector<Stroke> &parts)
@@ -1001,8 +1019,11 @@ void relabelByShape(Symbol &s, const std::vector<Stroke> &parts)
         relabel("x");
     } else if (s.label == "9" && aspect < 0.98) {
         relabel("a");
-    } else if (s.label == "z" && aspect < 1.05 && middleRun(parts, s.box) > -0.3 && crossNearby) {
+    } else if (s.label == "z" && aspect < 1.05 && middleRun(parts, s.box) > -0.3 && crossNearby
+        && !barsAtTopAndFoot(parts, s.box)) {
         relabel("x");
+    } else if (s.label == "x" && barsAtTopAndFoot(parts, s.box)) {
+        relabel("z");
     }
 }
 

@@ -957,6 +957,21 @@ void TestFormulaRecognizer::recordedMouseStrokesAreRecognisedExactly_data()
     QTest::newRow("z of three strokes, its top bar a hook")
         << "56,54 60,44 70,38 82,38 90,44 90,52; 90,52 56,100; 56,100 72,100 94,100"
         << "z";
+    // A small z whose bars and diagonal are each gone over twice, leant back: its outline is
+    // nearer an x's, but an x has no flat bars across its top and foot.
+    QTest::newRow("small z gone over stroke by stroke, with its index")
+        << "31,25 31,24 31,25 31,24 31,25 30,25 30,26 29,27 28,29 27,31 26,32 26,34 25,36 24,36 "
+           "25,36 26,37 25,37; 33,22 33,23 32,24 32,25 31,27 30,30 28,32 27,34 27,36 27,37; "
+           "20,22 21,22 22,23 23,23 24,22 25,22 27,22 28,22 30,23 31,22 32,23 32,22 33,23 32,22; "
+           "19,22 21,23 20,22 22,23 25,23 27,23 29,24 30,23 32,24 31,24; 27,36 26,37 28,36 29,37 "
+           "30,37 31,36 32,36 33,36 34,36 37,37 38,37 38,38 37,39 38,38; 25,36 25,37 26,37 28,38 "
+           "31,36 32,38 33,37 36,38 38,37 38,38; 42,34 41,34 42,32 41,32 41,31 43,30 44,30 46,31 "
+           "48,32 50,34 49,37 48,39 48,40 47,41 45,42 45,43 45,44; 41,33 42,34 42,33 41,33 42,34 "
+           "42,33 41,32 42,32 43,32 46,31 48,34 49,35 48,38 46,39 45,41 45,42 44,42 44,43 44,44 "
+           "44,43 44,44; 44,44 45,43 45,44 46,44 46,43 47,43 46,44 48,44 49,44 51,43 51,44 52,44 "
+           "53,44 53,45; 45,44 43,44 44,44 45,44 46,44 47,44 49,44 51,44 51,45 52,44 52,45 53,45 "
+           "52,44 53,44"
+        << "z_2";
     // One stroke with a tail out to the right, its stem no higher than the bowl's middle: open
     // at the top like a c, but closed by the stem on the right further down.
     QTest::newRow("cursive a whose stem stops low")
