@@ -545,6 +545,20 @@ std::string Layout::line(std::vector<Unit> units) const
             continue;
         }
         const bool above = relation(base->unit, u) == Relation::Above;
+        // Two bars left standing like the letter x after a root, a script or a descender, whose
+        // baselines tell little: a letter lower after it but no narrower is no index, which is
+        // written smaller, but the next operand, and the cross a times sign.
+        const Kind next = u.kind;
+        if (!above && base->unit.bars && (base->unit.label == "x" || base->unit.label == "\\times")
+            && (next == Kind::Small || next == Kind::Tall || next == Kind::Descender
+                || next == Kind::Long)
+            && u.box.width() >= base->unit.box.width()) {
+            base->unit.kind = Kind::Operator;
+            base->unit.axial = true;
+            base->unit.axis = base->unit.box.centerY();
+            stack.back()->push_back(std::move(node));
+            continue;
+        }
         Line &target = above ? base->sup : base->sub;
         // A root has no index: what follows lower is on its line.
         if (!target.empty() || (!above && base->unit.kind == Kind::Root)) {
