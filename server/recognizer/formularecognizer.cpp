@@ -1484,7 +1484,14 @@ std::vector<Symbol> FormulaRecognizer::symbols(const std::vector<Stroke> &input)
                 const double reach = upperReach(parts, s.box);
                 const double stem = middleRight(parts, s.box);
                 const std::string other = s.label == "c" ? "a" : "c";
-                if ((s.label == "c" && reach > 0.45 && stem >= 0.4)
+                // Lightly, not at all: an a's outline still lies near. A tiny c's curled top
+                // alone can reach as far as a stem.
+                auto nearA = [&] {
+                    const auto a = classifier.classify(
+                        parts, 1, [](const std::string &label) { return label == "a"; }, true);
+                    return !a.empty() && a[0].distance < 1.3f * s.distance;
+                };
+                if ((s.label == "c" && reach > 0.45 && stem >= 0.4 && nearA())
                     || (s.label == "a" && reach < 0.25 && stem < 0.6)) {
                     std::replace(s.alternatives.begin(), s.alternatives.end(), other, s.label);
                     s.label = other;
