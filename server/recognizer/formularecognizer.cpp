@@ -971,12 +971,13 @@ double cornerDepth(const std::vector<Stroke> &strokes, const Box &box)
 }
 
 // The share of a symbol's height that its longest straight stroke spans: a b drawn with its
-// stem apart, where a 6 or a 0 has only arcs; a z's diagonal drawn apart.
-double stemShare(const std::vector<Stroke> &strokes, const Box &box)
+// stem apart, where a 6 or a 0 has only arcs; a z's diagonal drawn apart. Straight within
+// `bend` of the symbol's height.
+double stemShare(const std::vector<Stroke> &strokes, const Box &box, double bend = 0.05)
 {
     double share = 0;
     for (const Stroke &s : strokes)
-        if (s.size() >= 2 && box.height() > 0 && straight(s, 0.05 * box.height()))
+        if (s.size() >= 2 && box.height() > 0 && straight(s, bend * box.height()))
             share = std::max(share, boxOf(s).height() / box.height());
     return share;
 }
@@ -1020,9 +1021,10 @@ void relabelByShape(Symbol &s, const std::vector<Stroke> &parts)
     } else if (s.label == "2") {
         // An italic z's top bar rises from its left like the hook of a 2.
         const double corner = cornerDepth(parts, s.box);
-        // A diagonal drawn as a straight stroke of its own is a z's; a 2's bow runs into it.
+        // A diagonal drawn as a stroke of its own is a z's; a 2's bow runs into it. An italic
+        // diagonal may bend a little at its ends.
         if ((corner < 0.02 && aspect < 1.15) || (corner < 0.055 && aspect < 0.88)
-            || stemShare(parts, s.box) >= 0.7)
+            || stemShare(parts, s.box, 0.1) >= 0.7)
             relabel("z");
     } else if ((s.label == "6" || s.label == "0") && stemShare(parts, s.box) >= 0.55) {
         relabel("b");
@@ -1084,6 +1086,13 @@ void resolveBySize(std::vector<Symbol> &symbols, const std::vector<Stroke> &stro
         };
         if (fits(s.label))
             continue;
+        std::vector<Stroke> parts;
+        for (int k : s.strokes)
+            parts.push_back(strokes[k]);
+        // An italic z may stand nearly as tall as the digits; its diagonal drawn as a stroke of
+        // its own tells it from a 2 wherever it stands.
+        if (s.label == "z" && !descends && stemShare(parts, s.box, 0.1) >= 0.7)
+            continue;
         const double aspect = s.box.height() / std::max(1e-9, s.box.width());
         for (const std::string &alt : s.alternatives) {
             // A b and a 9 rise well above their bowls.
@@ -1098,9 +1107,6 @@ void resolveBySize(std::vector<Symbol> &symbols, const std::vector<Stroke> &stro
         // whose outline came out nearer a digit (an italic z, like a 2); scripts stand off it.
         if (decided[i].empty() && small && kind == Kind::Digit
             && std::fabs(s.box.bottom - baseline) < 0.12 * height) {
-            std::vector<Stroke> parts;
-            for (int k : s.strokes)
-                parts.push_back(strokes[k]);
             const auto letters = SymbolClassifier::instance().classify(
                 parts, 1,
                 [](const std::string &label) {
