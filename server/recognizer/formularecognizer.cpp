@@ -1059,7 +1059,7 @@ bool barred(const std::vector<Stroke> &strokes, const Box &box)
 
 // How much farther than its first choice the best letter may lie for a digit standing as a
 // letter on its line.
-constexpr float letterReach = 1.6f;
+constexpr float letterReach = 1.2f;
 
 // Shapes alike in outline (z and 2, y and 9, c and the parenthesis)
 // are told apart by their size and place against their neighbours on the line.
