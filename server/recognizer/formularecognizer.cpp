@@ -1093,10 +1093,15 @@ void resolveBySize(std::vector<Symbol> &symbols, const std::vector<Stroke> &stro
         // its own tells it from a 2 wherever it stands.
         if (s.label == "z" && !descends && stemShare(parts, s.box, 0.1) >= 0.7)
             continue;
+        // A script z's tail hangs below the line, the top of its body stands at the letters'
+        // height: as tall as a digit, but no bracket.
+        const bool tailed = s.label == "z" && bandCover(parts, s.box, false) < 0.55;
         const double aspect = s.box.height() / std::max(1e-9, s.box.width());
         for (const std::string &alt : s.alternatives) {
             // A b and a 9 rise well above their bowls.
             if ((alt == "b" || alt == "9") && aspect < 0.95)
+                continue;
+            if (tailed && (alt == ")" || alt == "("))
                 continue;
             if (fits(alt)) {
                 decided[i] = alt;
