@@ -1172,9 +1172,10 @@ void joinOverlappingGroups(std::vector<Symbol> &found, const std::vector<Stroke>
         const bool alike = std::max(sizeP, sizeQ) < 2 * std::min(sizeP, sizeQ);
         const bool over = across > cover * std::min(p.width(), q.width())
             && down > cover * std::min(p.height(), q.height());
-        // The halves of a glyph drawn as two arcs back to back.
-        const bool beside = !over && down > cover * std::min(p.height(), q.height())
-            && across > -0.1 * std::max(sizeP, sizeQ);
+        // The halves of a glyph drawn as two arcs back to back; `apart`, a little way apart.
+        const double gap = -across / std::max(sizeP, sizeQ);
+        const bool beside = !over && down > cover * std::min(p.height(), q.height()) && gap < 0.2;
+        const bool apart = gap >= 0.1;
         // A short stroke inside a glyph, as book faces thicken their lines.
         const Box &big = sizeP >= sizeQ ? p : q, &small = sizeP >= sizeQ ? q : p;
         // (Not a root sign and the first glyph of its body.)
@@ -1189,10 +1190,15 @@ void joinOverlappingGroups(std::vector<Symbol> &found, const std::vector<Stroke>
             both.insert(both.end(), b.strokes.begin(), b.strokes.end());
             const float together = match(both);
             const float first = match(a.strokes), second = match(b.strokes);
+            // Halves that match no template well on their own, like the arcs of an x gone
+            // over twice, gain less by joining and may stand farther apart.
+            const bool poorHalves = std::min(first, second) > 0.75f;
             if (piece)
                 join = together < good && together < 1.15f * (sizeP >= sizeQ ? first : second);
+            else if (beside && poorHalves)
+                join = together < good && together < 0.8f * std::max(first, second);
             else
-                join = together < (beside ? 0.9f : good)
+                join = !(beside && apart) && together < (beside ? 0.9f : good)
                     && together < (beside ? 0.6f : gain) * std::max(first, second);
             if (join) {
                 a.strokes = both;
