@@ -1112,6 +1112,8 @@ void splitPoorGroups(
             continue;
         float best = gain * whole;
         std::size_t cut = 0;
+        float fallbackWorst = whole;
+        std::size_t fallback = 0;
         for (std::size_t k = 1; k < members.size(); ++k) {
             Box before = boxes[members[0]], after = boxes[members[k]];
             for (std::size_t m = 0; m < members.size(); ++m)
@@ -1124,13 +1126,21 @@ void splitPoorGroups(
                 = std::fabs(before.centerY() - after.centerY()) > 0.3 * found[g].box.height();
             if (overlap > (script ? 0.25 * std::min(before.width(), after.width()) : 0))
                 continue;
-            const float d = std::max(match(members.begin(), members.begin() + static_cast<long>(k)),
-                match(members.begin() + static_cast<long>(k), members.end()));
+            const float first = match(members.begin(), members.begin() + static_cast<long>(k));
+            const float second = match(members.begin() + static_cast<long>(k), members.end());
+            const float d = std::max(first, second);
             if (d < best) {
                 best = d;
                 cut = k;
+            } else if (std::min(first, second) < 0.6f * whole && d < whole && d < fallbackWorst) {
+                fallbackWorst = d;
+                fallback = k;
             }
         }
+        // Failing that, where one part matches well and the other no worse than the whole: a
+        // script touching a base that is itself poorly written.
+        if (cut == 0)
+            cut = fallback;
         if (cut == 0)
             continue;
         Symbol rest;
