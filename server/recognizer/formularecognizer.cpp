@@ -1124,11 +1124,17 @@ void splitPoorGroups(
                 = std::min(before.right, after.right) - std::max(before.left, after.left);
             const bool script
                 = std::fabs(before.centerY() - after.centerY()) > 0.3 * found[g].box.height();
-            if (overlap > (script ? 0.25 * std::min(before.width(), after.width()) : 0))
+            // Side by side, the next glyph may still reach a little over the last one: then
+            // only a much better match takes them apart.
+            const double narrow = std::min(before.width(), after.width());
+            const bool overlapping = overlap > (script ? 0.25 * narrow : 0);
+            if (overlapping && (script || overlap > 0.3 * narrow))
                 continue;
             const float first = match(members.begin(), members.begin() + static_cast<long>(k));
             const float second = match(members.begin() + static_cast<long>(k), members.end());
             const float d = std::max(first, second);
+            if (overlapping && d >= 0.5f * whole)
+                continue;
             if (d < best) {
                 best = d;
                 cut = k;
