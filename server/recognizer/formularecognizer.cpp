@@ -1437,7 +1437,10 @@ std::vector<Symbol> FormulaRecognizer::symbols(const std::vector<Stroke> &input)
                 || s.label == "y") {
                 const double depth = crownDepth(parts, s.box);
                 const std::string was = s.label;
-                if (s.label != "y" && depth > 0.15)
+                // A mouse's samples fall on whole pixels, which leave the top of a glyph this
+                // small ragged: only a deep opening tells a y there.
+                const double open = s.box.height() < 25 ? 0.35 : 0.15;
+                if (s.label != "y" && depth > open)
                     s.label = "y";
                 else if (s.label == "y" && depth < 0.05)
                     s.label = "9";
