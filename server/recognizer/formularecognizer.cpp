@@ -1158,6 +1158,8 @@ void splitPoorGroups(
             continue;
         float best = gain * whole;
         std::size_t cut = 0;
+        float fallbackWorst = whole;
+        std::size_t fallback = 0;
         for (std::size_t k = 1; k < members.size(); ++k) {
             Box before = boxes[members[0]], after = boxes[members[k]];
             for (std::size_t m = 0; m < members.size(); ++m)
@@ -1168,15 +1170,29 @@ void splitPoorGroups(
                 = std::min(before.right, after.right) - std::max(before.left, after.left);
             const bool script
                 = std::fabs(before.centerY() - after.centerY()) > 0.3 * found[g].box.height();
-            if (overlap > (script ? 0.25 * std::min(before.width(), after.width()) : 0))
+            // Side by side, the next glyph may still reach a little over the last one: then
+            // only a much better match takes them apart.
+            const double narrow = std::min(before.width(), after.width());
+            const bool overlapping = overlap > (script ? 0.25 * narrow : 0);
+            if (overlapping && (script || overlap > 0.3 * narrow))
                 continue;
-            const float d = std::max(match(members.begin(), members.begin() + static_cast<long>(k)),
-                match(members.begin() + static_cast<long>(k), members.end()));
+            const float first = match(members.begin(), members.begin() + static_cast<long>(k));
+            const float second = match(members.begin() + static_cast<long>(k), members.end());
+            const float d = std::max(first, second);
+            if (overlapping && d >= 0.5f * whole)
+                continue;
             if (d < best) {
                 best = d;
                 cut = k;
+            } else if (std::min(first, second) < 0.6f * whole && d < whole && d < fallbackWorst) {
+                fallbackWorst = d;
+                fallback = k;
             }
         }
+        // Failing that, where one part matches well and the other no worse than the whole: a
+        // script touching a base that is itself poorly written.
+        if (cut == 0)
+            cut = fallback;
         if (cut == 0)
             continue;
         Symbol rest;
@@ -1218,9 +1234,10 @@ void joinOverlappingGroups(std::vector<Symbol> &found, const std::vector<Stroke>
         const bool alike = std::max(sizeP, sizeQ) < 2 * std::min(sizeP, sizeQ);
         const bool over = across > cover * std::min(p.width(), q.width())
             && down > cover * std::min(p.height(), q.height());
-        // The halves of a glyph drawn as two arcs back to back.
-        const bool beside = !over && down > cover * std::min(p.height(), q.height())
-            && across > -0.1 * std::max(sizeP, sizeQ);
+        // The halves of a glyph drawn as two arcs back to back; `apart`, a little way apart.
+        const double gap = -across / std::max(sizeP, sizeQ);
+        const bool beside = !over && down > cover * std::min(p.height(), q.height()) && gap < 0.2;
+        const bool apart = gap >= 0.1;
         // A short stroke inside a glyph, as book faces thicken their lines.
         const Box &big = sizeP >= sizeQ ? p : q, &small = sizeP >= sizeQ ? q : p;
         // (Not a root sign and the first glyph of its body.)
@@ -1235,10 +1252,15 @@ void joinOverlappingGroups(std::vector<Symbol> &found, const std::vector<Stroke>
             both.insert(both.end(), b.strokes.begin(), b.strokes.end());
             const float together = match(both);
             const float first = match(a.strokes), second = match(b.strokes);
+            // Halves that match no template well on their own, like the arcs of an x gone
+            // over twice, gain less by joining and may stand farther apart.
+            const bool poorHalves = std::min(first, second) > 0.75f;
             if (piece)
                 join = together < good && together < 1.15f * (sizeP >= sizeQ ? first : second);
+            else if (beside && poorHalves)
+                join = together < good && together < 0.8f * std::max(first, second);
             else
-                join = together < (beside ? 0.9f : good)
+                join = !(beside && apart) && together < (beside ? 0.9f : good)
                     && together < (beside ? 0.6f : gain) * std::max(first, second);
             if (join) {
                 a.strokes = both;
@@ -1461,7 +1483,10 @@ std::vector<Symbol> FormulaRecognizer::symbols(const std::vector<Stroke> &input)
                 || s.label == "y") {
                 const double depth = crownDepth(parts, s.box);
                 const std::string was = s.label;
-                if (s.label != "y" && depth > 0.15)
+                // A mouse's samples fall on whole pixels, which leave the top of a glyph this
+                // small ragged: only a deep opening tells a y there.
+                const double open = s.box.height() < 25 ? 0.35 : 0.15;
+                if (s.label != "y" && depth > open)
                     s.label = "y";
                 else if (s.label == "y" && depth < 0.05)
                     s.label = "9";

@@ -47,6 +47,14 @@ std::vector<Stroke> arcX()
         {{7, -3}, {5, -5}, {3, -5}, {1, -3}, {0.5, 0}, {1, 3}, {2, 6}, {3, 8.5}, {5, 9}, {7, 8}}};
 }
 
+// An a written as a round bowl and a stem beside it whose foot turns out to the right.
+std::vector<Stroke> tailedA()
+{
+    return {{{5, -2}, {3, -4.5}, {0, -5}, {-3, -4}, {-5, -1}, {-5, 2}, {-4, 5}, {-1, 7}, {2, 6.5},
+                {4, 4}, {5, 1}},
+        {{5.5, -5}, {5, 0}, {4.5, 5}, {5, 7}, {6.5, 7}, {8.5, 4.5}}};
+}
+
 std::vector<Stroke> rootSign(double bar, bool tick)
 {
     Stroke s;
@@ -88,6 +96,7 @@ int main(int argc, char **argv)
     for (const auto &letter : greekLetters)
         shapes.emplace_back(letter.second, greek.glyph(letter.first).strokes);
     shapes.emplace_back("x", arcX());
+    shapes.emplace_back("a", tailedA());
     for (double aspect : {0.8, 1.0, 1.25})
         shapes.emplace_back("\\times", timesSign(aspect));
     for (double bar : {6.0, 14.0, 28.0, 50.0})
