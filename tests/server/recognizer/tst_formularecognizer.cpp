@@ -1676,6 +1676,19 @@ void TestFormulaRecognizer::recordedMouseStrokesAreRecognisedExactly_data()
            "220,69 218,71 218,70 217,71 217,72; 231,58 232,58 233,59 235,60 236,61 237,62 239,65 "
            "240,71 239,74 235,77 233,78 234,78 233,79"
         << "z_1+x_3";
+    // An x of two arcs back to back, wobbly as a mouse draws them, touching in the middle: one
+    // letter, not two brackets.
+    QTest::newRow("x of two wobbly arcs touching in the middle")
+        << "20,32 24,30 28,28 32,30 35,32 38,34 37,37 37,41 39,44 41,47 43,50 38,52 38,55 37,58 "
+           "36,61 36,64 32,64 29,65 26,65 24,62; 58,28 53,27 49,29 46,30 43,31 44,34 46,37 47,40 "
+           "48,42 47,48 49,52 51,56 52,60 52,64 54,65 57,63 60,61"
+        << "x";
+    // An x of two arcs nearly touching, their feet turned out flat: not a 7 and a bracket.
+    QTest::newRow("x of two arcs with flat feet")
+        << "28,37 29,33 31,30 35,29 38,31 42,32 39,35 37,39 37,44 37,48 35,52 34,54 33,57 31,60 "
+           "30,63 27,62 23,61 23,60; 60,32 57,30 54,28 50,29 47,30 46,33 44,35 42,38 43,41 43,45 "
+           "43,48 44,52 44,56 44,61 48,61 51,61 56,62"
+        << "x";
 }
 
 void TestFormulaRecognizer::recordedMouseStrokesAreRecognisedExactly()
